@@ -1,0 +1,32 @@
+#include "app/report.h"
+
+#include <windows.h>
+
+#include "app/message.h"
+#include "app/result_codes.h"
+#include "app/run_context.h"
+#include "firmware/input_suppression.h"
+#include "package/housekeeping.h"
+
+uint32_t ReportResult(uint32_t code) {
+    g_run.busy = 0;
+    if (ResultNeedsCleanUp(code)) {
+        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
+        RestoreInput();
+        DeleteExtractedFiles();
+    }
+    const ResultMessage* message = FindResultMessage(code);
+    if (message == nullptr) return code;
+
+    char text[1024];
+    LoadText(message->titleId, g_run.messageTitle, kTextSize);
+    LoadText(message->textId, text, kTextSize);
+    const char* title = message->fixedTitle ? message->fixedTitle : g_run.messageTitle;
+    if (message->identityArguments) {
+        ShowMessage(MB_ICONERROR, title, text, g_run.modelNumber, g_run.partNumber,
+                    g_run.newModelNumber, g_run.newPartNumber);
+    } else {
+        ShowMessage(MB_ICONERROR, title, text);
+    }
+    return code;
+}

@@ -1,0 +1,55 @@
+// The one process-wide record of a run.
+#pragma once
+#include <windows.h>
+
+#include <cstdint>
+
+#include "update/flasher_commands.h"
+
+constexpr size_t kTextSize = 256;
+constexpr size_t kPathSize = 260;
+constexpr size_t kNameSlots = 10;
+
+// Candidate image or MICOM file names found in the working directory.
+struct NameList {
+    char slots[kNameSlots][kTextSize];
+    uint8_t count;
+};
+
+struct RunContext {
+    HINSTANCE instance;
+    HINSTANCE resources;         // language DLL, or the instance when none was chosen
+    HWND progressWindow;         // owner of every box; target of the animation stop
+    HANDLE extractionEvent;      // signalled by the progress window when unpacking has ended
+    volatile LONG busy;          // while 1 the progress window refuses to close
+    volatile LONG extractionOk;  // cleared by the progress window when unpacking fails
+    int biosFamily;              // 1 Phoenix, 0 AMI
+    volatile uint32_t runFlags;
+    uint8_t ecVendor;            // 1 when the Super I/O chip is one that arms power-on itself
+    char workingDirectory[kPathSize];
+    char messageTitle[kTextSize];
+    char biosCommand[kCommandLineSize];
+    char micomCommand[kCommandLineSize];
+    NameList images;
+    NameList micomFiles;
+    // Identity texts of the machine and of the new image.
+    char systemSerial[kTextSize];
+    char biosFlag[kTextSize];
+    char purchaseDate[kTextSize];
+    char partNumber[kTextSize];
+    char modelNumber[kTextSize];
+    char biosVersion[kTextSize];
+    char newModelNumber[kTextSize];
+    char newPartNumber[kTextSize];
+};
+
+extern RunContext g_run;
+
+// Window message that stops the progress animation.
+constexpr UINT kMsgStopAnimation = 1026;
+
+// Step-mark controls of the progress window.
+constexpr int kControlUnpackMark = 1011;
+
+// Loads a string of the resource module into a buffer of size bytes.
+void LoadText(UINT id, char* buffer, int size);

@@ -1,0 +1,244 @@
+#include "app/update_sequence.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "app/debug_log.h"
+#include "app/message.h"
+#include "app/options.h"
+#include "app/report.h"
+#include "app/result_codes.h"
+#include "app/run_context.h"
+#include "app/run_flags.h"
+#include "firmware/ec.h"
+#include "firmware/firmware_tables.h"
+#include "firmware/input_suppression.h"
+#include "hw/access_driver.h"
+#include "hw/disk_identity.h"
+#include "hw/shutdown.h"
+#include "package/archive.h"
+#include "package/housekeeping.h"
+#include "package/language.h"
+#include "ui/progress_window.h"
+#include "update/ami_path.h"
+#include "update/dmi_mode.h"
+#include "update/flasher_runs.h"
+#include "update/image_selection.h"
+#include "update/power_checks.h"
+#include "update/rom_readout.h"
+
+namespace {
+
+enum : UINT {
+    kStrUnpackStatus = 5,
+    kStrBiosStatus = 7,
+    kStrConfirmText = 16,
+    kStrCompleteText = 20,
+    kStrAutoOnFailedText = 26,
+    kStrConfirmTitle = 38,
+    kStrCompleteTitle = 39,
+    kStrAutoOnFailedTitle = 40,
+};
+
+constexpr size_t kConfirmTextSize = 512;
+
+// Gates 1-6: driver, BIOS family, language, package header, power. 0 or the result code.
+uint32_t PassStartupGates(HINSTANCE instance) {
+    ProbeWindowsVersion();
+    if (!g_accessDriver.isWindows61 && !g_accessDriver.isWindows60) {
+        if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
+    }
+    if (!DetectAmiBios()) return ReportResult(kResultDriverLoad);
+
+    g_run.instance = instance;
+    if (!SelectLanguageResources()) g_run.resources = instance;
+    if (g_run.resources == nullptr) ShowMessage(MB_ICONERROR, "Fail : Dll", "Fail To Load Dll");
+
+    char programPath[kPathSize];
+    DWORD length = GetModuleFileNameA(nullptr, programPath, sizeof programPath);
+    uint32_t offset = 0;
+    if (length == 0 || length >= sizeof programPath ||
+        ReadArchiveOffset(programPath, &offset) != 0 ||
+        ReadPackageHeader(programPath, offset) != 0) {
+        return ReportResult(kResultInvalidOption);
+    }
+    uint32_t power = CheckSystemPower();
+    return power != kResultOk ? ReportResult(power) : kResultOk;
+}
+
+// TEMP + "\" + "__Quorvin_Update\"; left empty when TEMP is unset or the path would not fit.
+void BuildWorkingDirectory(char* directory) {
+    directory[0] = '\0';
+    char temp[kPathSize + 1];
+    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    if (length == 0 || length > kPathSize) return;
+    const char* separator = temp[length - 1] == '\\' ? "" : "\\";
+    int written = snprintf(directory, kPathSize, "%s%s__Quorvin_Update\\", temp, separator);
+    if (written < 0 || written >= static_cast<int>(kPathSize)) directory[0] = '\0';
+}
+
+// Gate 7: an existing directory is swept, a missing one created.
+bool EnterWorkingDirectory() {
+    BuildWorkingDirectory(g_run.workingDirectory);
+    if (g_run.workingDirectory[0] != '\0' && SetCurrentDirectoryA(g_run.workingDirectory)) {
+        SweepWorkingDirectory();
+        return true;
+    }
+    CreateDirectoryA(g_run.workingDirectory, nullptr);
+    return g_run.workingDirectory[0] != '\0' && SetCurrentDirectoryA(g_run.workingDirectory);
+}
+
+// Steps 11-14: the progress window unpacks on its own thread while this one waits.
+uint32_t UnpackWithProgressWindow() {
+    LogLine("01. Start to Unpack");
+    g_run.busy = 1;
+    g_run.extractionOk = 1;
+    g_run.extractionEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+    DWORD threadId = 0;
+    HANDLE thread = CreateThread(nullptr, 0, ProgressWindowThread, nullptr, 0, &threadId);
+    Sleep(100);
+    if (thread == nullptr) return ReportResult(kResultWindowThread);
+
+    SetStepMark(kControlUnpackMark, 0);
+    SetStatusText(kStrUnpackStatus);
+    // A window thread that ends before it signals (its dialog never came up) is an unpacking
+    // failure, not a reason to wait for ever.
+    HANDLE waitFor[2] = {g_run.extractionEvent, thread};
+    if (WaitForMultipleObjects(2, waitFor, FALSE, INFINITE) != WAIT_OBJECT_0) g_run.extractionOk = 0;
+    CloseHandle(thread);
+
+    if (!g_run.extractionOk) return ReportResult(kResultUnpack);
+    LogLine("02. Success to Unpack");
+    return kResultOk;
+}
+
+// Steps 16-30 of the Phoenix path. 0 when the firmware is written and power-off may follow;
+// kResultOk with *finished set when the run ends here without power-off.
+uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
+    memset(g_run.images.slots, 0, sizeof g_run.images.slots);
+    g_run.biosCommand[0] = '\0';
+    g_run.micomCommand[0] = '\0';
+    uint32_t flags = g_run.runFlags;
+    uint32_t result = ParseOptions(g_run.micomCommand, g_run.biosCommand, commandText, &flags);
+    g_run.runFlags = flags;
+    if (result != kResultOk) return ReportResult(kResultInvalidOption);
+
+    if (g_accessDriver.isWow64) {
+        UsePhoenix64Files();
+    } else {
+        UsePhoenix32Files();
+    }
+    SuppressInput();
+
+    if (g_run.runFlags & kFlagReadBios) {
+        ReadBiosRom("ReadRomFile.bin");
+        DeleteExtractedFiles();
+        RestoreInput();
+        *finished = true;
+        return kResultOk;
+    }
+
+    LogLine("Step 00");
+    SetStepMark(kControlUnpackMark, 1);
+    SetStatusText(kStrBiosStatus);
+    if (CheckHddPassword() != 0) return ReportResult(kResultHddPassword);
+
+    LogLine("Step 01");
+    FindBiosImages();
+
+    LogLine("Step 02");
+    if (CheckChipVendor() == -1) return ReportResult(kResultDriverLoad);
+    if (g_run.ecVendor != 0) {
+        g_run.runFlags |= kFlagSkipUpdateMicom;
+    } else {
+        FindMicomFiles();
+    }
+
+    LogLine("Step 03");
+    if ((result = ReadFirmwareIdentity()) != kResultOk) return ReportResult(result);
+
+    LogLine("Step 04");
+    if ((result = SelectBiosImage()) != kResultOk) return ReportResult(result);
+
+    LogLine("Step 05");
+    RunDmiUpdateMode(g_run.biosCommand);
+
+    LogLine("Step 06");
+    if (g_run.runFlags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly)) PrepareFlashAreas();
+
+    LogLine("Step 06-1");
+    if ((result = RunBiosFlasher(g_run.biosCommand)) != kResultOk) return ReportResult(result);
+
+    LogLine("Step 07");
+    if (g_run.runFlags & kFlagDmiOnly) {
+        RestoreInput();
+        DeleteExtractedFiles();
+        ShowMessage(MB_ICONINFORMATION, "Complete", "DMI Update is complete.\n\nRestart system.");
+        *finished = true;
+        return kResultOk;
+    }
+    if ((result = RunMicomFlasher(g_run.micomCommand)) != kResultOk) return ReportResult(result);
+
+    if (g_run.runFlags & kFlagClearCmos) ClearCmos();
+
+    LogLine("Step 08");
+    if (EnableGlobalSmi() != kResultOk) return ReportResult(kResultSmi);
+    return kResultOk;
+}
+
+// Steps 31-35: clean up, tell the user, arm automatic power-on and power off.
+uint32_t CompleteUpdate() {
+    g_run.busy = 0;
+    DeleteExtractedFiles();
+    RestoreInput();
+
+    uint32_t armed;
+    if (g_run.ecVendor == 1) {
+        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
+        ShowStringMessage(MB_ICONINFORMATION, kStrCompleteTitle, kStrCompleteText);
+        armed = ArmAutoPowerOn();
+    } else {
+        if (g_run.runFlags & (kFlagNoPowerOff | kFlagBlockPowerOff | kFlagSkipUpdateMicom)) {
+            return kResultOk;
+        }
+        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
+        ShowStringMessage(MB_ICONINFORMATION, kStrCompleteTitle, kStrCompleteText);
+        armed = ArmAutoPowerOnLegacy();
+    }
+    if (armed != kResultOk) {
+        DeleteAccessDriverFile();
+        ShowStringMessage(MB_ICONERROR, kStrAutoOnFailedTitle, kStrAutoOnFailedText);
+    }
+    ShutdownSystem(EWX_POWEROFF);
+    return kResultOk;
+}
+
+}  // namespace
+
+uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
+    uint32_t result = PassStartupGates(instance);
+    if (result != kResultOk) return result;
+
+    if (!EnterWorkingDirectory()) return ReportResult(kResultDirectory);
+    LogLine("00. Success to Create Directory");
+    if (!CheckDiskSpace()) return kResultDiskSpace;
+
+    // Anything but OK (Cancel, or a box that could not be shown) leaves the machine untouched.
+    if (ShowStringMessage(MB_OKCANCEL | MB_ICONINFORMATION, kStrConfirmTitle, kStrConfirmText,
+                          kConfirmTextSize) != IDOK) {
+        return kResultOk;
+    }
+
+    if ((result = UnpackWithProgressWindow()) != kResultOk) return result;
+
+    if (g_run.biosFamily == 0) {
+        LogLine("************* AMI Update *****************");
+        DeletePhoenix64Files();
+        DeletePhoenix32Files();
+        return AmiUpdateSequence(commandText);
+    }
+
+    bool finished = false;
+    if ((result = RunPhoenixSteps(commandText, &finished)) != kResultOk || finished) return result;
+    return CompleteUpdate();
+}

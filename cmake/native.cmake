@@ -1,0 +1,37 @@
+# The native build: unit tests of the pure core, and the Windows build as a sub-build whose
+# tests run under Wine from this build's ctest.
+include(ExternalProject)
+enable_testing()
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+add_executable(unit_tests
+  tests/unit/command_line_test.cpp
+  tests/unit/flasher_commands_test.cpp
+  tests/unit/options_test.cpp
+  tests/unit/result_codes_test.cpp)
+target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
+target_link_libraries(unit_tests PRIVATE qv_core GTest::gtest_main)
+gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
+
+set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
+ExternalProject_Add(windows
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${QV_WIN_DIR}
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+             -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND "")
+
+set(QV_WITH_WINE ${CMAKE_SOURCE_DIR}/tests/wine/with-wine --template ${CMAKE_BINARY_DIR}/wine-template)
+
+foreach(suite LogLine ReportResult UpdateSequence)
+  add_test(NAME win.${suite}
+    COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
+endforeach()
+
+foreach(script no_archive)
+  add_test(NAME e2e.${script}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${QV_WIN_DIR} ${CMAKE_BINARY_DIR}/wine-template)
+endforeach()

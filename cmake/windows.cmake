@@ -1,0 +1,71 @@
+# The Windows build: the updater, its Windows unit tests and the e2e helpers.
+enable_language(RC)
+
+# The run itself: sequence, results, messages, log.
+add_library(qv_app OBJECT
+  app/debug_log.cpp
+  app/message.cpp
+  app/report.cpp
+  app/run_context.cpp
+  app/update_sequence.cpp)
+
+# The operations each step calls.
+add_library(qv_ops OBJECT
+  firmware/ec.cpp
+  firmware/firmware_tables.cpp
+  firmware/input_suppression.cpp
+  hw/access_driver.cpp
+  hw/disk_identity.cpp
+  hw/shutdown.cpp
+  package/archive.cpp
+  package/housekeeping.cpp
+  package/language.cpp
+  ui/progress_window.cpp
+  update/ami_path.cpp
+  update/dmi_mode.cpp
+  update/flasher_runs.cpp
+  update/image_selection.cpp
+  update/power_checks.cpp
+  update/rom_readout.cpp)
+
+add_library(qv_os_win32 OBJECT platform/os_win32.cpp)
+
+foreach(lib qv_app qv_ops qv_os_win32)
+  target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(${lib} PRIVATE ${QV_WARNINGS})
+endforeach()
+
+set(QV_SYSTEM_LIBS setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
+
+add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
+  $<TARGET_OBJECTS:qv_app> $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
+target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
+target_link_libraries(QuorvinUpdate PRIVATE qv_core ${QV_SYSTEM_LIBS})
+
+# Windows unit tests: the product modules with the OS boundary faked and the later steps
+# replaced by scripted doubles.
+set(gtest_force_shared_crt OFF CACHE BOOL "" FORCE)
+set(BUILD_GMOCK OFF CACHE BOOL "" FORCE)
+set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
+
+add_executable(win_tests
+  tests/win/call_log.cpp
+  tests/win/os_fake.cpp
+  tests/win/progress_stand_in.cpp
+  tests/win/scratch.cpp
+  tests/win/step_doubles.cpp
+  tests/win/win_test_main.cpp
+  tests/win/debug_log_test.cpp
+  tests/win/report_test.cpp
+  tests/win/update_sequence_test.cpp
+  tests/win/win_tests.rc
+  $<TARGET_OBJECTS:qv_app>)
+target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(win_tests PRIVATE qv_core gtest ${QV_SYSTEM_LIBS})
+
+# e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
+add_executable(qvdrive tests/e2e/qvdrive.cpp)
+target_compile_options(qvdrive PRIVATE ${QV_WARNINGS})
+target_link_libraries(qvdrive PRIVATE user32 kernel32)

@@ -1,0 +1,60 @@
+// The OS boundary: the few Win32 calls that reach the machine or the person in front of it.
+// Each has the Win32 signature; os_win32.cpp forwards 1:1, the Windows unit tests link a fake.
+#pragma once
+#include <windows.h>
+#include <setupapi.h>
+#include <cfgmgr32.h>
+
+// Device handles of the access drivers and the physical drives.
+HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                     DWORD disposition, DWORD flags, HANDLE templateFile);
+BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                       DWORD outSize, LPDWORD returned, LPOVERLAPPED overlapped);
+BOOL OsCloseHandle(HANDLE handle);
+
+// The service control manager.
+SC_HANDLE OsOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access);
+SC_HANDLE OsCreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
+                           DWORD serviceType, DWORD startType, DWORD errorControl,
+                           LPCSTR binaryPath, LPCSTR loadOrderGroup, LPDWORD tagId,
+                           LPCSTR dependencies, LPCSTR account, LPCSTR password);
+SC_HANDLE OsOpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access);
+BOOL OsStartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv);
+BOOL OsControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status);
+BOOL OsDeleteService(SC_HANDLE service);
+BOOL OsCloseServiceHandle(SC_HANDLE handle);
+
+// Windows version and language.
+typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
+BOOL OsGetVersionExA(LPOSVERSIONINFOA info);
+DWORD OsGetVersion(void);
+IsWow64ProcessFn OsLookupIsWow64Process(void);  // nullptr where kernel32 has no such export
+LANGID OsGetSystemDefaultLangID(void);
+
+// Power and disk space.
+BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status);
+BOOL OsGetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
+                           PULARGE_INTEGER total, PULARGE_INTEGER totalFree);
+
+// The mouse layer.
+HDEVINFO OsSetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
+                                DWORD flags);
+BOOL OsSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data);
+BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property,
+                                         PDWORD type, PBYTE buffer, DWORD size,
+                                         PDWORD required);
+BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
+                                     PSP_CLASSINSTALL_HEADER params, DWORD size);
+BOOL OsSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data);
+BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set);
+CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG flags);
+
+// Privilege and shutdown.
+BOOL OsOpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
+BOOL OsLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
+BOOL OsAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
+                             DWORD size, PTOKEN_PRIVILEGES previous, PDWORD returned);
+BOOL OsExitWindowsEx(UINT flags, DWORD reason);
+
+// The person in front of the machine.
+int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

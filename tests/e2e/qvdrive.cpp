@@ -1,0 +1,180 @@
+// Starts a program, reports and answers each message box it shows, and prints its full
+// 32-bit exit code (a shell sees only the low 8 bits).
+//
+//   qvdrive [--answer ok|cancel]... [--hold MS] [--timeout S] -- PROGRAM [ARGUMENT...]
+//
+// Prints one line per event: BOX title="..." text="..." buttons=..., ANSWER ok, and at the end
+// EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok.
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Options {
+    std::vector<std::string> answers;
+    DWORD holdMs = 0;
+    DWORD timeoutMs = 60000;
+    std::string commandLine;
+};
+
+std::string Escape(const std::string& text) {
+    std::string out;
+    for (char c : text) {
+        if (c == '\n') {
+            out += "\\n";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '"' || c == '\\') {
+            out += '\\';
+            out += c;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string Quote(const std::string& argument) {
+    if (!argument.empty() && argument.find_first_of(" \t\"") == std::string::npos) return argument;
+    std::string quoted = "\"";
+    for (char c : argument) {
+        if (c == '"') quoted += '\\';
+        quoted += c;
+    }
+    return quoted + "\"";
+}
+
+bool ParseArguments(int argc, char** argv, Options* options) {
+    int i = 1;
+    for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
+        if (i + 1 >= argc) return false;
+        if (strcmp(argv[i], "--answer") == 0) {
+            options->answers.push_back(argv[++i]);
+        } else if (strcmp(argv[i], "--hold") == 0) {
+            options->holdMs = static_cast<DWORD>(atoi(argv[++i]));
+        } else if (strcmp(argv[i], "--timeout") == 0) {
+            options->timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+        } else {
+            return false;
+        }
+    }
+    if (++i >= argc) return false;
+    for (; i < argc; ++i) {
+        if (!options->commandLine.empty()) options->commandLine += ' ';
+        options->commandLine += Quote(argv[i]);
+    }
+    return true;
+}
+
+void Say(const std::string& line) {
+    printf("%s\n", line.c_str());
+    fflush(stdout);
+}
+
+struct BoxSearch {
+    DWORD processId;
+    std::set<HWND>* seen;
+    HWND found;
+};
+
+BOOL CALLBACK FindBox(HWND window, LPARAM context) {
+    BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    char className[32] = {};
+    GetClassNameA(window, className, sizeof className);
+    if (owner == search->processId && strcmp(className, "#32770") == 0 &&
+        IsWindowVisible(window) && search->seen->count(window) == 0) {
+        search->found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+struct BoxContent {
+    std::string text;
+    std::string buttons;
+};
+
+BOOL CALLBACK ReadControl(HWND control, LPARAM context) {
+    BoxContent* content = reinterpret_cast<BoxContent*>(context);
+    char className[32] = {};
+    GetClassNameA(control, className, sizeof className);
+    char text[2048] = {};
+    GetWindowTextA(control, text, sizeof text);
+    if (_stricmp(className, "Static") == 0 && text[0] != '\0') {
+        content->text += text;
+    } else if (_stricmp(className, "Button") == 0) {
+        if (!content->buttons.empty()) content->buttons += ',';
+        content->buttons += text;
+    }
+    return TRUE;
+}
+
+void AnswerBox(HWND box, const std::string& answer) {
+    int id = answer == "cancel" ? IDCANCEL : IDOK;
+    PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(box, id)));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    Options options;
+    if (!ParseArguments(argc, argv, &options)) {
+        fprintf(stderr,
+                "usage: qvdrive [--answer ok|cancel]... [--hold MS] [--timeout S] -- PROGRAM "
+                "[ARGUMENT...]\n");
+        return 2;
+    }
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> commandLine(options.commandLine.begin(), options.commandLine.end());
+    commandLine.push_back('\0');
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &startup, &process)) {
+        fprintf(stderr, "qvdrive: cannot start %s (error %lu)\n", options.commandLine.c_str(),
+                GetLastError());
+        return 2;
+    }
+
+    std::set<HWND> seen;
+    size_t answered = 0;
+    DWORD started = GetTickCount();
+    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+        if (GetTickCount() - started > options.timeoutMs) {
+            TerminateProcess(process.hProcess, 0xDEAD);
+            Say("TIMEOUT");
+            return 3;
+        }
+        BoxSearch search = {process.dwProcessId, &seen, nullptr};
+        EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
+        if (search.found == nullptr) continue;
+        // Give the box a moment to fill its controls before reading them.
+        Sleep(100);
+        seen.insert(search.found);
+        char title[512] = {};
+        GetWindowTextA(search.found, title, sizeof title);
+        BoxContent content;
+        EnumChildWindows(search.found, ReadControl, reinterpret_cast<LPARAM>(&content));
+        Say("BOX title=\"" + Escape(title) + "\" text=\"" + Escape(content.text) +
+            "\" buttons=" + content.buttons);
+        if (options.holdMs) Sleep(options.holdMs);
+        std::string answer = answered < options.answers.size() ? options.answers[answered] : "ok";
+        ++answered;
+        AnswerBox(search.found, answer);
+        Say("ANSWER " + answer);
+    }
+    DWORD exitCode = 0;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    char line[32];
+    snprintf(line, sizeof line, "EXIT 0x%08lX", exitCode);
+    Say(line);
+    return 0;
+}

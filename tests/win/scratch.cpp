@@ -1,0 +1,25 @@
+#include "tests/win/scratch.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+std::string MakeScratchDir(bool enter) {
+    static int counter = 0;
+    char temp[MAX_PATH];
+    GetTempPathA(sizeof temp, temp);
+    std::string dir = std::string(temp) + "qvtest-" + std::to_string(GetCurrentProcessId()) +
+                      "-" + std::to_string(++counter);
+    CreateDirectoryA(dir.c_str(), nullptr);
+    if (enter) SetCurrentDirectoryA(dir.c_str());
+    return dir;
+}
+
+std::string ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return "<missing>";
+    std::ostringstream content;
+    content << in.rdbuf();
+    return content.str();
+}

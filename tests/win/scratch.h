@@ -1,0 +1,9 @@
+// Scratch directories and file reads for the Windows unit tests.
+#pragma once
+#include <string>
+
+// A new empty directory under the temporary directory; made current when enter is true.
+std::string MakeScratchDir(bool enter);
+
+// The whole content of a file, or "<missing>".
+std::string ReadWholeFile(const std::string& path);

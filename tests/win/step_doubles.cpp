@@ -1,0 +1,137 @@
+#include "tests/win/step_doubles.h"
+
+#include <windows.h>
+
+#include "app/run_context.h"
+#include "firmware/ec.h"
+#include "firmware/firmware_tables.h"
+#include "firmware/input_suppression.h"
+#include "hw/access_driver.h"
+#include "hw/disk_identity.h"
+#include "hw/shutdown.h"
+#include "package/archive.h"
+#include "package/housekeeping.h"
+#include "package/language.h"
+#include "tests/win/call_log.h"
+#include "tests/win/os_fake.h"
+#include "ui/progress_window.h"
+#include "update/ami_path.h"
+#include "update/dmi_mode.h"
+#include "update/flasher_runs.h"
+#include "update/image_selection.h"
+#include "update/power_checks.h"
+#include "update/rom_readout.h"
+
+StepScript g_steps;
+AccessDriverState g_accessDriver;
+
+namespace {
+
+int64_t Step(const char* name, int64_t success) {
+    RecordCall(name);
+    auto it = g_steps.results.find(name);
+    return it == g_steps.results.end() ? success : it->second;
+}
+
+}  // namespace
+
+void ResetRun() {
+    g_steps = StepScript{};
+    g_fakeOs = FakeOs{};
+    ClearCalls();
+    g_run = RunContext{};
+    g_run.busy = 1;
+    g_run.extractionOk = 1;
+    g_run.biosFamily = 1;
+    g_accessDriver = AccessDriverState{0, 0, 0, 1, INVALID_HANDLE_VALUE};
+}
+
+void ProbeWindowsVersion(void) {
+    RecordCall("ProbeWindowsVersion");
+    g_accessDriver.isWindows60 = g_steps.windows60;
+    g_accessDriver.isWindows61 = g_steps.windows61;
+    g_accessDriver.isWow64 = g_steps.wow64;
+}
+
+int ExtractAccessDriverFile(void) { return static_cast<int>(Step("ExtractAccessDriverFile", 1)); }
+
+int DetectAmiBios(void) {
+    g_run.biosFamily = g_steps.biosFamily;
+    return static_cast<int>(Step("DetectAmiBios", 1));
+}
+
+int SelectLanguageResources(void) { return static_cast<int>(Step("SelectLanguageResources", 0)); }
+
+uint32_t ReadArchiveOffset(const char*, uint32_t* offset) {
+    *offset = 0x4000;
+    return static_cast<uint32_t>(Step("ReadArchiveOffset", 0));
+}
+
+uint32_t ReadPackageHeader(const char*, uint32_t) {
+    g_run.runFlags = g_steps.packageFlags;
+    return static_cast<uint32_t>(Step("ReadPackageHeader", 0));
+}
+
+uint32_t CheckSystemPower(void) { return static_cast<uint32_t>(Step("CheckSystemPower", 0)); }
+int CheckDiskSpace(void) { return static_cast<int>(Step("CheckDiskSpace", 1)); }
+int SweepWorkingDirectory(void) { return static_cast<int>(Step("SweepWorkingDirectory", 0)); }
+
+DWORD WINAPI ProgressWindowThread(LPVOID) {
+    RecordCall("ProgressWindowThread");
+    if (g_steps.window == WindowScript::EndsWithoutSignal) return 0;
+    g_run.runFlags = g_steps.packageFlags;
+    if (g_steps.window == WindowScript::UnpackFails) g_run.extractionOk = 0;
+    SetEvent(g_run.extractionEvent);
+    return 0;
+}
+
+void SetStepMark(int controlId, int done) {
+    RecordCall("SetStepMark " + std::to_string(controlId) + " " + std::to_string(done));
+}
+
+void SetStatusText(UINT stringId) { RecordCall("SetStatusText " + std::to_string(stringId)); }
+
+void DeletePhoenix32Files(void) { RecordCall("DeletePhoenix32Files"); }
+void DeletePhoenix64Files(void) { RecordCall("DeletePhoenix64Files"); }
+void UsePhoenix32Files(void) { RecordCall("UsePhoenix32Files"); }
+void UsePhoenix64Files(void) { RecordCall("UsePhoenix64Files"); }
+void DeleteExtractedFiles(void) { RecordCall("DeleteExtractedFiles"); }
+int DeleteAccessDriverFile(void) { return static_cast<int>(Step("DeleteAccessDriverFile", 1)); }
+
+uint32_t AmiUpdateSequence(const char* options) {
+    g_steps.amiOptions = options;
+    return static_cast<uint32_t>(Step("AmiUpdateSequence", 0));
+}
+
+void SuppressInput(void) { RecordCall("SuppressInput"); }
+void RestoreInput(void) { RecordCall("RestoreInput"); }
+void ReadBiosRom(const char* fileName) { RecordCall(std::string("ReadBiosRom ") + fileName); }
+uint32_t CheckHddPassword(void) { return static_cast<uint32_t>(Step("CheckHddPassword", 0)); }
+uint32_t FindBiosImages(void) { return static_cast<uint32_t>(Step("FindBiosImages", 0)); }
+
+int CheckChipVendor(void) {
+    g_run.ecVendor = g_steps.ecVendor;
+    return static_cast<int>(Step("CheckChipVendor", 0));
+}
+
+uint32_t FindMicomFiles(void) { return static_cast<uint32_t>(Step("FindMicomFiles", 0)); }
+uint32_t ReadFirmwareIdentity(void) { return static_cast<uint32_t>(Step("ReadFirmwareIdentity", 0)); }
+uint32_t SelectBiosImage(void) { return static_cast<uint32_t>(Step("SelectBiosImage", 0)); }
+uint32_t RunDmiUpdateMode(char*) { return static_cast<uint32_t>(Step("RunDmiUpdateMode", 0)); }
+int PrepareFlashAreas(void) { return static_cast<int>(Step("PrepareFlashAreas", 0)); }
+
+uint32_t RunBiosFlasher(const char* command) {
+    g_steps.biosCommand = command;
+    return static_cast<uint32_t>(Step("RunBiosFlasher", 0));
+}
+
+uint32_t RunMicomFlasher(const char* command) {
+    g_steps.micomCommand = command;
+    return static_cast<uint32_t>(Step("RunMicomFlasher", 0));
+}
+
+uint32_t ClearCmos(void) { return static_cast<uint32_t>(Step("ClearCmos", 0)); }
+uint32_t EnableGlobalSmi(void) { return static_cast<uint32_t>(Step("EnableGlobalSmi", 0)); }
+uint32_t ArmAutoPowerOn(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOn", 0)); }
+uint32_t ArmAutoPowerOnLegacy(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOnLegacy", 0)); }
+void ShutdownSystem(UINT flags) { RecordCall("ShutdownSystem " + std::to_string(flags)); }
