@@ -26,7 +26,7 @@ ExternalProject_Add(windows
 
 set(QV_WITH_WINE ${CMAKE_SOURCE_DIR}/tests/wine/with-wine --template ${CMAKE_BINARY_DIR}/wine-template)
 
-foreach(suite LogLine ReportResult UpdateSequence)
+foreach(suite LogLine OwnResources ReportResult UpdateSequence)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()

@@ -58,6 +58,7 @@ add_executable(win_tests
   tests/win/step_doubles.cpp
   tests/win/win_test_main.cpp
   tests/win/debug_log_test.cpp
+  tests/win/own_resources_test.cpp
   tests/win/report_test.cpp
   tests/win/update_sequence_test.cpp
   tests/win/win_tests.rc

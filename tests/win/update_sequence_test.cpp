@@ -68,7 +68,9 @@ TEST_F(UpdateSequence, CompletedRunLogsEveryStepAndPowersOff) {
 
     ASSERT_GE(g_fakeOs.boxes.size(), 2u);
     EXPECT_EQ(g_fakeOs.boxes[0].type, static_cast<UINT>(MB_OKCANCEL | MB_ICONINFORMATION));
+    EXPECT_EQ(g_fakeOs.boxes[0].title, "Warning");
     EXPECT_EQ(g_fakeOs.boxes[0].text.rfind(" - This program updates the Flash ROM", 0), 0u);
+    EXPECT_EQ(g_fakeOs.boxes[0].text.size(), 270u) << "the whole confirmation, past 255 characters";
     EXPECT_EQ(g_fakeOs.boxes[1].text,
               "The program will turn the system off, and then turn it on again in a few "
               "seconds.");
