@@ -13,7 +13,14 @@ uint32_t ReportResult(uint32_t code) {
     if (ResultNeedsCleanUp(code)) {
         SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         RestoreInput();
-        DeleteExtractedFiles();
+        // Before the working directory is current, the current directory is TEMP or wherever
+        // the package was started: nothing there is ours but the driver file this run put in.
+        if (g_run.inWorkingDirectory) {
+            DeleteExtractedFiles();
+            DeleteListedAndRuntimeFiles();
+        } else if (g_run.accessDriverExtracted) {
+            DeleteAccessDriverFile();
+        }
     }
     const ResultMessage* message = FindResultMessage(code);
     if (message == nullptr) return code;

@@ -47,6 +47,7 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     ProbeWindowsVersion();
     if (!g_accessDriver.isWindows61 && !g_accessDriver.isWindows60) {
         if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
+        g_run.accessDriverExtracted = true;
     }
     if (!DetectAmiBios()) return ReportResult(kResultDriverLoad);
 
@@ -80,12 +81,15 @@ void BuildWorkingDirectory(char* directory) {
 // Gate 7: an existing directory is swept, a missing one created.
 bool EnterWorkingDirectory() {
     BuildWorkingDirectory(g_run.workingDirectory);
-    if (g_run.workingDirectory[0] != '\0' && SetCurrentDirectoryA(g_run.workingDirectory)) {
+    if (g_run.workingDirectory[0] == '\0') return false;
+    if (SetCurrentDirectoryA(g_run.workingDirectory)) {
+        g_run.inWorkingDirectory = true;
         SweepWorkingDirectory();
         return true;
     }
     CreateDirectoryA(g_run.workingDirectory, nullptr);
-    return g_run.workingDirectory[0] != '\0' && SetCurrentDirectoryA(g_run.workingDirectory);
+    g_run.inWorkingDirectory = SetCurrentDirectoryA(g_run.workingDirectory) != 0;
+    return g_run.inWorkingDirectory;
 }
 
 // Steps 11-14: the progress window unpacks on its own thread while this one waits.

@@ -1,15 +1,24 @@
 # The Windows build: the updater, its Windows unit tests and the e2e helpers.
 enable_language(RC)
 
-# The run itself: sequence, results, messages, log.
-add_library(qv_app OBJECT
+# What every part of the program uses: run context, messages, log.
+add_library(qv_base OBJECT
   app/debug_log.cpp
   app/message.cpp
+  app/run_context.cpp)
+
+# The ordered run and its end.
+add_library(qv_sequence OBJECT
   app/report.cpp
-  app/run_context.cpp
   app/update_sequence.cpp)
 
-# The operations each step calls.
+# The archive, extraction and file housekeeping.
+add_library(qv_package OBJECT
+  package/archive.cpp
+  package/gunzip.cpp
+  package/housekeeping.cpp)
+
+# The operations of the later steps.
 add_library(qv_ops OBJECT
   firmware/ec.cpp
   firmware/firmware_tables.cpp
@@ -17,8 +26,6 @@ add_library(qv_ops OBJECT
   hw/access_driver.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
-  package/archive.cpp
-  package/housekeeping.cpp
   package/language.cpp
   ui/progress_window.cpp
   update/ami_path.cpp
@@ -30,7 +37,7 @@ add_library(qv_ops OBJECT
 
 add_library(qv_os_win32 OBJECT platform/os_win32.cpp)
 
-foreach(lib qv_app qv_ops qv_os_win32)
+foreach(lib qv_base qv_sequence qv_package qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${lib} PRIVATE ${QV_WARNINGS})
 endforeach()
@@ -38,10 +45,11 @@ endforeach()
 set(QV_SYSTEM_LIBS setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
 
 add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
-  $<TARGET_OBJECTS:qv_app> $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
+  $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
-target_link_libraries(QuorvinUpdate PRIVATE qv_core ${QV_SYSTEM_LIBS})
+target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
 
 # Windows unit tests: the product modules with the OS boundary faked and the later steps
 # replaced by scripted doubles.
@@ -62,7 +70,7 @@ add_executable(win_tests
   tests/win/report_test.cpp
   tests/win/update_sequence_test.cpp
   tests/win/win_tests.rc
-  $<TARGET_OBJECTS:qv_app>)
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence>)
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE qv_core gtest ${QV_SYSTEM_LIBS})
 

@@ -1,12 +1,21 @@
-// The packed-file archive behind the program image.
+// The packed-file archive behind the program image: finding it and extracting its entries.
 #pragma once
 #include <cstdint>
 
-// Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file will not open.
+// Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file will not
+// open.
 uint32_t ReadArchiveOffset(const char* path, uint32_t* offset);
 
 // Checks the archive magic and loads the package flags word into RunFlags: 0, 4 or 6.
 uint32_t ReadPackageHeader(const char* path, uint32_t offset);
 
-// Extracts "addmem.sys" into TEMP: 1 when extracted, else 0.
+// Extracts every entry into the current directory; RunFlags is cleared, then loaded again
+// from the package flags word. 0, 1 (empty), 4 (not a valid packed file) or 6.
+uint32_t ExtractPackage(const char* path, uint32_t offset);
+
+// Extracts into the current directory the first entry whose stored name begins with name,
+// letter case ignored: 1 when it extracted one, else 0.
+int ExtractPackedFile(const char* name);
+
+// Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current: 1 or 0.
 int ExtractAccessDriverFile(void);

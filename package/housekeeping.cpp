@@ -1,17 +1,112 @@
 #include "package/housekeeping.h"
 
+#include <windows.h>
+
 #include "app/debug_log.h"
+#include "app/run_context.h"
 
-int SweepWorkingDirectory(void) { return LogLine("not built: %s", "SweepWorkingDirectory"), 0; }
+namespace {
 
-void DeletePhoenix32Files(void) { LogLine("not built: %s", "DeletePhoenix32Files"); }
+template <size_t N>
+void DeleteAll(const char* const (&names)[N]) {
+    for (const char* name : names) DeleteFileA(name);
+}
 
-void DeletePhoenix64Files(void) { LogLine("not built: %s", "DeletePhoenix64Files"); }
+struct Rename {
+    const char* from;
+    const char* to;
+};
 
-void UsePhoenix32Files(void) { LogLine("not built: %s", "UsePhoenix32Files"); }
+template <size_t N>
+void RenameAll(const Rename (&renames)[N]) {
+    for (const Rename& r : renames) MoveFileExA(r.from, r.to, MOVEFILE_REPLACE_EXISTING);
+}
 
-void UsePhoenix64Files(void) { LogLine("not built: %s", "UsePhoenix64Files"); }
+const char* const kPhoenixFiles[] = {"SWinFlash.exe", "PhlashNT.sys", "Phlash9X.vxd",
+                                     "PhlashLc.dll",  "bios.wph",     "bios.bak",
+                                     "newSys.bin"};
+const char* const kAmiFiles[] = {"AFUDOS.EXE",   "AFUWIN.EXE",     "AFUWINX64.EXE",
+                                 "AMIFLDRV.VXD", "AMIFLDRV32.sys", "AMIFLDRV64.sys",
+                                 "BIOS.ROM"};
+const char* const kPhoenix64Files[] = {"SWinFlash_64.exe", "PhlashNT_64.sys", "PhlashLc_64.dll",
+                                       "PHLASH_64.INI", "PHLASH_64.LOG"};
+const char* const kPhoenix32Files[] = {"SWinFlash_32.exe", "PhlashNT_32.sys", "PhlashLc_32.dll",
+                                       "PHLASH_32.INI", "PHLASH_32.LOG"};
+const char* const kMicomFiles[] = {"TarpexV01_10.exe", "kbc.bin"};
+const char* const kLanguageFiles[] = {
+    "UiLangKr.dll",     "UiLangChs.dll",     "UiLangCht.dll",     "UiLangEn.dll",
+    "UiLangFr.dll",     "UiLangGr.dll",      "UiLangPo.dll",      "UiLangRu.dll",
+    "UiLangSp.dll",     "UiLangKr_ami.dll",  "UiLangChs_ami.dll", "UiLangCht_ami.dll",
+    "UiLangEn_ami.dll", "UiLangFr_ami.dll",  "UiLangGr_ami.dll",  "UiLangPo_ami.dll",
+    "UiLangRu_ami.dll", "UiLangSp_ami.dll"};
+const char* const kRuntimeFiles[] = {"PHLASH.ini", "mfc42.dll", "msvcp60.dll", "msvcrt.dll",
+                                     "winhlp32.exe"};
 
-void DeleteExtractedFiles(void) { LogLine("not built: %s", "DeleteExtractedFiles"); }
+const Rename kUse32[] = {{"SWinFlash_32.exe", "SWinFlash.exe"},
+                         {"PhlashNT_32.sys", "PhlashNT.sys"},
+                         {"PhlashLc_32.dll", "PhlashLc.dll"},
+                         {"PHLASH_32.INI", "PHLASH.INI"},
+                         {"PHLASH_32.LOG", "PHLASH.LOG"}};
+const Rename kUse64[] = {{"SWinFlash_64.exe", "SWinFlash.exe"},
+                         {"PhlashNT_64.sys", "PhlashNT.sys"},
+                         {"PhlashLc_64.dll", "PhlashLc.dll"},
+                         {"PHLASH_64.INI", "PHLASH.INI"},
+                         {"PHLASH_64.LOG", "PHLASH.LOG"}};
 
-int DeleteAccessDriverFile(void) { return LogLine("not built: %s", "DeleteAccessDriverFile"), 0; }
+// Deletes the listed names up to the first empty slot, keeping the one the flasher is given.
+void DeleteListedExcept(const NameList& list, const char* kept) {
+    for (size_t i = 0; i < kNameSlots && list.slots[i][0] != '\0'; ++i) {
+        char name[kTextSize];
+        lstrcpynA(name, list.slots[i], sizeof name);
+        if (lstrcmpiA(name, kept) != 0) DeleteFileA(name);
+    }
+}
+
+}  // namespace
+
+int SweepWorkingDirectory(void) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("*.*", &found);
+    if (search == INVALID_HANDLE_VALUE) return 0;
+    do {
+        DeleteFileA(found.cFileName);
+        LogLine("DeleteDirectoryFile : %s is Deleted", found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return 0;
+}
+
+void DeletePhoenixFiles(void) { DeleteAll(kPhoenixFiles); }
+void DeleteAmiFiles(void) { DeleteAll(kAmiFiles); }
+void DeletePhoenix64Files(void) { DeleteAll(kPhoenix64Files); }
+void DeletePhoenix32Files(void) { DeleteAll(kPhoenix32Files); }
+void DeleteMicomFiles(void) { DeleteAll(kMicomFiles); }
+void DeleteLanguageFiles(void) { DeleteAll(kLanguageFiles); }
+int DeleteAccessDriverFile(void) { return DeleteFileA("AddMem.sys"); }
+int DeletePhlashLog(void) { return DeleteFileA("PHLASH.log"); }
+
+void DeleteListedAndRuntimeFiles(void) {
+    DeleteListedExcept(g_run.images, "bios.wph");
+    DeleteListedExcept(g_run.micomFiles, "kbc.bin");
+    DeleteAll(kRuntimeFiles);
+}
+
+void UsePhoenix32Files(void) {
+    RenameAll(kUse32);
+    DeletePhoenix64Files();
+}
+
+void UsePhoenix64Files(void) {
+    RenameAll(kUse64);
+    DeletePhoenix32Files();
+}
+
+void DeleteExtractedFiles(void) {
+    DeletePhoenixFiles();
+    DeleteAmiFiles();
+    DeleteMicomFiles();
+    DeleteAccessDriverFile();
+    DeletePhlashLog();
+    DeleteLanguageFiles();
+    DeleteListedAndRuntimeFiles();
+}

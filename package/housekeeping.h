@@ -1,15 +1,27 @@
-// Renaming and deleting the files extracted into the working directory.
+// Renaming and deleting the files extracted into the working directory. Every name is a bare
+// file name in the current directory; a deletion or rename that fails is passed over.
 #pragma once
-// Deletes every file in the current directory, logging each entry; returns 0.
+
+// Deletes every file in the current directory, logging each entry the search returns; 0.
 int SweepWorkingDirectory(void);
 
+void DeletePhoenixFiles(void);
+void DeleteAmiFiles(void);
 void DeletePhoenix32Files(void);
 void DeletePhoenix64Files(void);
+void DeleteMicomFiles(void);
+void DeleteLanguageFiles(void);
+
+// "AddMem.sys" and "PHLASH.log"; each passes on the system's success flag.
+int DeleteAccessDriverFile(void);
+int DeletePhlashLog(void);
+
+// The listed images and MICOM files except "bios.wph" and "kbc.bin", then the runtime files.
+void DeleteListedAndRuntimeFiles(void);
+
+// The flasher files of one bitness take their generic names; the other set is deleted.
 void UsePhoenix32Files(void);
 void UsePhoenix64Files(void);
 
 // The full clean-up of a run.
 void DeleteExtractedFiles(void);
-
-// Deletes "addmem.sys" from TEMP; passes on the system's success flag.
-int DeleteAccessDriverFile(void);

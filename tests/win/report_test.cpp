@@ -16,7 +16,7 @@
 namespace {
 
 const std::vector<std::string> kCleanUp = {"StopAnimation", "RestoreInput",
-                                           "DeleteExtractedFiles"};
+                                           "DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"};
 
 struct Row {
     uint32_t code;
@@ -71,6 +71,7 @@ TEST(ReportResult, BoxAndCleanUpOfEveryCode) {
         ResetRun();
         g_run.resources = GetModuleHandleA(nullptr);
         g_run.progressWindow = CreateProgressStandIn();
+        g_run.inWorkingDirectory = true;
         strcpy(g_run.modelNumber, "NP35");
         strcpy(g_run.partNumber, "P07");
         strcpy(g_run.newModelNumber, "NP40");
@@ -96,6 +97,30 @@ TEST(ReportResult, BoxAndCleanUpOfEveryCode) {
     }
 }
 
+TEST(ReportResult, EarlyCleanUpTouchesOnlyTheDriverFileThisRunExtracted) {
+    struct Case {
+        bool inWorkingDirectory;
+        bool accessDriverExtracted;
+        std::vector<std::string> deletions;
+    };
+    const Case cases[] = {
+        {false, false, {}},
+        {false, true, {"DeleteAccessDriverFile"}},
+        {true, true, {"DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"}},
+    };
+    for (const Case& c : cases) {
+        ResetRun();
+        g_run.resources = GetModuleHandleA(nullptr);
+        g_run.inWorkingDirectory = c.inWorkingDirectory;
+        g_run.accessDriverExtracted = c.accessDriverExtracted;
+        ReportResult(0x80000005);
+        std::vector<std::string> expected = {"RestoreInput"};
+        expected.insert(expected.end(), c.deletions.begin(), c.deletions.end());
+        expected.push_back("MessageBox Fail : Driver Load");
+        EXPECT_EQ(RecordedCalls(), expected);
+    }
+}
+
 TEST(ReportResult, PowerTitleIsLoadedBeforeTheFixedOneIsShown) {
     ResetRun();
     g_run.resources = GetModuleHandleA(nullptr);
@@ -109,6 +134,7 @@ TEST(ReportResult, NoMessageBoxFlagShowsNothingButStillCleansUp) {
     ResetRun();
     g_run.resources = GetModuleHandleA(nullptr);
     g_run.runFlags = 0x20;
+    g_run.inWorkingDirectory = true;
     EXPECT_EQ(ReportResult(0x8000000e), 0x8000000eu);
     EXPECT_TRUE(g_fakeOs.boxes.empty());
     EXPECT_NE(CallIndex("DeleteExtractedFiles"), -1);

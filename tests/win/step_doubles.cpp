@@ -96,6 +96,7 @@ void DeletePhoenix64Files(void) { RecordCall("DeletePhoenix64Files"); }
 void UsePhoenix32Files(void) { RecordCall("UsePhoenix32Files"); }
 void UsePhoenix64Files(void) { RecordCall("UsePhoenix64Files"); }
 void DeleteExtractedFiles(void) { RecordCall("DeleteExtractedFiles"); }
+void DeleteListedAndRuntimeFiles(void) { RecordCall("DeleteListedAndRuntimeFiles"); }
 int DeleteAccessDriverFile(void) { return static_cast<int>(Step("DeleteAccessDriverFile", 1)); }
 
 uint32_t AmiUpdateSequence(const char* options) {

@@ -1,0 +1,22 @@
+// Plain C-library file access that works the same in the native and the Windows build.
+#pragma once
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+bool SeekTo(FILE* file, uint64_t offset);
+uint64_t SizeOf(FILE* file);
+
+// ReadAtFn over a FILE*.
+bool ReadFileAt(void* file, uint64_t offset, uint8_t* bytes, size_t n);
+
+// The part of a path after its last '/' or '\'.
+std::string BaseName(const std::string& path);
+
+// Closes the file on every way out of a scope.
+struct FileCloser {
+    FILE* file;
+    ~FileCloser() {
+        if (file) fclose(file);
+    }
+};

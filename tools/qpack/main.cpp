@@ -1,0 +1,133 @@
+// qpack: builds, lists, verifies and extracts update packages.
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "tools/qpack/flag_names.h"
+#include "tools/qpack/package_reader.h"
+#include "tools/qpack/package_writer.h"
+
+namespace {
+
+enum { kExitOk = 0, kExitFault = 1, kExitUsage = 2 };
+
+void PrintHelp() {
+    printf(
+        "qpack: builds and inspects Quorvin update packages.\n"
+        "\n"
+        "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
+        "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
+        "      Each file is stored gzip-compressed under its base name + \".gz\".\n"
+        "  qpack list PKG.exe\n"
+        "      The package flags word and one line per entry: stored name, packed size,\n"
+        "      plain size, CRC-32.\n"
+        "  qpack verify PKG.exe\n"
+        "      Checks the archive and inflates every member; exit 0, or 1 with the first fault.\n"
+        "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
+        "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"
+        "\n"
+        "FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"
+        "%s"
+        "\n"
+        "Exit codes: 0 done, 1 the package or a file is at fault, 2 the command is wrong.\n",
+        FlagHelp().c_str());
+}
+
+int Usage(const std::string& text) {
+    fprintf(stderr, "qpack: %s (try qpack --help)\n", text.c_str());
+    return kExitUsage;
+}
+
+int Fault(const std::string& text) {
+    fprintf(stderr, "qpack: %s\n", text.c_str());
+    return kExitFault;
+}
+
+int Build(const std::vector<std::string>& args) {
+    std::string out, stub;
+    uint32_t flags = 0;
+    std::vector<std::string> files;
+    for (size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        bool hasValue = i + 1 < args.size();
+        if (a == "-o" || a == "--stub" || a == "--flags") {
+            if (!hasValue) return Usage(a + " needs a value");
+            const std::string& value = args[++i];
+            if (a == "-o") {
+                out = value;
+            } else if (a == "--stub") {
+                stub = value;
+            } else {
+                std::string error;
+                if (!ParseFlags(value, &flags, &error)) return Usage(error);
+            }
+        } else if (!a.empty() && a[0] == '-') {
+            return Usage("unknown option " + a);
+        } else {
+            files.push_back(a);
+        }
+    }
+    if (out.empty()) return Usage("build needs -o OUT.exe");
+    if (stub.empty()) return Usage("build needs --stub QuorvinUpdate.exe");
+    if (files.empty()) return Usage("build needs at least one FILE");
+    std::string error = BuildPackage(stub, out, flags, files);
+    return error.empty() ? kExitOk : Fault(error);
+}
+
+int List(const std::vector<std::string>& args) {
+    if (args.size() != 1) return Usage("list takes one package");
+    PackageContents contents;
+    std::string error = ReadPackage(args[0], &contents);
+    if (!error.empty()) return Fault(error);
+    printf("archive at 0x%X, flags 0x%X (%s), %zu entries\n", contents.archiveOffset,
+           contents.flags, DescribeFlags(contents.flags).c_str(), contents.entries.size());
+    for (const PackageEntry& e : contents.entries) {
+        printf("%-40s %10u %10u %08x\n", e.storedName.c_str(), e.packedSize, e.plainSize, e.crc);
+    }
+    return kExitOk;
+}
+
+int Verify(const std::vector<std::string>& args) {
+    if (args.size() != 1) return Usage("verify takes one package");
+    std::string error = VerifyPackage(args[0]);
+    if (!error.empty()) return Fault(error);
+    printf("%s: ok\n", args[0].c_str());
+    return kExitOk;
+}
+
+int Extract(const std::vector<std::string>& args) {
+    std::string package, directory = ".";
+    std::vector<std::string> names;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "-C") {
+            if (i + 1 >= args.size()) return Usage("-C needs a directory");
+            directory = args[++i];
+        } else if (package.empty()) {
+            package = args[i];
+        } else {
+            names.push_back(args[i]);
+        }
+    }
+    if (package.empty()) return Usage("extract needs a package");
+    std::vector<std::string> written;
+    std::string error = ExtractEntries(package, directory, names, &written);
+    return error.empty() ? kExitOk : Fault(error);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc < 2) return Usage("no command");
+    std::string command = argv[1];
+    std::vector<std::string> args(argv + 2, argv + argc);
+    if (command == "--help" || command == "-h" || command == "help") {
+        PrintHelp();
+        return kExitOk;
+    }
+    if (command == "build") return Build(args);
+    if (command == "list") return List(args);
+    if (command == "verify") return Verify(args);
+    if (command == "extract") return Extract(args);
+    return Usage("unknown command " + command);
+}

@@ -1,0 +1,162 @@
+#include "tools/qpack/package_writer.h"
+
+#include <zlib.h>
+
+#include <cerrno>
+#include <cstring>
+#include <set>
+
+#include "package/archive_format.h"
+#include "tools/qpack/file_io.h"
+
+namespace {
+
+constexpr size_t kChunk = 65536;
+// Deflate, no mtime, no extra flags, written on an NTFS system: the same bytes every build.
+const uint8_t kGzipHeader[10] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b};
+
+std::string Lowered(std::string text) {
+    for (char& c : text) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return text;
+}
+
+// Streams one file into a gzip member at the output's current position; *size gets its length.
+std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
+    if (fwrite(kGzipHeader, 1, sizeof kGzipHeader, out) != sizeof kGzipHeader) return "write failed";
+    z_stream stream = {};
+    if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
+                     Z_DEFAULT_STRATEGY) != Z_OK) {
+        return "deflate cannot start";
+    }
+    static unsigned char input[kChunk];
+    static unsigned char output[kChunk];
+    uLong crc = crc32(0, nullptr, 0);
+    uint64_t plain = 0;
+    uint64_t packed = sizeof kGzipHeader;
+    int flush = Z_NO_FLUSH;
+    std::string error;
+    while (flush != Z_FINISH && error.empty()) {
+        size_t got = fread(input, 1, kChunk, in);
+        if (ferror(in)) error = "read failed";
+        flush = feof(in) ? Z_FINISH : Z_NO_FLUSH;
+        crc = crc32(crc, input, static_cast<uInt>(got));
+        plain += got;
+        stream.next_in = input;
+        stream.avail_in = static_cast<uInt>(got);
+        do {
+            stream.next_out = output;
+            stream.avail_out = kChunk;
+            deflate(&stream, flush);
+            size_t have = kChunk - stream.avail_out;
+            if (fwrite(output, 1, have, out) != have) error = "write failed";
+            packed += have;
+        } while (stream.avail_out == 0 && error.empty());
+    }
+    deflateEnd(&stream);
+    if (!error.empty()) return error;
+    uint8_t trailer[8];
+    WriteLe32(trailer, static_cast<uint32_t>(crc));
+    WriteLe32(trailer + 4, static_cast<uint32_t>(plain));
+    if (fwrite(trailer, 1, sizeof trailer, out) != sizeof trailer) return "write failed";
+    *size = packed + sizeof trailer;
+    return "";
+}
+
+std::string CheckInputs(const std::vector<std::string>& files) {
+    if (files.empty()) return "no files to pack";
+    std::set<std::string> stored;
+    for (const std::string& path : files) {
+        FILE* probe = fopen(path.c_str(), "rb");
+        if (probe == nullptr) return path + ": " + strerror(errno);
+        fclose(probe);
+        std::string name = BaseName(path) + ".gz";
+        if (name.size() > kEntryNameSize - 1) {
+            return path + ": stored name longer than 259 bytes";
+        }
+        for (char c : name) {
+            if (static_cast<unsigned char>(c) < 0x20 || static_cast<unsigned char>(c) > 0x7e) {
+                return path + ": stored name is not plain ASCII";
+            }
+        }
+        if (!IsSafeStoredName(name.c_str())) {
+            return path + ": '" + name + "' is not a name the updater may write";
+        }
+        if (!stored.insert(Lowered(name)).second) {
+            return path + ": a second file stored as '" + name + "'";
+        }
+    }
+    return "";
+}
+
+std::string CopyStub(FILE* stub, FILE* out, uint64_t* stubSize) {
+    uint8_t head[kProgramHeadSize];
+    if (fread(head, 1, sizeof head, stub) != sizeof head || head[0] != 'M' || head[1] != 'Z') {
+        return "the stub is not a Windows program";
+    }
+    if (ReadLe32(head + kArchiveOffsetField) != 0) return "the stub already carries an archive";
+    uint64_t size = SizeOf(stub);
+    if (size > 0xFFFFFFFFull) return "the stub is too large";
+    WriteLe32(head + kArchiveOffsetField, static_cast<uint32_t>(size));
+    if (fwrite(head, 1, sizeof head, out) != sizeof head || !SeekTo(stub, sizeof head)) {
+        return "write failed";
+    }
+    static char chunk[kChunk];
+    size_t got;
+    while ((got = fread(chunk, 1, sizeof chunk, stub)) > 0) {
+        if (fwrite(chunk, 1, got, out) != got) return "write failed";
+    }
+    *stubSize = size;
+    return ferror(stub) ? "the stub cannot be read" : "";
+}
+
+std::string WriteArchive(FILE* out, uint64_t start, uint32_t flags,
+                         const std::vector<std::string>& files) {
+    uint8_t head[kArchiveHeaderSize];
+    EncodeArchiveHeader({kArchiveMagic, flags, static_cast<uint32_t>(files.size())}, head);
+    if (fwrite(head, 1, sizeof head, out) != sizeof head) return "write failed";
+    uint64_t position = start + sizeof head;
+    for (const std::string& path : files) {
+        FILE* in = fopen(path.c_str(), "rb");
+        if (in == nullptr) return path + ": " + strerror(errno);
+        FileCloser closeIn{in};
+        EntryHeader entry = {};
+        snprintf(entry.name, sizeof entry.name, "%s.gz", BaseName(path).c_str());
+        uint8_t bytes[kEntryHeaderSize];
+        EncodeEntryHeader(entry, bytes);
+        if (fwrite(bytes, 1, sizeof bytes, out) != sizeof bytes) return "write failed";
+        uint64_t size = 0;
+        std::string error = WriteGzipMember(in, out, &size);
+        if (!error.empty()) return path + ": " + error;
+        if (size > 0xFFFFFFFFull) return path + ": too large for a package";
+        // The member's size is known only now: patch it into the header.
+        WriteLe32(bytes, static_cast<uint32_t>(size));
+        if (!SeekTo(out, position + kEntryNameSize) || fwrite(bytes, 1, 4, out) != 4 ||
+            !SeekTo(out, position + kEntryHeaderSize + size)) {
+            return "write failed";
+        }
+        position += kEntryHeaderSize + size;
+    }
+    return "";
+}
+
+}  // namespace
+
+std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
+                         const std::vector<std::string>& files) {
+    std::string error = CheckInputs(files);
+    if (!error.empty()) return error;
+    FILE* stub = fopen(stubPath.c_str(), "rb");
+    if (stub == nullptr) return stubPath + ": " + strerror(errno);
+    FileCloser closeStub{stub};
+    FILE* out = fopen(outPath.c_str(), "wb");
+    if (out == nullptr) return outPath + ": " + strerror(errno);
+
+    uint64_t stubSize = 0;
+    error = CopyStub(stub, out, &stubSize);
+    if (error.empty()) error = WriteArchive(out, stubSize, flags, files);
+    if (fclose(out) != 0 && error.empty()) error = outPath + ": write failed";
+    if (!error.empty()) remove(outPath.c_str());
+    return error;
+}

@@ -1,0 +1,9 @@
+// Building a package: a copy of the updater with the archive of the given files behind it.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Writes outPath. Returns an empty text, or what is wrong (and no output file is left).
+std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
+                         const std::vector<std::string>& files);
