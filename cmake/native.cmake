@@ -30,6 +30,10 @@ foreach(suite LogLine OwnResources ReportResult UpdateSequence)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
+foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping)
+  add_test(NAME win.${suite}
+    COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
+endforeach()
 
 foreach(script no_archive)
   add_test(NAME e2e.${script}

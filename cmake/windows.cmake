@@ -74,6 +74,27 @@ add_executable(win_tests
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE qv_core gtest ${QV_SYSTEM_LIBS})
 
+# Windows unit tests of the package modules on real files.
+add_executable(win_package_tests
+  tests/win/call_log.cpp
+  tests/win/extraction_test.cpp
+  tests/win/housekeeping_test.cpp
+  tests/win/os_fake.cpp
+  tests/win/process_runner.cpp
+  tests/win/scratch.cpp
+  tests/win/win_test_main.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
+target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(win_package_tests PRIVATE qv_packer gtest ${QV_SYSTEM_LIBS})
+
+# The program the extraction tests pack archives behind.
+add_executable(extract_probe tests/win/extract_probe.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_os_win32>)
+target_include_directories(extract_probe PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(extract_probe PRIVATE ${QV_WARNINGS})
+target_link_libraries(extract_probe PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
+add_dependencies(win_package_tests extract_probe)
+
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)
 target_compile_options(qvdrive PRIVATE ${QV_WARNINGS})

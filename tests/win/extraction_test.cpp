@@ -1,0 +1,259 @@
+// Extraction from a real program file: archives are packed behind extract_probe.exe, which
+// runs the updater's extraction operations on itself.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <zlib.h>
+
+#include <algorithm>
+#include <fstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "package/archive_format.h"
+#include "tests/win/process_runner.h"
+#include "tests/win/scratch.h"
+#include "tools/qpack/package_writer.h"
+
+namespace {
+
+using Files = std::vector<std::pair<std::string, std::string>>;
+
+void WriteText(const std::string& path, const std::string& content) {
+    std::ofstream(path, std::ios::binary) << content;
+}
+
+std::vector<std::string> ListDirectory(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = found.cFileName;
+        if (name != "." && name != "..") names.push_back(name);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::string ProbeStub() { return TestProgramDirectory() + "extract_probe.exe"; }
+
+// A probe package holding files, built the way qpack builds one.
+std::string BuildProbePackage(const Files& files, uint32_t flags) {
+    std::string source = MakeScratchDir(false);
+    std::vector<std::string> paths;
+    for (const auto& file : files) {
+        paths.push_back(source + "\\" + file.first);
+        WriteText(paths.back(), file.second);
+    }
+    std::string package = source + "\\probe.exe";
+    EXPECT_EQ(BuildPackage(ProbeStub(), package, flags, paths), "");
+    return package;
+}
+
+// A probe package with hand-made archive bytes behind it.
+std::string RawProbePackage(const std::string& archive) {
+    std::string stub = ReadWholeFile(ProbeStub());
+    uint8_t offset[4];
+    WriteLe32(offset, static_cast<uint32_t>(stub.size()));
+    stub.replace(kArchiveOffsetField, 4, reinterpret_cast<char*>(offset), 4);
+    std::string package = MakeScratchDir(false) + "\\probe.exe";
+    WriteText(package, stub + archive);
+    return package;
+}
+
+std::string Le32(uint32_t value) {
+    uint8_t bytes[4];
+    WriteLe32(bytes, value);
+    return std::string(reinterpret_cast<char*>(bytes), 4);
+}
+
+std::string Gzip(const std::string& plain) {
+    z_stream stream = {};
+    deflateInit2(&stream, 9, Z_DEFLATED, 16 + MAX_WBITS, 8, Z_DEFAULT_STRATEGY);
+    std::string out(plain.size() + 64, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(plain.data()));
+    stream.avail_in = static_cast<uInt>(plain.size());
+    stream.next_out = reinterpret_cast<Bytef*>(&out[0]);
+    stream.avail_out = static_cast<uInt>(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(stream.total_out);
+    deflateEnd(&stream);
+    return out;
+}
+
+std::string Entry(const std::string& name, const std::string& member) {
+    std::string header(kEntryNameSize, '\0');
+    header.replace(0, name.size(), name);
+    return header + Le32(static_cast<uint32_t>(member.size())) + member;
+}
+
+std::string Archive(uint32_t flags, uint32_t count, const std::string& entries) {
+    return "LPCK" + Le32(flags) + Le32(count) + entries;
+}
+
+ProcessResult RunProbe(const std::string& package, const std::string& arguments,
+                       const std::string& directory) {
+    return RunProcess("\"" + package + "\" " + arguments, directory);
+}
+
+const Files kPackageFiles = {{"NP35XA01.wph", std::string(70000, 'B') + "image"},
+                             {"AddMem.sys", "the access driver"},
+                             {"UiLangEn_ami.dll", "english for AMI"},
+                             {"UiLangEn.dll", "english"},
+                             {"TarpexV01_10.exe", ""}};
+
+TEST(ExtractPackedFile, FindsTheFirstEntryWhoseNameBeginsWithTheGivenOne) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    struct Case {
+        const char* name;
+        const char* extracted;  // nullptr: nothing
+        const char* content;
+    };
+    const Case cases[] = {
+        {"addmem.sys", "AddMem.sys", "the access driver"},
+        {"UiLangEn.dll", "UiLangEn.dll", "english"},
+        {"uilangen", "UiLangEn_ami.dll", "english for AMI"},
+        {"np35", "NP35XA01.wph", nullptr},
+        {"TarpexV01_10.exe", "TarpexV01_10.exe", ""},
+        {"UiLangFr.dll", nullptr, nullptr},
+        {"AddMem.sys.gz.x", nullptr, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        std::string directory = MakeScratchDir(false);
+        ProcessResult run = RunProbe(package, std::string("packed ") + c.name, directory);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.out, c.extracted ? "extracted 1\n" : "extracted 0\n");
+        std::vector<std::string> expected;
+        if (c.extracted) expected.push_back(c.extracted);
+        EXPECT_EQ(ListDirectory(directory), expected) << "no .gz file stays behind";
+        if (c.content) EXPECT_EQ(ReadWholeFile(directory + "\\" + c.extracted), c.content);
+    }
+}
+
+TEST(ExtractPackedFile, ReplacesAnExistingFile) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    std::string directory = MakeScratchDir(false);
+    WriteText(directory + "\\AddMem.sys", "an older driver that is much longer than the new one");
+    EXPECT_EQ(RunProbe(package, "packed addmem.sys", directory).out, "extracted 1\n");
+    EXPECT_EQ(ReadWholeFile(directory + "\\AddMem.sys"), "the access driver");
+}
+
+TEST(ExtractPackedFile, DriverFileGoesIntoTemp) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    std::string temp = MakeScratchDir(false);
+    std::string start = MakeScratchDir(false);
+    SetEnvironmentVariableA("TEMP", temp.c_str());
+    ProcessResult run = RunProbe(package, "driver", start);
+    EXPECT_EQ(run.out, "extracted 1 in " + temp + "\n");
+    EXPECT_EQ(ListDirectory(temp), std::vector<std::string>{"AddMem.sys"});
+    EXPECT_TRUE(ListDirectory(start).empty());
+
+    SetEnvironmentVariableA("TEMP", (temp + "\\missing").c_str());
+    run = RunProbe(package, "driver", start);
+    EXPECT_EQ(run.out.rfind("extracted 0", 0), 0u) << run.out;
+    EXPECT_TRUE(ListDirectory(start).empty()) << "nothing lands where the package was started";
+}
+
+TEST(ExtractPackage, ExtractsEveryEntryAndReloadsTheFlags) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x40048);
+    std::string directory = MakeScratchDir(false);
+    WriteText(directory + "\\UiLangEn.dll", "stale");
+    ProcessResult run = RunProbe(package, "package", directory);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.out, "result 0 flags 0x40048\n");
+    std::vector<std::string> expected;
+    for (const auto& file : kPackageFiles) expected.push_back(file.first);
+    std::sort(expected.begin(), expected.end());
+    EXPECT_EQ(ListDirectory(directory), expected);
+    for (const auto& file : kPackageFiles) {
+        EXPECT_EQ(ReadWholeFile(directory + "\\" + file.first), file.second) << file.first;
+    }
+}
+
+TEST(ExtractPackage, RefusesWhatIsNotASoundArchive) {
+    const std::string good = Entry("good.txt.gz", Gzip("good"));
+    struct Case {
+        const char* what;
+        std::string archive;
+        const char* out;
+    };
+    const Case cases[] = {
+        {"empty archive", Archive(0x8, 0, ""), "result 1 flags 0x8\n"},
+        {"wrong magic", "LPCX" + Le32(0x8) + Le32(1) + good, "result 4 flags 0x0\n"},
+        {"name without NUL",
+         Archive(0x8, 2, good + std::string(kEntryNameSize, 'a') + Le32(20) + Gzip("x")),
+         "result 4 flags 0x8\n"},
+        {"parent directory", Archive(0x8, 2, good + Entry("..\\evil.txt.gz", Gzip("x"))),
+         "result 4 flags 0x8\n"},
+        {"slash", Archive(0x8, 2, good + Entry("sub/evil.txt.gz", Gzip("x"))),
+         "result 4 flags 0x8\n"},
+        {"drive", Archive(0x8, 2, good + Entry("C:evil.txt.gz", Gzip("x"))),
+         "result 4 flags 0x8\n"},
+        {"device", Archive(0x8, 2, good + Entry("NUL.txt.gz", Gzip("x"))),
+         "result 4 flags 0x8\n"},
+        {"count past the end", Archive(0x8, 3, good + good), "result 4 flags 0x8\n"},
+        {"member past the end",
+         Archive(0x8, 2, good + Entry("big.gz", Gzip("y")).substr(0, kEntryHeaderSize + 10)),
+         "result 4 flags 0x8\n"},
+        {"member is not gzip", Archive(0x8, 2, good + Entry("plain.txt.gz", std::string(40, 'p'))),
+         "result 4 flags 0x8\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string directory = MakeScratchDir(false);
+        ProcessResult run = RunProbe(RawProbePackage(c.archive), "package", directory);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.out, c.out);
+        EXPECT_TRUE(ListDirectory(directory).empty()) << "nothing written before the check";
+        std::vector<std::string> parent = ListDirectory(directory + "\\..");
+        EXPECT_EQ(std::count(parent.begin(), parent.end(), "evil.txt"), 0);
+    }
+}
+
+TEST(ExtractPackage, CorruptMemberEndsTheProcessWithExitCode1) {
+    std::string member = Gzip(std::string(5000, 'z') + "tail");
+    member[member.size() - 6] ^= 0x55;  // the CRC no longer matches
+    std::string package = RawProbePackage(
+        Archive(0x8, 2, Entry("first.txt.gz", Gzip("first")) + Entry("bad.txt.gz", member)));
+    std::string directory = MakeScratchDir(false);
+    ProcessResult run = RunProbe(package, "package", directory);
+    EXPECT_EQ(run.exitCode, 1u);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_EQ(run.err.rfind("QuorvinUpdate: ", 0), 0u) << run.err;
+    EXPECT_EQ(ReadWholeFile(directory + "\\first.txt"), "first");
+}
+
+TEST(GunzipFile, EveryFailureIsOneLineAndExitCode1) {
+    struct Case {
+        const char* what;
+        const char* file;
+        std::string content;
+        const char* argument;
+    };
+    std::string truncated = Gzip(std::string(3000, 'q'));
+    truncated.resize(truncated.size() / 2);
+    const Case cases[] = {
+        {"missing input", nullptr, "", "absent.bin"},
+        {"truncated member", "cut.bin.gz", truncated, "cut.bin.gz"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string directory = MakeScratchDir(false);
+        if (c.file) WriteText(directory + "\\" + c.file, c.content);
+        ProcessResult run = RunProbe(ProbeStub(), std::string("gunzip ") + c.argument, directory);
+        EXPECT_EQ(run.exitCode, 1u);
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    std::string directory = MakeScratchDir(false);
+    WriteText(directory + "\\ok.bin.gz", Gzip("fine"));
+    ProcessResult run = RunProbe(ProbeStub(), "gunzip ok.bin", directory);
+    EXPECT_EQ(run.out, "done\n");
+    EXPECT_EQ(ListDirectory(directory), std::vector<std::string>{"ok.bin"});
+    EXPECT_EQ(ReadWholeFile(directory + "\\ok.bin"), "fine");
+}
+
+}  // namespace
