@@ -7,12 +7,14 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(unit_tests
+  tests/unit/archive_format_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/flasher_commands_test.cpp
   tests/unit/options_test.cpp
+  tests/unit/qpack_test.cpp
   tests/unit/result_codes_test.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
-target_link_libraries(unit_tests PRIVATE qv_core GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE qv_core qv_packer GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)

@@ -1,0 +1,198 @@
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "package/archive_format.h"
+#include "tools/qpack/flag_names.h"
+#include "tools/qpack/package_reader.h"
+#include "tools/qpack/package_writer.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+class Qpack : public testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("qpack-test-" + std::to_string(::getpid()) + "-" +
+                testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        stub_ = Write("stub.exe", "MZ" + std::string(998, '\0'));
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    std::string Write(const std::string& name, const std::string& content) {
+        fs::path path = dir_ / name;
+        fs::create_directories(path.parent_path());
+        std::ofstream(path, std::ios::binary) << content;
+        return path.string();
+    }
+
+    static std::string Read(const std::string& path) {
+        std::ifstream in(path, std::ios::binary);
+        std::stringstream content;
+        content << in.rdbuf();
+        return content.str();
+    }
+
+    std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+
+    fs::path dir_;
+    std::string stub_;
+};
+
+std::string Noise(size_t size) {
+    std::mt19937 random(7);
+    std::string text(size, '\0');
+    for (char& c : text) c = static_cast<char>(random() % 40 + 'A');
+    return text;
+}
+
+uint32_t Crc(const std::string& data) {
+    return static_cast<uint32_t>(
+        crc32(0, reinterpret_cast<const Bytef*>(data.data()), static_cast<uInt>(data.size())));
+}
+
+TEST_F(Qpack, BuildListVerifyExtractRoundTrip) {
+    const std::vector<std::pair<std::string, std::string>> files = {
+        {"NP35XA01.wph", Noise(300000)}, {"AddMem.sys", "driver"}, {"empty.bin", ""}};
+    std::vector<std::string> paths;
+    for (const auto& f : files) paths.push_back(Write("in/" + f.first, f.second));
+    std::string package = Path("pkg.exe");
+    ASSERT_EQ(BuildPackage(stub_, package, 0x48, paths), "");
+
+    std::string bytes = Read(package);
+    EXPECT_EQ(bytes.compare(0, 2, "MZ"), 0);
+    EXPECT_EQ(ReadLe32(reinterpret_cast<const uint8_t*>(bytes.data()) + 0x28), 1000u);
+
+    PackageContents contents;
+    ASSERT_EQ(ReadPackage(package, &contents), "");
+    EXPECT_EQ(contents.archiveOffset, 1000u);
+    EXPECT_EQ(contents.flags, 0x48u);
+    ASSERT_EQ(contents.entries.size(), files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        const PackageEntry& e = contents.entries[i];
+        EXPECT_EQ(e.storedName, files[i].first + ".gz");
+        EXPECT_EQ(e.plainSize, files[i].second.size());
+        EXPECT_EQ(e.crc, Crc(files[i].second));
+        EXPECT_EQ(bytes.substr(e.memberOffset, 10),
+                  std::string("\x1f\x8b\x08\x00\x00\x00\x00\x00\x00\x0b", 10));
+    }
+    EXPECT_LT(contents.entries[0].packedSize, 300000u * 3 / 4) << "compressed";
+    EXPECT_EQ(VerifyPackage(package), "");
+
+    std::vector<std::string> written;
+    fs::create_directories(dir_ / "all");
+    ASSERT_EQ(ExtractEntries(package, Path("all"), {}, &written), "");
+    EXPECT_EQ(written.size(), files.size());
+    for (const auto& f : files) EXPECT_EQ(Read(Path("all/" + f.first)), f.second) << f.first;
+
+    written.clear();
+    fs::create_directories(dir_ / "one");
+    ASSERT_EQ(ExtractEntries(package, Path("one"), {"addmem.SYS"}, &written), "");
+    EXPECT_EQ(written.size(), 1u);
+    EXPECT_EQ(Read(Path("one/AddMem.sys")), "driver");
+    EXPECT_NE(ExtractEntries(package, Path("one"), {"absent.dll"}, &written), "");
+}
+
+TEST_F(Qpack, RefusesWhatWouldMakeABadPackage) {
+    std::string good = Write("in/good.bin", "good");
+    std::string package = Path("pkg.exe");
+    ASSERT_EQ(BuildPackage(stub_, package, 0, {good}), "");
+    struct Case {
+        const char* what;
+        std::string stub;
+        std::vector<std::string> files;
+    };
+    const Case cases[] = {
+        {"stub with an archive", package, {good}},
+        {"stub that is no program", Write("text.exe", std::string(100, 'x')), {good}},
+        {"missing file", stub_, {good, Path("in/absent.bin")}},
+        {"name not plain ASCII", stub_, {Write("in/caf\xc3\xa9.txt", "c")}},
+        {"reserved device name", stub_, {Write("in/con.txt", "c")}},
+        {"same stored name twice", stub_, {good, Write("other/GOOD.bin", "g")}},
+        {"no files", stub_, {}},
+    };
+    for (const Case& c : cases) {
+        std::string out = Path("refused.exe");
+        EXPECT_NE(BuildPackage(c.stub, out, 0, c.files), "") << c.what;
+        EXPECT_FALSE(fs::exists(out)) << c.what;
+    }
+}
+
+TEST_F(Qpack, LongestFileNameFitsTheEntry) {
+    // 255 bytes, the longest a file system gives: 258 stored, still NUL-terminated in 260.
+    std::string name(255, 'n');
+    ASSERT_EQ(BuildPackage(stub_, Path("pkg.exe"), 0, {Write("in/" + name, "n")}), "");
+    PackageContents contents;
+    ASSERT_EQ(ReadPackage(Path("pkg.exe"), &contents), "");
+    EXPECT_EQ(contents.entries[0].storedName, name + ".gz");
+}
+
+TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
+    std::string package = Path("pkg.exe");
+    ASSERT_EQ(BuildPackage(stub_, package, 0,
+                           {Write("in/a.txt", Noise(5000)), Write("in/b.txt", Noise(7000))}),
+              "");
+    PackageContents contents;
+    ASSERT_EQ(ReadPackage(package, &contents), "");
+    std::string bytes = Read(package);
+    const PackageEntry& b = contents.entries[1];
+    bytes[b.memberOffset + b.packedSize - 5] ^= 0x40;  // plain length in the trailer
+    std::string broken = Write("broken.exe", bytes);
+
+    std::string fault = VerifyPackage(broken);
+    EXPECT_NE(fault.find("b.txt.gz"), std::string::npos) << fault;
+    std::vector<std::string> written;
+    fs::create_directories(dir_ / "out");
+    EXPECT_NE(ExtractEntries(broken, Path("out"), {}, &written), "");
+    EXPECT_TRUE(fs::exists(dir_ / "out/a.txt"));
+    EXPECT_FALSE(fs::exists(dir_ / "out/b.txt")) << "no half-written file is left";
+
+    std::string hostile = bytes;
+    hostile.replace(b.memberOffset - kEntryHeaderSize, 8, "..\\b.gz");
+    EXPECT_NE(ReadPackage(Write("hostile.exe", hostile), &contents), "");
+}
+
+TEST(QpackFlags, NamesAndNumbers) {
+    struct Case {
+        const char* text;
+        bool ok;
+        uint32_t flags;
+    };
+    const Case cases[] = {
+        {"0x8", true, 0x8},
+        {"8", true, 0x8},
+        {"MARK_LAST_AREA", true, 0x8},
+        {"MARK_LAST_AREA,CLEAR_CMOS", true, 0x48},
+        {"DMI_ONLY|NO_POWER_OFF+FIVE_CHAR_IDS", true, 0xC1000},
+        {"0x20,MARK_LAST_AREA", true, 0x28},
+        {"mark_last_area", false, 0},
+        {"BOGUS", false, 0},
+        {"0x8,", false, 0},
+        {"", false, 0},
+    };
+    for (const Case& c : cases) {
+        uint32_t flags = 0;
+        std::string error;
+        EXPECT_EQ(ParseFlags(c.text, &flags, &error), c.ok) << c.text;
+        if (c.ok) {
+            EXPECT_EQ(flags, c.flags) << c.text;
+        } else {
+            EXPECT_FALSE(error.empty()) << c.text;
+        }
+    }
+    EXPECT_EQ(DescribeFlags(0), "none");
+    EXPECT_EQ(DescribeFlags(0x48), "MARK_LAST_AREA|CLEAR_CMOS");
+    EXPECT_EQ(DescribeFlags(0x80000008 | 0x4), "MARK_LAST_AREA|0x80000004");
+}
+
+}  // namespace
