@@ -37,7 +37,6 @@ foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping)
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 
-foreach(script no_archive)
-  add_test(NAME e2e.${script}
-    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${QV_WIN_DIR} ${CMAKE_BINARY_DIR}/wine-template)
+foreach(script no_archive driver_needed)
+  add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
