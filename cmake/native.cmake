@@ -17,6 +17,10 @@ target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(unit_tests PRIVATE qv_core qv_packer GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
+# The bench's package contents.
+add_executable(bench_payload tools/bench/bench_payload.cpp)
+target_compile_options(bench_payload PRIVATE ${QV_WARNINGS})
+
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
 ExternalProject_Add(windows
   SOURCE_DIR ${CMAKE_SOURCE_DIR}

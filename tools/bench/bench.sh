@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Extraction speed and memory of a package shaped like the real one.
+#
+#   bench.sh BUILD
+#
+# Natively: qpack extract against gzip -dc of the same gzip members. Under Wine: the updater's
+# own ExtractPackage (in extract_probe.exe, the same code) against qpack.exe extract. Each pair
+# runs side by side, ROUNDS times (7); the median of the per-round ratios is printed.
+set -euo pipefail
+build=$(cd "$1" && pwd)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+rounds=${ROUNDS:-7}
+work=$(mktemp -d "${TMPDIR:-/tmp}/qv-bench.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+
+mkdir -p "$work/entries"
+"$build/bench_payload" "$work/entries" >"$work/list"
+"$build/qpack" build -o "$work/pkg.exe" --stub "$build/win/extract_probe.exe" --flags 0x8 \
+  $(cat "$work/list")
+
+# The package's own gzip members, back to back: what gzip -dc reads.
+{
+  read -r _ _ offset _
+  offset=${offset%,}
+  position=$(( offset + 12 ))
+  while read -r _ packed _ _; do
+    position=$(( position + 264 ))
+    dd if="$work/pkg.exe" iflag=skip_bytes,count_bytes skip=$position count="$packed" status=none
+    position=$(( position + packed ))
+  done
+} < <("$build/qpack" list "$work/pkg.exe") >"$work/members.gz"
+
+now() { date +%s%N; }
+median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
+ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", a / b }'; }
+
+echo "package: $(stat -c %s "$work/pkg.exe") bytes, $(wc -l <"$work/list") entries," \
+  "$(cat $(cat "$work/list") | wc -c) bytes plain"
+
+native_ratios=() gzip_ms=() qpack_ms=()
+for _ in $(seq "$rounds"); do
+  rm -rf "$work/q" && mkdir "$work/q"
+  t0=$(now); gzip -dc "$work/members.gz" >"$work/q/all.bin"; t1=$(now)
+  rm -rf "$work/q" && mkdir "$work/q"
+  t2=$(now); "$build/qpack" extract "$work/pkg.exe" -C "$work/q"; t3=$(now)
+  gzip_ms+=($(( (t1 - t0) / 1000000 ))) qpack_ms+=($(( (t3 - t2) / 1000000 )))
+  native_ratios+=("$(ratio $(( t3 - t2 )) $(( t1 - t0 )))")
+done
+peak_kib=$(/usr/bin/time -f %M "$build/qpack" extract "$work/pkg.exe" -C "$work/q" 2>&1 >/dev/null | tail -n1)
+echo "native: gzip -dc $(printf '%s\n' "${gzip_ms[@]}" | median) ms," \
+  "qpack extract $(printf '%s\n' "${qpack_ms[@]}" | median) ms," \
+  "ratio $(printf '%s\n' "${native_ratios[@]}" | median) (target <= 1.2)"
+echo "native: qpack extract peak resident memory ${peak_kib} KiB (target < 8192)"
+
+# Under Wine, one wineserver for all rounds so that only the extraction is timed.
+export QV_WORK=$work QV_BUILD=$build QV_ROUNDS=$rounds
+"$root/tests/wine/with-wine" --template "$build/wine-template" -- bash -c '
+  set -euo pipefail
+  wineserver -p
+  cp "$QV_BUILD/win/qpack.exe" "$QV_WORK/"
+  cd "$QV_WORK"
+  wine cmd /c exit >/dev/null 2>&1
+  for _ in $(seq "$QV_ROUNDS"); do
+    rm -rf w && mkdir w
+    t0=$(date +%s%N); (cd w && wine ../pkg.exe package >/dev/null); t1=$(date +%s%N)
+    rm -rf w && mkdir w
+    t2=$(date +%s%N); wine qpack.exe extract pkg.exe -C w >/dev/null; t3=$(date +%s%N)
+    echo "$(( (t1 - t0) / 1000000 )) $(( (t3 - t2) / 1000000 ))"
+  done >wine-times.txt'
+echo "wine: ExtractPackage $(cut -d" " -f1 "$work/wine-times.txt" | median) ms," \
+  "qpack.exe extract $(cut -d" " -f2 "$work/wine-times.txt" | median) ms," \
+  "ratio $(awk '{ printf "%.3f\n", $1 / $2 }' "$work/wine-times.txt" | median)"
