@@ -28,8 +28,9 @@ std::string ReadContents(FILE* file, PackageContents* contents) {
     ArchiveHeader header = {};
     uint32_t result = ValidateArchive(ReadFileAt, file, contents->archiveOffset, size, &header);
     if (result == kArchiveInvalid) {
-        return header.magic == kArchiveMagic ? "Not a valid packed file: an entry is unsafe or runs past the end"
-                                             : "Not a valid packed file: no LPCK at the archive offset";
+        return std::string(ArchiveResultText(result)) +
+               (header.magic == kArchiveMagic ? ": an entry is unsafe, not gzip or runs past the end"
+                                              : ": no LPCK at the archive offset");
     }
     contents->flags = header.flags;
     contents->entries.clear();
