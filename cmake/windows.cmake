@@ -83,6 +83,7 @@ add_executable(win_package_tests
   tests/win/process_runner.cpp
   tests/win/scratch.cpp
   tests/win/win_test_main.cpp
+  tests/support/archive_bytes.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
 target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_package_tests PRIVATE qv_packer gtest ${QV_SYSTEM_LIBS})

@@ -13,6 +13,9 @@ bool ReadFileAt(void* file, uint64_t offset, uint8_t* bytes, size_t n);
 // The part of a path after its last '/' or '\'.
 std::string BaseName(const std::string& path);
 
+// ASCII letters in lower case: how names compare on a Windows file system.
+std::string LowerAscii(std::string text);
+
 // Closes the file on every way out of a scope.
 struct FileCloser {
     FILE* file;

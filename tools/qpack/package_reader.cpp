@@ -12,13 +12,6 @@ namespace {
 
 constexpr size_t kChunk = 65536;
 
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 std::string ReadContents(FILE* file, PackageContents* contents) {
     uint8_t head[kProgramHeadSize];
     if (!ReadFileAt(file, 0, head, sizeof head)) return "too short to be a package";
@@ -86,23 +79,29 @@ std::string Inflate(FILE* file, const PackageEntry& entry, FILE* sink) {
     return error;
 }
 
-}  // namespace
-
-std::string ReadPackage(const std::string& path, PackageContents* contents) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) return path + ": " + strerror(errno);
-    FileCloser close{file};
-    std::string error = ReadContents(file, contents);
+// Opens the package and reads its entries; *file stays open for the caller when it opened.
+std::string OpenPackage(const std::string& path, FILE** file, PackageContents* contents) {
+    *file = fopen(path.c_str(), "rb");
+    if (*file == nullptr) return path + ": " + strerror(errno);
+    std::string error = ReadContents(*file, contents);
     return error.empty() ? "" : path + ": " + error;
 }
 
+}  // namespace
+
+std::string ReadPackage(const std::string& path, PackageContents* contents) {
+    FILE* file = nullptr;
+    std::string error = OpenPackage(path, &file, contents);
+    if (file) fclose(file);
+    return error;
+}
+
 std::string VerifyPackage(const std::string& path) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) return path + ": " + strerror(errno);
-    FileCloser close{file};
+    FILE* file = nullptr;
     PackageContents contents;
-    std::string error = ReadContents(file, &contents);
-    if (!error.empty()) return path + ": " + error;
+    std::string error = OpenPackage(path, &file, &contents);
+    FileCloser close{file};
+    if (!error.empty()) return error;
     for (const PackageEntry& entry : contents.entries) {
         error = Inflate(file, entry, nullptr);
         if (!error.empty()) return path + ": " + entry.storedName + ": " + error;
@@ -112,19 +111,18 @@ std::string VerifyPackage(const std::string& path) {
 
 std::string ExtractEntries(const std::string& path, const std::string& directory,
                            const std::vector<std::string>& names, std::vector<std::string>* written) {
-    FILE* file = fopen(path.c_str(), "rb");
-    if (file == nullptr) return path + ": " + strerror(errno);
-    FileCloser close{file};
+    FILE* file = nullptr;
     PackageContents contents;
-    std::string error = ReadContents(file, &contents);
-    if (!error.empty()) return path + ": " + error;
+    std::string error = OpenPackage(path, &file, &contents);
+    FileCloser close{file};
+    if (!error.empty()) return error;
 
     std::vector<bool> found(names.size(), false);
     for (const PackageEntry& entry : contents.entries) {
         std::string plain = entry.storedName.substr(0, entry.storedName.size() - 3);
         bool wanted = names.empty();
         for (size_t i = 0; i < names.size(); ++i) {
-            if (Lowered(names[i]) == Lowered(plain)) wanted = found[i] = true;
+            if (LowerAscii(names[i]) == LowerAscii(plain)) wanted = found[i] = true;
         }
         if (!wanted) continue;
         std::string target = directory + "/" + plain;

@@ -15,13 +15,6 @@ constexpr size_t kChunk = 65536;
 // Deflate, no mtime, no extra flags, written on an NTFS system: the same bytes every build.
 const uint8_t kGzipHeader[10] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b};
 
-std::string Lowered(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return text;
-}
-
 // Streams one file into a gzip member at the output's current position; *size gets its length.
 std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
     if (fwrite(kGzipHeader, 1, sizeof kGzipHeader, out) != sizeof kGzipHeader) return "write failed";
@@ -83,7 +76,7 @@ std::string CheckInputs(const std::vector<std::string>& files) {
         if (!IsSafeStoredName(name.c_str())) {
             return path + ": '" + name + "' is not a name the updater may write";
         }
-        if (!stored.insert(Lowered(name)).second) {
+        if (!stored.insert(LowerAscii(name)).second) {
             return path + ": a second file stored as '" + name + "'";
         }
     }
