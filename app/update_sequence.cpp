@@ -45,7 +45,7 @@ constexpr size_t kConfirmTextSize = 512;
 // Gates 1-6: driver, BIOS family, language, package header, power. 0 or the result code.
 uint32_t PassStartupGates(HINSTANCE instance) {
     ProbeWindowsVersion();
-    if (!g_accessDriver.isWindows61 && !g_accessDriver.isWindows60) {
+    if (!g_accessDriver.isWin61 && !g_accessDriver.isWin60) {
         if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
         g_run.accessDriverExtracted = true;
     }

@@ -18,12 +18,16 @@ add_library(qv_package OBJECT
   package/gunzip.cpp
   package/housekeeping.cpp)
 
+# The access driver and its requests.
+add_library(qv_hw OBJECT
+  hw/access_driver.cpp
+  hw/requests.cpp)
+
 # The operations of the later steps.
 add_library(qv_ops OBJECT
   firmware/ec.cpp
   firmware/firmware_tables.cpp
   firmware/input_suppression.cpp
-  hw/access_driver.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
   package/language.cpp
@@ -37,7 +41,7 @@ add_library(qv_ops OBJECT
 
 add_library(qv_os_win32 OBJECT platform/os_win32.cpp)
 
-foreach(lib qv_base qv_sequence qv_package qv_ops qv_os_win32)
+foreach(lib qv_base qv_sequence qv_package qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${lib} PRIVATE ${QV_WARNINGS})
 endforeach()
@@ -46,7 +50,7 @@ set(QV_SYSTEM_LIBS setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
 
 add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
-  $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
+  $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
 target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})

@@ -1,7 +1,162 @@
 #include "hw/access_driver.h"
 
-#include "app/debug_log.h"
+#include <cstdio>
 
-AccessDriverState g_accessDriver = {0, 0, 0, 0, INVALID_HANDLE_VALUE};
+#include "platform/os.h"
 
-void ProbeWindowsVersion(void) { LogLine("not built: %s", "ProbeWindowsVersion"); }
+AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
+
+namespace {
+
+constexpr int kAcquireAttempts = 10;
+constexpr int kKmdfOpens = 10;
+constexpr DWORD kKmdfPauseMs = 50;
+constexpr DWORD kDirectoryLimit = 255;
+
+const char kAddmemDevice[] = "\\\\.\\ADDMEM";
+const char kMemioDevice[] = "\\\\.\\MEMIO.VXD";
+const char kKmdfDevice[] = "\\\\.\\KMDFMEMIO\\kmdfmemiosamp.log";
+const char kVexaDevice[] = "\\\\.\\VEXA\\VexaDrv.log";
+const char kService[] = "ADDMEM";
+
+HANDLE OpenDevice(const char* path) {
+    return OsCreateFileA(path, GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+
+bool OpenKmdfOnce() {
+    g_accessDriver.device = OpenDevice(kKmdfDevice);
+    g_accessDriver.kmdfOpenFailed = g_accessDriver.device == INVALID_HANDLE_VALUE;
+    return !g_accessDriver.kmdfOpenFailed;
+}
+
+}  // namespace
+
+void ProbeWindowsVersion(void) {
+    g_accessDriver.versionProbed = true;
+    OSVERSIONINFOEXA version = {};
+    version.dwOSVersionInfoSize = sizeof version;  // 156: the extended record
+    OsGetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
+    bool six = version.dwMajorVersion == 6;
+    g_accessDriver.isWin61 = six && version.dwMinorVersion == 1;
+    g_accessDriver.isWin60 = six && version.dwMinorVersion == 0;
+    g_accessDriver.isWow64 = FALSE;
+    IsWow64ProcessFn isWow64Process = OsLookupIsWow64Process();
+    if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &g_accessDriver.isWow64)) {
+        g_accessDriver.isWow64 = FALSE;
+    }
+}
+
+bool IsWindowsNt(void) {
+    g_accessDriver.isNt = (OsGetVersion() & 0x80000000u) == 0;
+    return g_accessDriver.isNt;
+}
+
+bool OpenLegacyAccessDevice(void) {
+    if (IsWindowsNt()) {
+        g_accessDriver.device = OpenDevice(kAddmemDevice);
+    } else {
+        // Delete-on-close makes Windows 9x unload the VxD with the handle.
+        g_accessDriver.device = OsCreateFileA(kMemioDevice, GENERIC_READ | GENERIC_WRITE, 0,
+                                              nullptr, 0,
+                                              FILE_FLAG_DELETE_ON_CLOSE | FILE_ATTRIBUTE_NORMAL,
+                                              nullptr);
+    }
+    return g_accessDriver.device != INVALID_HANDLE_VALUE;
+}
+
+bool RemoveAddmemService(void) {
+    if (!IsWindowsNt()) return true;
+    SC_HANDLE manager = OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (manager == nullptr) return false;
+    SC_HANDLE service = OsOpenServiceA(manager, kService, SERVICE_ALL_ACCESS);
+    if (service == nullptr) {
+        OsCloseServiceHandle(manager);
+        return false;
+    }
+    SERVICE_STATUS status;
+    OsControlService(service, SERVICE_CONTROL_STOP, &status);
+    OsDeleteService(service);
+    OsCloseServiceHandle(service);
+    OsCloseServiceHandle(manager);
+    return true;
+}
+
+bool InstallAddmemService(void) {
+    if (!IsWindowsNt()) return true;
+    RemoveAddmemService();
+    SC_HANDLE manager = OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    if (manager == nullptr) return false;
+
+    char path[kDirectoryLimit + 1];
+    DWORD length = GetCurrentDirectoryA(kDirectoryLimit, path);
+    // A directory that does not fit, with "\ADDMEM.SYS" behind it, is not supported.
+    if (length == 0 || length >= kDirectoryLimit ||
+        snprintf(path + length, sizeof path - length, "\\ADDMEM.SYS") >=
+            static_cast<int>(sizeof path - length)) {
+        OsCloseServiceHandle(manager);
+        return false;
+    }
+    SC_HANDLE service = OsCreateServiceA(manager, kService, kService, SERVICE_ALL_ACCESS,
+                                         SERVICE_KERNEL_DRIVER, SERVICE_DEMAND_START,
+                                         SERVICE_ERROR_NORMAL, path, nullptr, nullptr, nullptr,
+                                         nullptr, nullptr);
+    if (service == nullptr) {
+        OsCloseServiceHandle(manager);
+        return false;
+    }
+    OsStartServiceA(service, 0, nullptr);
+    OsCloseServiceHandle(service);
+    OsCloseServiceHandle(manager);
+    return true;
+}
+
+bool OpenKmdfAccessDevice(void) {
+    if (!g_accessDriver.isWin60) return false;
+    for (int i = 0; i < kKmdfOpens; ++i) {
+        if (OpenKmdfOnce()) return true;
+        Sleep(kKmdfPauseMs);
+    }
+    return false;
+}
+
+bool OpenAccessDriver(void) {
+    if (!g_accessDriver.versionProbed) ProbeWindowsVersion();
+    if (g_accessDriver.isWin60) {
+        // Only a presence test: every KMDFMEMIO request opens the device itself.
+        if (!OpenKmdfOnce()) return false;
+        OsCloseHandle(g_accessDriver.device);
+        g_accessDriver.device = INVALID_HANDLE_VALUE;
+        return true;
+    }
+    if (g_accessDriver.isWin61) {
+        g_accessDriver.device = OpenDevice(kVexaDevice);
+        return g_accessDriver.device != INVALID_HANDLE_VALUE;
+    }
+    if (OpenLegacyAccessDevice()) return true;
+    if (!InstallAddmemService()) {
+        RemoveAddmemService();
+        if (!InstallAddmemService()) return false;
+    }
+    return OpenLegacyAccessDevice();
+}
+
+bool AcquireAccessDriver(void) {
+    for (int i = 0; i < kAcquireAttempts; ++i) {
+        if (OpenAccessDriver()) return true;
+    }
+    if (g_accessDriver.isWin61 || g_accessDriver.isWin60) {
+        // Not through ShowMessage: no package flag silences this box.
+        OsMessageBoxA(nullptr,
+                      "Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be "
+                      "installed to update BIOS.",
+                      "Driver Load Fail", MB_ICONERROR);
+        ExitProcess(static_cast<UINT>(-1));
+    }
+    return false;
+}
+
+void ReleaseAccessDriver(void) {
+    if (g_accessDriver.device != INVALID_HANDLE_VALUE) OsCloseHandle(g_accessDriver.device);
+    g_accessDriver.device = INVALID_HANDLE_VALUE;
+}

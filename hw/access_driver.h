@@ -1,17 +1,34 @@
-// The kernel driver that reaches I/O ports and physical memory, chosen per Windows version.
+// The kernel driver that reaches I/O ports and physical memory, chosen per Windows version and
+// brought up for each hardware step.
 #pragma once
 #include <windows.h>
 
 // The access driver's own process-wide state.
 struct AccessDriverState {
-    int isWindows61;
-    int isWindows60;
-    int isWow64;
-    int isNt;
+    bool versionProbed;
+    bool isWin61;   // VEXA
+    bool isWin60;   // KMDFMEMIO
+    BOOL isWow64;
+    bool isNt;
+    bool kmdfOpenFailed;  // the most recent open of the KMDFMEMIO device failed
     HANDLE device;
 };
 
 extern AccessDriverState g_accessDriver;
 
-// Sets the Windows 6.1, Windows 6.0, WOW64 and NT flags.
+// Sets versionProbed, isWin61, isWin60 and isWow64.
 void ProbeWindowsVersion(void);
+
+// Sets isNt and returns it.
+bool IsWindowsNt(void);
+
+// Brings the driver up for one hardware step (10 attempts). In VEXA and KMDFMEMIO modes a
+// driver that never comes up ends the process with exit code -1 after its box.
+bool AcquireAccessDriver(void);
+void ReleaseAccessDriver(void);
+
+bool OpenAccessDriver(void);
+bool OpenLegacyAccessDevice(void);
+bool OpenKmdfAccessDevice(void);
+bool InstallAddmemService(void);
+bool RemoveAddmemService(void);

@@ -2,7 +2,25 @@
 
 #include "app/debug_log.h"
 #include "app/result_codes.h"
+#include "app/run_context.h"
+#include "hw/access_driver.h"
+#include "hw/requests.h"
 
-int DetectAmiBios(void) { return LogLine("not built: %s", "DetectAmiBios"), 0; }
+namespace {
+
+constexpr uint64_t kBiosSegment = 0xF0000;
+constexpr uint32_t kBiosSegmentSize = 0x10000;
+
+}  // namespace
+
+int DetectAmiBios(void) {
+    if (!AcquireAccessDriver()) return 0;
+    g_run.biosFamily = 1;
+    if (PhysMemFind(kBiosSegment, kBiosSegmentSize, "AMIBIOS Version", 16) != 0) {
+        g_run.biosFamily = 0;
+    }
+    ReleaseAccessDriver();
+    return 1;
+}
 
 uint32_t AmiUpdateSequence(const char*) { return LogLine("not built: %s", "AmiUpdateSequence"), kResultBiosUpdate; }

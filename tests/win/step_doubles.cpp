@@ -43,13 +43,13 @@ void ResetRun() {
     g_run.busy = 1;
     g_run.extractionOk = 1;
     g_run.biosFamily = 1;
-    g_accessDriver = AccessDriverState{0, 0, 0, 1, INVALID_HANDLE_VALUE};
+    g_accessDriver = AccessDriverState{false, false, false, FALSE, true, false, INVALID_HANDLE_VALUE};
 }
 
 void ProbeWindowsVersion(void) {
     RecordCall("ProbeWindowsVersion");
-    g_accessDriver.isWindows60 = g_steps.windows60;
-    g_accessDriver.isWindows61 = g_steps.windows61;
+    g_accessDriver.isWin60 = g_steps.windows60;
+    g_accessDriver.isWin61 = g_steps.windows61;
     g_accessDriver.isWow64 = g_steps.wow64;
 }
 
