@@ -12,6 +12,7 @@ add_executable(unit_tests
   tests/unit/flasher_commands_test.cpp
   tests/unit/options_test.cpp
   tests/unit/qpack_test.cpp
+  tests/unit/request_format_test.cpp
   tests/unit/result_codes_test.cpp
   tests/support/archive_bytes.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
