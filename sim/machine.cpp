@@ -1,0 +1,255 @@
+#include "sim/machine.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr uint32_t kPciEnable = 0x80000000u;
+constexpr uint32_t kLpcPmBaseRegister = 0x8000F840u;  // bus 0, device 31, function 0, 0x40
+
+void Trace(Machine* machine, const char* format, uint32_t a, uint32_t b = 0, uint32_t c = 0) {
+    char line[96];
+    snprintf(line, sizeof line, format, a, b, c);
+    machine->trace.push_back(line);
+}
+
+uint32_t Mask(int width) { return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
+
+// The 8042 and the embedded controller's private commands behind it.
+
+void KbcPush(Machine* machine, uint8_t value, bool aux) {
+    if (!machine->faults.kbcOutputNeverFills) machine->kbc.output.push_back({value, aux});
+}
+
+uint8_t KbcStatus(const Machine& machine) {
+    uint8_t status = 0x14 | machine.kbc.lastWasCommand;  // system flag, not inhibited
+    if (!machine.kbc.output.empty()) {
+        status |= 0x01;
+        if (machine.kbc.output.front().aux) status |= 0x20;
+    }
+    if (machine.faults.kbcInputNeverClears) status |= 0x02;
+    return status;
+}
+
+enum : uint8_t { kExpectNothing, kExpectCommandByte, kExpectPrivate, kExpectHandBackKbd, kExpectHandBackAux };
+
+void KbcCommand(Machine* machine, uint8_t command) {
+    Kbc& kbc = machine->kbc;
+    kbc.lastWasCommand = 0x08;
+    kbc.expect = kExpectNothing;
+    switch (command) {
+        case 0x20: KbcPush(machine, kbc.commandByte, false); break;
+        case 0x60: kbc.expect = kExpectCommandByte; break;
+        case 0xAD: kbc.commandByte |= 0x10; break;   // keyboard interface off
+        case 0xAE: kbc.commandByte &= ~0x10; break;
+        case 0xA7: kbc.commandByte |= 0x20; break;   // auxiliary interface off
+        case 0xA8: kbc.commandByte &= ~0x20; break;
+        case 0xB1: kbc.inBracket = true; break;
+        case 0xB2: kbc.inBracket = false; break;
+        case 0xB3: kbc.inBracket = false; kbc.expect = kExpectHandBackKbd; break;
+        case 0xB4: kbc.inBracket = false; kbc.expect = kExpectHandBackAux; break;
+        case 0xBE: kbc.expect = kExpectPrivate; kbc.operands.clear(); break;
+        default: break;
+    }
+}
+
+// Private sub-commands: 0x80 hi lo (EC RAM read), 0x81 hi lo value (write), 0xDC (arm power-on).
+void KbcPrivate(Machine* machine, uint8_t byte) {
+    Kbc& kbc = machine->kbc;
+    kbc.operands.push_back(byte);
+    uint8_t sub = kbc.operands[0];
+    size_t need = sub == 0x80 ? 3 : sub == 0x81 ? 4 : 1;
+    if (kbc.operands.size() < need) return;
+    kbc.expect = kExpectNothing;
+    uint16_t address = need >= 3 ? static_cast<uint16_t>(kbc.operands[1] << 8 | kbc.operands[2]) : 0;
+    if (sub == 0x80) {
+        KbcPush(machine, machine->ecRam[address], false);
+    } else if (sub == 0x81) {
+        machine->ecRam[address] = kbc.operands[3];
+    } else if (sub == 0xDC) {
+        machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
+    }
+}
+
+void KbcData(Machine* machine, uint8_t byte) {
+    Kbc& kbc = machine->kbc;
+    kbc.lastWasCommand = 0;
+    switch (kbc.expect) {
+        case kExpectCommandByte: kbc.commandByte = byte; kbc.expect = kExpectNothing; break;
+        case kExpectPrivate: KbcPrivate(machine, byte); break;
+        case kExpectHandBackKbd: KbcPush(machine, byte, false); kbc.expect = kExpectNothing; break;
+        case kExpectHandBackAux: KbcPush(machine, byte, true); kbc.expect = kExpectNothing; break;
+        default: break;  // a byte for the keyboard itself: nothing here answers it
+    }
+}
+
+uint8_t KbcReadData(Machine* machine) {
+    if (machine->kbc.output.empty()) return 0x00;
+    uint8_t value = machine->kbc.output.front().value;
+    machine->kbc.output.pop_front();
+    return value;
+}
+
+// Super I/O configuration: 0x55 enters, 0xAA leaves; index at P, data at P + 1.
+
+uint8_t SuperIoRead(Machine* machine, uint32_t port) {
+    SuperIo& sio = machine->superIo;
+    if (port != sio.port + 1u || !sio.configMode) return 0xFF;
+    switch (sio.index) {
+        case 0x20: return sio.chipId;
+        case 0x07: return sio.logicalDevice;
+        case 0x60: return sio.logicalDevice == 9 ? static_cast<uint8_t>(sio.mailboxBase >> 8) : 0;
+        case 0x61: return sio.logicalDevice == 9 ? static_cast<uint8_t>(sio.mailboxBase) : 0;
+        default: return 0;
+    }
+}
+
+void SuperIoWrite(Machine* machine, uint32_t port, uint8_t value) {
+    SuperIo& sio = machine->superIo;
+    if (port == sio.port) {
+        if (value == 0x55) {
+            sio.configMode = true;
+        } else if (value == 0xAA) {
+            sio.configMode = false;
+        } else {
+            sio.index = value;
+        }
+    } else if (port == sio.port + 1u && sio.configMode && sio.index == 0x07) {
+        sio.logicalDevice = value;
+    }
+}
+
+bool IsSuperIoPort(const Machine& machine, uint32_t port) {
+    return port == machine.superIo.port || port == machine.superIo.port + 1u;
+}
+
+bool IsMailboxPort(const Machine& machine, uint32_t port) {
+    uint16_t base = machine.superIo.mailboxBase;
+    return base != 0 && (port == base || port == base + 1u);
+}
+
+// The mailbox executes a command at once and goes idle, unless the profile says it never does.
+void MailboxWrite(Machine* machine, uint32_t port, uint8_t value) {
+    EcMailbox& box = machine->mailbox;
+    if (port == machine->superIo.mailboxBase) {
+        box.index = value;
+        return;
+    }
+    box.registers[box.index] = value;
+    if (box.index == 0x82 && value != 0) {
+        box.commands.push_back(value);
+        if (!machine->faults.mailboxNeverIdle) box.registers[0x82] = 0;
+    }
+}
+
+uint8_t MailboxRead(Machine* machine, uint32_t port) {
+    EcMailbox& box = machine->mailbox;
+    return port == machine->superIo.mailboxBase ? box.index : box.registers[box.index];
+}
+
+uint32_t PciRead(Machine* machine, int width) {
+    auto it = machine->pciConfig.find(machine->pciAddress & ~3u);
+    uint32_t value = it == machine->pciConfig.end() ? 0xFFFFFFFFu : it->second;
+    return value & Mask(width);
+}
+
+bool IsPmPort(const Machine& machine, uint32_t port) {
+    return port >= machine.pmBase && port < machine.pmBase + 0x80u;
+}
+
+uint32_t PmRead(Machine* machine, uint32_t port, int width) {
+    uint32_t offset = port - machine->pmBase;
+    return (machine->pmRegisters[offset / 4] >> (8 * (offset % 4))) & Mask(width);
+}
+
+void PmWrite(Machine* machine, uint32_t port, int width, uint32_t value) {
+    uint32_t offset = port - machine->pmBase;
+    uint32_t shift = 8 * (offset % 4);
+    uint32_t& reg = machine->pmRegisters[offset / 4];
+    reg = (reg & ~(Mask(width) << shift)) | ((value & Mask(width)) << shift);
+}
+
+uint8_t* MemoryAt(Machine* machine, uint64_t address) {
+    if (address >= kBiosSegmentBase && address < kBiosSegmentBase + machine->biosSegment.size()) {
+        return &machine->biosSegment[address - kBiosSegmentBase];
+    }
+    if (address >= kFlashBase && address < kFlashBase + machine->flash.size()) {
+        return &machine->flash[address - kFlashBase];
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+void SetPmBase(Machine* machine, uint16_t base) {
+    machine->pmBase = base;
+    machine->pciConfig[kLpcPmBaseRegister] = base | 1u;
+}
+
+uint32_t PortIn(Machine* machine, uint32_t port, int width) {
+    uint32_t value = Mask(width);
+    if (port == 0x64) {
+        value = KbcStatus(*machine);
+    } else if (port == 0x60) {
+        value = KbcReadData(machine);
+    } else if (port == 0x71 || port == 0x73) {
+        int bank = port == 0x73;
+        value = machine->cmos[bank][machine->cmosIndex[bank] & 0x7F];
+    } else if (port == 0xCF8) {
+        value = machine->pciAddress & Mask(width);
+    } else if (port >= 0xCFC && port < 0xD00) {
+        value = PciRead(machine, width);
+    } else if (IsPmPort(*machine, port)) {
+        value = PmRead(machine, port, width);
+    } else if (IsSuperIoPort(*machine, port)) {
+        value = SuperIoRead(machine, port);
+    } else if (IsMailboxPort(*machine, port)) {
+        value = MailboxRead(machine, port);
+    }
+    Trace(machine, width == 1 ? "in8 %04X -> %02X" : width == 2 ? "in16 %04X -> %04X" : "in32 %04X -> %08X",
+          port, value);
+    return value;
+}
+
+void PortOut(Machine* machine, uint32_t port, int width, uint32_t value) {
+    value &= Mask(width);
+    Trace(machine, width == 1 ? "out8 %04X %02X" : width == 2 ? "out16 %04X %04X" : "out32 %04X %08X",
+          port, value);
+    if (port == 0x64) {
+        KbcCommand(machine, static_cast<uint8_t>(value));
+    } else if (port == 0x60) {
+        KbcData(machine, static_cast<uint8_t>(value));
+    } else if (port == 0x70 || port == 0x72) {
+        machine->cmosIndex[port == 0x72] = static_cast<uint8_t>(value);
+    } else if (port == 0x71 || port == 0x73) {
+        int bank = port == 0x73;
+        machine->cmos[bank][machine->cmosIndex[bank] & 0x7F] = static_cast<uint8_t>(value);
+    } else if (port == 0xCF8 && width == 4) {
+        machine->pciAddress = value;
+    } else if (port == kSmiCommandPort) {
+        machine->softwareSmis.push_back(static_cast<uint8_t>(value));
+    } else if (IsPmPort(*machine, port)) {
+        PmWrite(machine, port, width, value);
+    } else if (IsSuperIoPort(*machine, port)) {
+        SuperIoWrite(machine, port, static_cast<uint8_t>(value));
+    } else if (IsMailboxPort(*machine, port)) {
+        MailboxWrite(machine, port, static_cast<uint8_t>(value));
+    }
+}
+
+void MemoryRead(Machine* machine, uint64_t address, uint8_t* out, uint32_t length) {
+    Trace(machine, "memrd %X+%X", static_cast<uint32_t>(address), length);
+    for (uint32_t i = 0; i < length; ++i) {
+        const uint8_t* byte = MemoryAt(machine, address + i);
+        out[i] = byte ? *byte : 0xFF;
+    }
+}
+
+void MemoryWrite(Machine* machine, uint64_t address, const uint8_t* data, uint32_t length) {
+    Trace(machine, "memwr %X+%X", static_cast<uint32_t>(address), length);
+    for (uint32_t i = 0; i < length; ++i) {
+        uint8_t* byte = MemoryAt(machine, address + i);
+        if (byte) *byte = data[i];
+    }
+}

@@ -1,0 +1,79 @@
+// The simulated notebook: I/O ports and physical memory as the access driver reaches them, with
+// the devices the updater talks to. Every access is traced.
+#pragma once
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <string>
+#include <vector>
+
+// Faults a profile can inject.
+struct MachineFaults {
+    bool kbcInputNeverClears = false;  // status bit 1 stays set
+    bool kbcOutputNeverFills = false;  // no byte ever reaches port 0x60
+    bool mailboxNeverIdle = false;     // mailbox command register never reads 0
+    bool smiNeverAnswers = false;      // the firmware service leaves its mailbox alone
+};
+
+struct KbcByte {
+    uint8_t value;
+    bool aux;  // from the auxiliary (pointing-device) channel
+};
+
+struct Kbc {
+    std::deque<KbcByte> output;
+    uint8_t commandByte = 0x47;
+    uint8_t lastWasCommand = 0;  // status bit 3
+    uint8_t expect = 0;          // what the next data byte is for (a command that takes one)
+    std::vector<uint8_t> operands;
+    bool inBracket = false;
+};
+
+struct SuperIo {
+    uint16_t port = 0x2E;       // 0x2E or 0x6C2; the other port floats
+    uint8_t chipId = 0x00;
+    uint16_t mailboxBase = 0;   // logical device 9's base address (registers 0x60, 0x61)
+    bool configMode = false;
+    uint8_t index = 0;
+    uint8_t logicalDevice = 0;
+};
+
+struct EcMailbox {
+    std::array<uint8_t, 256> registers{};
+    uint8_t index = 0;
+    std::vector<uint8_t> commands;  // every command written to register 0x82
+};
+
+struct Machine {
+    MachineFaults faults;
+    Kbc kbc;
+    std::vector<uint8_t> ecRam = std::vector<uint8_t>(0x10000, 0);
+    SuperIo superIo;
+    EcMailbox mailbox;
+    std::array<std::array<uint8_t, 128>, 2> cmos{};
+    std::array<uint8_t, 2> cmosIndex{};
+    uint32_t pciAddress = 0;
+    std::map<uint32_t, uint32_t> pciConfig;  // by enable bit, bus, device, function, register
+    uint16_t pmBase = 0x400;
+    std::array<uint32_t, 32> pmRegisters{};  // dwords at pmBase .. pmBase + 0x7F
+    std::vector<uint8_t> softwareSmis;        // values written to the SMI command port 0xB2
+    std::vector<uint8_t> biosSegment = std::vector<uint8_t>(0x10000, 0xFF);  // at 0xF0000
+    std::vector<uint8_t> flash = std::vector<uint8_t>(0x100000, 0xFF);       // at 0xFFF00000
+    std::vector<std::string> trace;
+};
+
+constexpr uint64_t kBiosSegmentBase = 0xF0000;
+constexpr uint64_t kFlashBase = 0xFFF00000;
+constexpr uint16_t kSmiCommandPort = 0xB2;
+constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
+
+// Sets the power-management base where PCI device 31 function 0 register 0x40 reports it.
+void SetPmBase(Machine* machine, uint16_t base);
+
+uint32_t PortIn(Machine* machine, uint32_t port, int width);
+void PortOut(Machine* machine, uint32_t port, int width, uint32_t value);
+
+// Unmapped memory reads 0xFF and ignores writes.
+void MemoryRead(Machine* machine, uint64_t address, uint8_t* out, uint32_t length);
+void MemoryWrite(Machine* machine, uint64_t address, const uint8_t* data, uint32_t length);

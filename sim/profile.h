@@ -1,0 +1,50 @@
+// A machine profile: everything the updater can observe about one notebook, as JSON.
+//
+// {
+//   "name": "...",
+//   "windows": {"major": 5, "minor": 1, "build": 2600, "nt": true, "wow64": false,
+//               "language": "0x0409"},
+//   "drivers": {"addmem": true, "vexa": false, "kmdf": false, "memio": false},
+//   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
+//              "mailbox_never_idle": false, "smi_never_answers": false},
+//   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
+//   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680"},
+//   "pm_base": "0x400",
+//   "ec_ram": {"0xE887": "0x00"},
+//   "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"},
+//            {"at": "0xF8000", "hex": "5F444D495F"}],
+//   "flash": [{"at": "0xFFF00000", "hex": "..."}]
+// }
+// Numbers are JSON numbers or texts in C notation ("0x2E"). Every key is optional.
+#pragma once
+#include <cstdint>
+#include <string>
+
+#include "sim/machine.h"
+
+struct WindowsProfile {
+    uint32_t major = 5;
+    uint32_t minor = 1;
+    uint32_t build = 2600;
+    bool nt = true;
+    bool wow64 = false;
+    uint16_t language = 0x0409;
+};
+
+// Which access-driver devices the machine can open.
+struct DriverProfile {
+    bool addmem = true;  // the ADDMEM service starts from the package's file
+    bool vexa = false;   // the maker's driver is installed
+    bool kmdf = false;
+    bool memio = false;
+};
+
+struct MachineProfile {
+    std::string name;
+    WindowsProfile windows;
+    DriverProfile drivers;
+    Machine machine;
+};
+
+// Fills *profile from JSON text; false with *error naming the first bad key.
+bool ParseProfile(const std::string& text, MachineProfile* profile, std::string* error);

@@ -1,0 +1,190 @@
+#include "sim/request_decoder.h"
+
+#include <cstring>
+
+#include "hw/request_format.h"
+
+namespace {
+
+constexpr uint32_t kLargestBlock = 16u << 20;
+
+uint64_t Le(const uint8_t* bytes, int width) {
+    uint64_t value = 0;
+    for (int i = 0; i < width; ++i) value |= static_cast<uint64_t>(bytes[i]) << (8 * i);
+    return value;
+}
+
+void PutLe(uint8_t* bytes, uint32_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes[i] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+bool IsWidth(uint64_t length) { return length == 1 || length == 2 || length == 4; }
+
+bool ServeVexa(Machine* machine, bool wide, uint32_t code, const uint8_t* in, uint32_t inSize,
+               uint8_t* out, uint32_t outSize, uint32_t* returned) {
+    int addressWidth = wide ? 8 : 4;
+    uint32_t head = wide ? 17 : 9;
+    if (inSize < head) return false;
+    uint64_t address = Le(in, addressWidth);
+    uint8_t direction = in[addressWidth];
+    uint64_t length = Le(in + addressWidth + 1, addressWidth);
+    bool write = direction == 0;
+    if (direction > 1 || length == 0 || length > kLargestBlock || outSize < length ||
+        inSize != head + (write ? length : 0)) {
+        return false;
+    }
+    uint32_t n = static_cast<uint32_t>(length);
+    if (code == kVexaPortCode) {
+        if (!IsWidth(n) || address > 0xFFFF) return false;
+        if (write) {
+            PortOut(machine, static_cast<uint32_t>(address), n, static_cast<uint32_t>(Le(in + head, n)));
+        } else {
+            PutLe(out, PortIn(machine, static_cast<uint32_t>(address), n), n);
+        }
+    } else if (code == kVexaMemoryCode) {
+        if (write) {
+            MemoryWrite(machine, address, in + head, n);
+        } else {
+            MemoryRead(machine, address, out, n);
+        }
+    } else {
+        return false;
+    }
+    *returned = n;
+    return true;
+}
+
+int KmdfPortWidth(uint32_t code, bool* write) {
+    *write = (code & 0x4) != 0;
+    switch (code & ~0x4u) {
+        case kKmdfRead8: return 1;
+        case kKmdfRead16: return 2;
+        case kKmdfRead32: return 4;
+        default: return 0;
+    }
+}
+
+bool ServeKmdf(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
+               uint32_t outSize, uint32_t* returned) {
+    if (inSize < kKmdfHeaderSize || outSize != inSize) return false;
+    uint32_t length = static_cast<uint32_t>(Le(in + 8, 4));
+    if (length == 0 || length > kLargestBlock || inSize != kKmdfHeaderSize + length) return false;
+    memmove(out, in, inSize);
+    uint8_t* data = out + kKmdfHeaderSize;
+    if (code == kKmdfMemoryRead || code == kKmdfMemoryWrite) {
+        uint32_t address = static_cast<uint32_t>(Le(in + 4, 4));
+        if (code == kKmdfMemoryWrite) {
+            MemoryWrite(machine, address, in + kKmdfHeaderSize, length);
+        } else {
+            MemoryRead(machine, address, data, length);
+        }
+    } else {
+        bool write = false;
+        int width = KmdfPortWidth(code, &write);
+        uint32_t port = static_cast<uint32_t>(Le(in, 4));
+        if (width == 0 || static_cast<uint32_t>(width) != length || port > 0xFFFF) return false;
+        if (write) {
+            PortOut(machine, port, width, static_cast<uint32_t>(Le(in + kKmdfHeaderSize, width)));
+        } else {
+            PutLe(data, PortIn(machine, port, width), width);
+        }
+    }
+    *returned = inSize;
+    return true;
+}
+
+bool ServeAddmemMemory(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize,
+                       uint8_t* out, uint32_t outSize, uint32_t* returned) {
+    if (inSize < 8 || outSize == 0 || outSize > kLargestBlock) return false;
+    uint64_t address = Le(in, 8);
+    if (code == kAddmemMemoryRead) {
+        if (inSize != 8) return false;
+        MemoryRead(machine, address, out, outSize);
+    } else {
+        if (inSize != 8 + outSize) return false;
+        MemoryWrite(machine, address, in + 8, outSize);
+    }
+    *returned = outSize;
+    return true;
+}
+
+bool ServeAddmem(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize,
+                 uint8_t* out, uint32_t outSize, uint32_t* returned) {
+    if (code == kAddmemMemoryRead || code == kAddmemMemoryWrite) {
+        return ServeAddmemMemory(machine, code, in, inSize, out, outSize, returned);
+    }
+    int width = 0;
+    bool write = false;
+    switch (code) {
+        case kAddmemWrite8: write = true; width = 1; break;
+        case kAddmemRead8: width = 1; break;
+        case kAddmemWrite16: write = true; width = 2; break;
+        case kAddmemRead16: width = 2; break;
+        case kAddmemWrite32: write = true; width = 4; break;
+        case kAddmemRead32: width = 4; break;
+        default: return false;
+    }
+    uint32_t port = static_cast<uint32_t>(Le(in, 4));
+    if (inSize != 8 || outSize < static_cast<uint32_t>(width) || port > 0xFFFF) return false;
+    if (write) {
+        PortOut(machine, port, width, static_cast<uint32_t>(Le(in + 4, width)));
+    } else {
+        PutLe(out, PortIn(machine, port, width), width);
+    }
+    *returned = width;
+    return true;
+}
+
+// MEMIO cannot tell the width: the configuration-address pair is taken as dwords, every other
+// port as bytes.
+bool ServeMemio(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
+                uint32_t outSize, uint32_t* returned, const CallerMemory* caller) {
+    if (code == kAddmemMemoryRead || code == kAddmemMemoryWrite) {
+        return ServeAddmemMemory(machine, code, in, inSize, out, outSize, returned);
+    }
+    if ((code != kMemioPortRead && code != kMemioPortWrite) || inSize != kVxdRequestSize ||
+        outSize != kVxdRequestSize || caller == nullptr) {
+        return false;
+    }
+    uint32_t port = static_cast<uint32_t>(Le(in, 4));
+    uint32_t pointer = static_cast<uint32_t>(Le(in + kVxdPointerField, 4));
+    if (port > 0xFFFF) return false;
+    int width = (port == 0xCF8 || port == 0xCFC) ? 4 : 1;
+    memmove(out, in, inSize);
+    if (code == kMemioPortWrite) {
+        uint32_t value = 0;
+        if (!caller->read32(caller->context, pointer, &value)) return false;
+        PortOut(machine, port, width, value);
+    } else if (!caller->write32(caller->context, pointer, PortIn(machine, port, width))) {
+        return false;
+    }
+    *returned = kVxdRequestSize;
+    return true;
+}
+
+}  // namespace
+
+bool ServeRequest(Machine* machine, SimDevice device, bool wideVexa, uint32_t code,
+                  const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
+                  uint32_t* returned, const CallerMemory* caller) {
+    *returned = 0;
+    if (in == nullptr || (out == nullptr && outSize != 0)) return false;
+    switch (device) {
+        case SimDevice::Vexa: return ServeVexa(machine, wideVexa, code, in, inSize, out, outSize, returned);
+        case SimDevice::Kmdf: return ServeKmdf(machine, code, in, inSize, out, outSize, returned);
+        case SimDevice::Addmem: return ServeAddmem(machine, code, in, inSize, out, outSize, returned);
+        case SimDevice::Memio:
+            return ServeMemio(machine, code, in, inSize, out, outSize, returned, caller);
+    }
+    return false;
+}
+
+const char* SimDeviceName(SimDevice device) {
+    switch (device) {
+        case SimDevice::Vexa: return "VEXA";
+        case SimDevice::Kmdf: return "KMDFMEMIO";
+        case SimDevice::Addmem: return "ADDMEM";
+        case SimDevice::Memio: return "MEMIO";
+    }
+    return "?";
+}
