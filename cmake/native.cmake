@@ -14,9 +14,10 @@ add_executable(unit_tests
   tests/unit/qpack_test.cpp
   tests/unit/request_format_test.cpp
   tests/unit/result_codes_test.cpp
+  tests/unit/sim_test.cpp
   tests/support/archive_bytes.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
-target_link_libraries(unit_tests PRIVATE qv_core qv_packer GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 # The bench's package contents.

@@ -1,0 +1,279 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "hw/request_format.h"
+#include "sim/machine.h"
+#include "sim/profile.h"
+#include "sim/request_decoder.h"
+
+namespace {
+
+// The caller's memory, for MEMIO: a few 32-bit variables by address.
+std::map<uint32_t, uint32_t> g_callerMemory;
+
+bool ReadCaller(void*, uint32_t address, uint32_t* value) {
+    auto it = g_callerMemory.find(address);
+    if (it == g_callerMemory.end()) return false;
+    *value = it->second;
+    return true;
+}
+
+bool WriteCaller(void*, uint32_t address, uint32_t value) {
+    g_callerMemory[address] = value;
+    return true;
+}
+
+const CallerMemory kCaller = {nullptr, ReadCaller, WriteCaller};
+
+SimDevice DeviceFor(AccessMode mode) {
+    switch (mode) {
+        case AccessMode::Vexa: return SimDevice::Vexa;
+        case AccessMode::Kmdf: return SimDevice::Kmdf;
+        case AccessMode::Addmem: return SimDevice::Addmem;
+        default: return SimDevice::Memio;
+    }
+}
+
+// Sends an encoded port request through the decoder, as the program's shell does.
+uint32_t Port(Machine* machine, AccessMode mode, bool wow64, bool write, uint32_t port, int width,
+              uint32_t value) {
+    DriverRequest request = EncodePortRequest(mode, wow64, write, port, width, value);
+    std::vector<uint8_t> out(request.outputSize, 0);
+    const uint32_t variable = 0x1000;
+    if (mode == AccessMode::Memio) {
+        g_callerMemory[variable] = write ? value : 0;
+        request.input[kVxdPointerField] = 0x00;
+        request.input[kVxdPointerField + 1] = 0x10;
+    }
+    uint32_t returned = 0;
+    EXPECT_TRUE(ServeRequest(machine, DeviceFor(mode), wow64, request.code, request.input.data(),
+                             static_cast<uint32_t>(request.input.size()), out.data(),
+                             static_cast<uint32_t>(out.size()), &returned, &kCaller));
+    if (write) return 0;
+    if (mode == AccessMode::Memio) return g_callerMemory[variable];
+    const uint8_t* data = mode == AccessMode::Kmdf ? out.data() + kKmdfHeaderSize : out.data();
+    return ReadValue(data, width);
+}
+
+const AccessMode kModes[] = {AccessMode::Vexa, AccessMode::Kmdf, AccessMode::Addmem,
+                             AccessMode::Memio};
+
+TEST(RequestDecoder, PortRequestsOfEveryModeReachTheMachine) {
+    for (AccessMode mode : kModes) {
+        for (bool wow64 : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(mode) << " wow64 " << wow64);
+            Machine machine;
+            SetPmBase(&machine, 0x400);
+            Port(&machine, mode, wow64, true, 0x70, 1, 0x2C);
+            Port(&machine, mode, wow64, true, 0x71, 1, 0x5A);
+            EXPECT_EQ(machine.cmos[0][0x2C], 0x5A);
+            Port(&machine, mode, wow64, true, 0x72, 1, 0x81);
+            Port(&machine, mode, wow64, true, 0x73, 1, 0xA5);
+            EXPECT_EQ(machine.cmos[1][0x01], 0xA5) << "second bank, index taken modulo 128";
+            EXPECT_EQ(Port(&machine, mode, wow64, false, 0x71, 1, 0), 0x5Au);
+            Port(&machine, mode, wow64, true, 0xCF8, 4, 0x8000F840);
+            EXPECT_EQ(Port(&machine, mode, wow64, false, 0xCFC, 4, 0), 0x401u);
+            EXPECT_EQ(machine.trace.back(), "in32 0CFC -> 00000401");
+            if (mode == AccessMode::Memio) continue;  // bytes and dwords only
+            Port(&machine, mode, wow64, true, 0x430, 2, 0xBEEF);
+            EXPECT_EQ(Port(&machine, mode, wow64, false, 0x430, 2, 0), 0xBEEFu);
+            EXPECT_EQ(machine.pmRegisters[0x30 / 4], 0xBEEFu);
+        }
+    }
+}
+
+TEST(RequestDecoder, MemoryRequestsOfEveryModeReachTheMachine) {
+    for (AccessMode mode : kModes) {
+        for (bool wow64 : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(mode) << " wow64 " << wow64);
+            Machine machine;
+            const uint8_t data[5] = {'D', 'E', 'V', 'E', 'L'};
+            DriverRequest write = EncodeMemoryRequest(mode, wow64, true, 0xF1234, 5, data);
+            std::vector<uint8_t> out(write.outputSize);
+            uint32_t returned = 0;
+            ASSERT_TRUE(ServeRequest(&machine, DeviceFor(mode), wow64, write.code, write.input.data(),
+                                     static_cast<uint32_t>(write.input.size()), out.data(),
+                                     static_cast<uint32_t>(out.size()), &returned, &kCaller));
+            EXPECT_EQ(memcmp(&machine.biosSegment[0x1234], "DEVEL", 5), 0);
+
+            DriverRequest read = EncodeMemoryRequest(mode, wow64, false, 0xF1233, 7, nullptr);
+            out.assign(read.outputSize, 0);
+            ASSERT_TRUE(ServeRequest(&machine, DeviceFor(mode), wow64, read.code, read.input.data(),
+                                     static_cast<uint32_t>(read.input.size()), out.data(),
+                                     static_cast<uint32_t>(out.size()), &returned, &kCaller));
+            size_t at = mode == AccessMode::Kmdf ? kKmdfHeaderSize : 0;
+            EXPECT_EQ(std::string(out.begin() + at, out.begin() + at + 7), "\xFF" "DEVEL\xFF");
+            EXPECT_EQ(machine.trace.back(), "memrd F1233+7");
+        }
+    }
+}
+
+TEST(RequestDecoder, RefusesMalformedRequests) {
+    struct Case {
+        const char* what;
+        SimDevice device;
+        bool wide;
+        uint32_t code;
+        std::vector<uint8_t> in;
+        uint32_t outSize;
+    };
+    const std::vector<uint8_t> vexaRead8 = {0x60, 0, 0, 0, 1, 1, 0, 0, 0};
+    const Case cases[] = {
+        {"VEXA unknown code", SimDevice::Vexa, false, 0x9C412010, vexaRead8, 1},
+        {"VEXA short", SimDevice::Vexa, false, kVexaPortCode, {0x60, 0, 0, 0, 1}, 1},
+        {"VEXA narrow request to the wide driver", SimDevice::Vexa, true, kVexaPortCode, vexaRead8, 1},
+        {"VEXA width 3", SimDevice::Vexa, false, kVexaPortCode, {0x60, 0, 0, 0, 1, 3, 0, 0, 0}, 4},
+        {"VEXA direction 2", SimDevice::Vexa, false, kVexaPortCode, {0x60, 0, 0, 0, 2, 1, 0, 0, 0}, 1},
+        {"VEXA write without data", SimDevice::Vexa, false, kVexaPortCode, {0x60, 0, 0, 0, 0, 1, 0, 0, 0}, 1},
+        {"VEXA output too small", SimDevice::Vexa, false, kVexaPortCode, {0x60, 0, 0, 0, 1, 4, 0, 0, 0}, 2},
+        {"KMDF length differs from code", SimDevice::Kmdf, false, kKmdfRead8,
+         std::vector<uint8_t>{0x60, 0, 0, 0, 0, 0, 0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0}, 18},
+        {"KMDF output size differs", SimDevice::Kmdf, false, kKmdfRead8,
+         std::vector<uint8_t>{0x60, 0, 0, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 0, 0}, 16},
+        {"ADDMEM port request of 4 bytes", SimDevice::Addmem, false, kAddmemRead8, {0x60, 0, 0, 0}, 1},
+        {"ADDMEM unknown code", SimDevice::Addmem, false, 0x222030, {0x60, 0, 0, 0, 0, 0, 0, 0}, 1},
+        {"ADDMEM memory write size", SimDevice::Addmem, false, kAddmemMemoryWrite,
+         {0, 0, 0x0F, 0, 0, 0, 0, 0, 1, 2}, 3},
+        {"MEMIO wrong size", SimDevice::Memio, false, kMemioPortRead, {0x60, 0, 0, 0}, 16},
+    };
+    for (const Case& c : cases) {
+        Machine machine;
+        std::vector<uint8_t> out(c.outSize + 16, 0);
+        uint32_t returned = 99;
+        EXPECT_FALSE(ServeRequest(&machine, c.device, c.wide, c.code, c.in.data(),
+                                  static_cast<uint32_t>(c.in.size()), out.data(), c.outSize,
+                                  &returned, &kCaller))
+            << c.what;
+        EXPECT_EQ(returned, 0u) << c.what;
+        EXPECT_TRUE(machine.trace.empty()) << c.what << ": nothing reached the machine";
+    }
+    Machine machine;
+    std::vector<uint8_t> memio(16, 0);
+    uint8_t out[16];
+    uint32_t returned = 0;
+    EXPECT_FALSE(ServeRequest(&machine, SimDevice::Memio, false, kMemioPortRead, memio.data(), 16,
+                              out, 16, &returned, nullptr))
+        << "MEMIO needs the caller's memory";
+}
+
+TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
+    Machine machine;
+    machine.ecRam[0x1234] = 0x77;
+    EXPECT_EQ(PortIn(&machine, 0x64, 1), 0x14u) << "idle: nothing to read, input buffer empty";
+    PortOut(&machine, 0x64, 1, 0xB1);
+    PortOut(&machine, 0x64, 1, 0xBE);
+    for (uint8_t b : {0x80, 0x12, 0x34}) PortOut(&machine, 0x60, 1, b);
+    EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x01u);
+    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u);
+    PortOut(&machine, 0x64, 1, 0xBE);
+    for (uint8_t b : {0x81, 0xE8, 0x87, 0x40}) PortOut(&machine, 0x60, 1, b);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x40);
+    PortOut(&machine, 0x64, 1, 0xBE);
+    PortOut(&machine, 0x60, 1, 0xDC);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "automatic power-on armed";
+    PortOut(&machine, 0x64, 1, 0xB4);
+    PortOut(&machine, 0x60, 1, 0xFA);
+    EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x21u) << "handed back on the auxiliary channel";
+    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
+    PortOut(&machine, 0x64, 1, 0xAD);
+    PortOut(&machine, 0x64, 1, 0xA7);
+    PortOut(&machine, 0x64, 1, 0x20);
+    EXPECT_EQ(PortIn(&machine, 0x60, 1) & 0x30u, 0x30u) << "both interfaces off";
+
+    Machine stuck;
+    stuck.faults.kbcInputNeverClears = true;
+    stuck.faults.kbcOutputNeverFills = true;
+    PortOut(&stuck, 0x64, 1, 0x20);
+    EXPECT_EQ(PortIn(&stuck, 0x64, 1) & 0x03u, 0x02u);
+}
+
+TEST(Machine, SuperIoAndMailbox) {
+    for (uint16_t port : {0x2E, 0x6C2}) {
+        Machine machine;
+        machine.superIo = SuperIo{port, 0x4D, 0x680};
+        uint16_t other = port == 0x2E ? 0x6C2 : 0x2E;
+        PortOut(&machine, other, 1, 0x55);
+        PortOut(&machine, other, 1, 0x20);
+        EXPECT_EQ(PortIn(&machine, other + 1, 1), 0xFFu) << "an empty port reads 0xFF";
+        PortOut(&machine, port, 1, 0x55);
+        PortOut(&machine, port, 1, 0x20);
+        EXPECT_EQ(PortIn(&machine, port + 1, 1), 0x4Du);
+        PortOut(&machine, port, 1, 0x07);
+        PortOut(&machine, port + 1, 1, 0x09);
+        PortOut(&machine, port, 1, 0x60);
+        EXPECT_EQ(PortIn(&machine, port + 1, 1), 0x06u);
+        PortOut(&machine, port, 1, 0x61);
+        EXPECT_EQ(PortIn(&machine, port + 1, 1), 0x80u);
+        PortOut(&machine, port, 1, 0xAA);
+        EXPECT_EQ(PortIn(&machine, port + 1, 1), 0xFFu) << "out of configuration mode";
+
+        PortOut(&machine, 0x680, 1, 0x84);
+        PortOut(&machine, 0x681, 1, 0x12);
+        PortOut(&machine, 0x680, 1, 0x82);
+        PortOut(&machine, 0x681, 1, 0x33);
+        EXPECT_EQ(PortIn(&machine, 0x681, 1), 0x00u) << "idle again";
+        EXPECT_EQ(machine.mailbox.commands, std::vector<uint8_t>{0x33});
+        EXPECT_EQ(machine.mailbox.registers[0x84], 0x12);
+    }
+    Machine busy;
+    busy.superIo.mailboxBase = 0x680;
+    busy.faults.mailboxNeverIdle = true;
+    PortOut(&busy, 0x680, 1, 0x82);
+    PortOut(&busy, 0x681, 1, 0x33);
+    EXPECT_EQ(PortIn(&busy, 0x681, 1), 0x33u);
+}
+
+TEST(Profile, ReadsEveryPartAndRefusesBadValues) {
+    MachineProfile profile;
+    std::string error;
+    ASSERT_TRUE(ParseProfile(R"({
+        "name": "AMI notebook on Windows 7 x64",
+        "windows": {"major": 6, "minor": 1, "build": 7601, "wow64": true, "language": "0x0412"},
+        "drivers": {"addmem": false, "vexa": true},
+        "faults": {"smi_never_answers": true},
+        "kbc_pending": {"channel": "aux", "value": "0xFA"},
+        "super_io": {"port": "0x6C2", "chip_id": "0x85", "mailbox_base": "0x0680"},
+        "pm_base": "0x1000",
+        "ec_ram": {"0xE887": "0x01"},
+        "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"}, {"at": "0xFFFF0", "hex": "EA5BE000F0"}],
+        "flash": [{"at": "0xFFFFFFF0", "hex": "90"}]
+    })", &profile, &error)) << error;
+    EXPECT_EQ(profile.name, "AMI notebook on Windows 7 x64");
+    EXPECT_EQ(profile.windows.minor, 1u);
+    EXPECT_TRUE(profile.windows.wow64);
+    EXPECT_EQ(profile.windows.language, 0x0412);
+    EXPECT_FALSE(profile.drivers.addmem);
+    EXPECT_TRUE(profile.drivers.vexa);
+    EXPECT_TRUE(profile.machine.faults.smiNeverAnswers);
+    ASSERT_EQ(profile.machine.kbc.output.size(), 1u);
+    EXPECT_TRUE(profile.machine.kbc.output.front().aux);
+    EXPECT_EQ(profile.machine.superIo.chipId, 0x85);
+    EXPECT_EQ(profile.machine.pciConfig[0x8000F840], 0x1001u);
+    EXPECT_EQ(profile.machine.ecRam[0xE887], 0x01);
+    EXPECT_EQ(memcmp(&profile.machine.biosSegment[0x10], "AMIBIOS Version", 15), 0);
+    EXPECT_EQ(profile.machine.biosSegment[0xFFF0], 0xEA);
+    EXPECT_EQ(profile.machine.flash[0xFFFF0], 0x90);
+
+    const char* bad[] = {
+        "[1, 2]",
+        "{\"windows\": {\"major\": \"six\"}}",
+        "{\"windows\": {\"nt\": 1}}",
+        "{\"super_io\": {\"port\": 70000}}",
+        "{\"bios\": [{\"at\": \"0xFFFFE\", \"text\": \"too long\"}]}",
+        "{\"bios\": [{\"at\": \"0xE0000\", \"text\": \"below\"}]}",
+        "{\"bios\": [{\"at\": \"0xF0000\", \"hex\": \"ABC\"}]}",
+        "{\"ec_ram\": {\"0x10000\": 1}}",
+        "{ not json",
+    };
+    for (const char* text : bad) {
+        MachineProfile p;
+        EXPECT_FALSE(ParseProfile(text, &p, &error)) << text;
+        EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+}  // namespace
