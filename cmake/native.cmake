@@ -46,6 +46,11 @@ endforeach()
 
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
+foreach(suite AccessDriver Requests DetectAmiBios)
+  add_test(NAME win.${suite}
+    COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_hw_tests.exe --gtest_filter=${suite}.*)
+endforeach()
+
 foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()

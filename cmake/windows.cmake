@@ -76,7 +76,7 @@ add_executable(win_tests
   tests/win/win_tests.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence>)
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win_tests PRIVATE qv_core gtest ${QV_SYSTEM_LIBS})
+target_link_libraries(win_tests PRIVATE qv_core qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # Windows unit tests of the package modules on real files.
 add_executable(win_package_tests
@@ -90,7 +90,7 @@ add_executable(win_package_tests
   tests/support/archive_bytes.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
 target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
-target_link_libraries(win_package_tests PRIVATE qv_packer gtest ${QV_SYSTEM_LIBS})
+target_link_libraries(win_package_tests PRIVATE qv_packer qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # The program the extraction tests pack archives behind.
 add_executable(extract_probe tests/win/extract_probe.cpp
@@ -99,6 +99,26 @@ target_include_directories(extract_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(extract_probe PRIVATE ${QV_WARNINGS})
 target_link_libraries(extract_probe PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
 add_dependencies(win_package_tests extract_probe)
+
+# Windows unit tests of hardware access on the fake OS's simulated notebook.
+add_executable(win_hw_tests
+  tests/win/access_driver_test.cpp
+  tests/win/call_log.cpp
+  tests/win/os_fake.cpp
+  tests/win/process_runner.cpp
+  tests/win/requests_test.cpp
+  tests/win/scratch.cpp
+  tests/win/win_test_main.cpp
+  update/ami_path.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
+target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(win_hw_tests PRIVATE qv_sim gtest ${QV_SYSTEM_LIBS})
+
+add_executable(hw_probe tests/win/hw_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
+target_include_directories(hw_probe PRIVATE ${CMAKE_SOURCE_DIR})
+target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
+add_dependencies(win_hw_tests hw_probe)
 
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)

@@ -1,57 +1,212 @@
-// No access driver or drive answers here: every device open fails as on a machine without
-// them. Message boxes and power-off are recorded instead of shown or done.
 #include "tests/win/os_fake.h"
 
+#include <cstdio>
+#include <cstring>
+
 #include "platform/os.h"
+#include "sim/request_decoder.h"
 #include "tests/win/call_log.h"
 
 FakeOs g_fakeOs;
 
-HANDLE OsCreateFileA(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE) {
+namespace {
+
+// Fake handles: a base plus the device, so a request finds its driver.
+constexpr uintptr_t kDeviceHandleBase = 0x7A000;
+const SC_HANDLE kManagerHandle = reinterpret_cast<SC_HANDLE>(0x7B000);
+
+struct FakeDevice {
+    const char* path;
+    SimDevice device;
+};
+
+const FakeDevice kDevices[] = {
+    {"\\\\.\\ADDMEM", SimDevice::Addmem},
+    {"\\\\.\\VEXA\\VexaDrv.log", SimDevice::Vexa},
+    {"\\\\.\\KMDFMEMIO\\kmdfmemiosamp.log", SimDevice::Kmdf},
+    {"\\\\.\\MEMIO.VXD", SimDevice::Memio},
+};
+
+void Record(const std::string& call) {
+    RecordCall(call);
+    if (g_fakeOs.echo) {
+        printf("%s\n", call.c_str());
+        fflush(stdout);
+    }
+}
+
+std::string Hex(uint32_t value) {
+    char text[16];
+    snprintf(text, sizeof text, "%X", value);
+    return text;
+}
+
+bool DevicePresent(SimDevice device) {
+    const DriverProfile& drivers = g_fakeOs.profile.drivers;
+    switch (device) {
+        case SimDevice::Addmem: {
+            auto it = g_fakeOs.services.find("ADDMEM");
+            return g_fakeOs.profile.windows.nt && it != g_fakeOs.services.end() && it->second.running;
+        }
+        case SimDevice::Vexa: return drivers.vexa;
+        case SimDevice::Kmdf: return drivers.kmdf;
+        case SimDevice::Memio: return drivers.memio && !g_fakeOs.profile.windows.nt;
+    }
+    return false;
+}
+
+// MEMIO shares our address space: its pointer is one of our own addresses.
+bool ReadOwn(void*, uint32_t address, uint32_t* value) {
+    memcpy(value, reinterpret_cast<const void*>(static_cast<uintptr_t>(address)), 4);
+    return true;
+}
+
+bool WriteOwn(void*, uint32_t address, uint32_t value) {
+    memcpy(reinterpret_cast<void*>(static_cast<uintptr_t>(address)), &value, 4);
+    return true;
+}
+
+const CallerMemory kOwnMemory = {nullptr, ReadOwn, WriteOwn};
+
+SC_HANDLE ServiceHandle(const std::string& name) {
+    auto it = g_fakeOs.services.find(name);
+    return it == g_fakeOs.services.end() ? nullptr : reinterpret_cast<SC_HANDLE>(&it->second);
+}
+
+FakeService* Service(SC_HANDLE handle) {
+    for (auto& entry : g_fakeOs.services) {
+        if (reinterpret_cast<SC_HANDLE>(&entry.second) == handle) return &entry.second;
+    }
+    return nullptr;
+}
+
+BOOL WINAPI FakeIsWow64Process(HANDLE, PBOOL wow64) {
+    *wow64 = g_fakeOs.profile.windows.wow64 ? TRUE : FALSE;
+    return TRUE;
+}
+
+}  // namespace
+
+HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
+                     DWORD flags, HANDLE) {
+    Record(std::string("CreateFile ") + name + " " + Hex(access) + " " + Hex(share) + " " +
+           Hex(disposition) + " " + Hex(flags));
+    for (size_t i = 0; i < sizeof kDevices / sizeof kDevices[0]; ++i) {
+        if (strcmp(name, kDevices[i].path) == 0 && DevicePresent(kDevices[i].device)) {
+            return reinterpret_cast<HANDLE>(kDeviceHandleBase + i);
+        }
+    }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
 
-BOOL OsDeviceIoControl(HANDLE, DWORD, LPVOID, DWORD, LPVOID, DWORD, LPDWORD, LPOVERLAPPED) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return FALSE;
+BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
+                       DWORD outSize, LPDWORD returned, LPOVERLAPPED) {
+    uintptr_t index = reinterpret_cast<uintptr_t>(device) - kDeviceHandleBase;
+    if (index >= sizeof kDevices / sizeof kDevices[0]) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    SimDevice simDevice = kDevices[index].device;
+    Machine* machine = &g_fakeOs.profile.machine;
+    char line[96];
+    snprintf(line, sizeof line, "ioctl %s %lX in=%lu out=%lu", SimDeviceName(simDevice), code,
+             inSize, outSize);
+    machine->trace.push_back(line);
+    uint32_t got = 0;
+    bool served = ServeRequest(machine, simDevice, g_fakeOs.profile.windows.wow64, code,
+                               static_cast<const uint8_t*>(in), inSize,
+                               static_cast<uint8_t*>(out), outSize, &got, &kOwnMemory);
+    if (returned) *returned = got;
+    if (!served) SetLastError(ERROR_INVALID_PARAMETER);
+    return served ? TRUE : FALSE;
 }
 
 BOOL OsCloseHandle(HANDLE) { return TRUE; }
 
-SC_HANDLE OsOpenSCManagerA(LPCSTR, LPCSTR, DWORD) {
-    SetLastError(ERROR_ACCESS_DENIED);
-    return nullptr;
+SC_HANDLE OsOpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
+    Record("OpenSCManager " + Hex(access));
+    if (!g_fakeOs.serviceManagerOpens) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return nullptr;
+    }
+    return kManagerHandle;
 }
 
-SC_HANDLE OsCreateServiceA(SC_HANDLE, LPCSTR, LPCSTR, DWORD, DWORD, DWORD, DWORD, LPCSTR,
-                           LPCSTR, LPDWORD, LPCSTR, LPCSTR, LPCSTR) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+SC_HANDLE OsCreateServiceA(SC_HANDLE, LPCSTR name, LPCSTR displayName, DWORD access,
+                           DWORD serviceType, DWORD startType, DWORD errorControl,
+                           LPCSTR binaryPath, LPCSTR group, LPDWORD tag, LPCSTR dependencies,
+                           LPCSTR account, LPCSTR password) {
+    Record(std::string("CreateService ") + name + " " + displayName + " " + Hex(access) + " " +
+           Hex(serviceType) + " " + Hex(startType) + " " + Hex(errorControl) + " " + binaryPath +
+           ((group || tag || dependencies || account || password) ? " with extras" : ""));
+    if (g_fakeOs.services.count(name)) {
+        SetLastError(ERROR_SERVICE_EXISTS);
+        return nullptr;
+    }
+    g_fakeOs.services[name] = FakeService{binaryPath, false};
+    return ServiceHandle(name);
 }
 
-SC_HANDLE OsOpenServiceA(SC_HANDLE, LPCSTR, DWORD) {
-    SetLastError(ERROR_INVALID_HANDLE);
-    return nullptr;
+SC_HANDLE OsOpenServiceA(SC_HANDLE, LPCSTR name, DWORD access) {
+    Record(std::string("OpenService ") + name + " " + Hex(access));
+    SC_HANDLE handle = ServiceHandle(name);
+    if (handle == nullptr) SetLastError(ERROR_SERVICE_DOES_NOT_EXIST);
+    return handle;
 }
 
-BOOL OsStartServiceA(SC_HANDLE, DWORD, LPCSTR*) { return FALSE; }
-BOOL OsControlService(SC_HANDLE, DWORD, LPSERVICE_STATUS) { return FALSE; }
-BOOL OsDeleteService(SC_HANDLE) { return FALSE; }
-BOOL OsCloseServiceHandle(SC_HANDLE) { return TRUE; }
-
-BOOL OsGetVersionExA(LPOSVERSIONINFOA info) {
-    if (info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) return FALSE;
-    info->dwMajorVersion = 5;
-    info->dwMinorVersion = 1;
-    info->dwBuildNumber = 2600;
-    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+// The service starts when the profile's machine can load the driver.
+BOOL OsStartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR*) {
+    Record("StartService " + Hex(argc));
+    FakeService* service = Service(handle);
+    if (service == nullptr || !g_fakeOs.profile.drivers.addmem) return FALSE;
+    service->running = true;
     return TRUE;
 }
 
-DWORD OsGetVersion(void) { return 0x0A280105; }
-IsWow64ProcessFn OsLookupIsWow64Process(void) { return nullptr; }
-LANGID OsGetSystemDefaultLangID(void) { return 0x0409; }
+BOOL OsControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS) {
+    Record("ControlService " + Hex(control));
+    FakeService* service = Service(handle);
+    if (service == nullptr || !service->running) return FALSE;
+    service->running = false;
+    return TRUE;
+}
+
+BOOL OsDeleteService(SC_HANDLE handle) {
+    Record("DeleteService");
+    for (auto it = g_fakeOs.services.begin(); it != g_fakeOs.services.end(); ++it) {
+        if (reinterpret_cast<SC_HANDLE>(&it->second) == handle) {
+            g_fakeOs.services.erase(it);
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+BOOL OsCloseServiceHandle(SC_HANDLE) { return TRUE; }
+
+BOOL OsGetVersionExA(LPOSVERSIONINFOA info) {
+    Record("GetVersionEx " + std::to_string(info->dwOSVersionInfoSize));
+    if (info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) return FALSE;
+    const WindowsProfile& windows = g_fakeOs.profile.windows;
+    info->dwMajorVersion = windows.major;
+    info->dwMinorVersion = windows.minor;
+    info->dwBuildNumber = windows.build;
+    info->dwPlatformId = windows.nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
+    return TRUE;
+}
+
+DWORD OsGetVersion(void) {
+    const WindowsProfile& windows = g_fakeOs.profile.windows;
+    DWORD version = windows.major | windows.minor << 8;
+    return windows.nt ? version | windows.build << 16 : version | 0x80000000u;
+}
+
+IsWow64ProcessFn OsLookupIsWow64Process(void) {
+    return g_fakeOs.profile.windows.nt ? FakeIsWow64Process : nullptr;
+}
+
+LANGID OsGetSystemDefaultLangID(void) { return g_fakeOs.profile.windows.language; }
 
 BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
     *status = SYSTEM_POWER_STATUS{};
@@ -115,7 +270,11 @@ BOOL OsExitWindowsEx(UINT flags, DWORD) {
 
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     g_fakeOs.boxes.push_back({owner, caption ? caption : "", text ? text : "", type});
-    RecordCall(std::string("MessageBox ") + (caption ? caption : ""));
+    Record(std::string("MessageBox ") + (caption ? caption : ""));
+    if (g_fakeOs.echo) {
+        printf("box owner=%p type=%X text=%s\n", static_cast<void*>(owner), type, text ? text : "");
+        fflush(stdout);
+    }
     if (g_fakeOs.answers.empty()) return IDOK;
     int answer = g_fakeOs.answers.front();
     g_fakeOs.answers.pop_front();
