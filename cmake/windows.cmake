@@ -120,6 +120,20 @@ target_include_directories(hw_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
 add_dependencies(win_hw_tests hw_probe)
 
+# The simulated notebook under Wine: the machine served over a pipe, and the relay driver.
+add_executable(simhw sim/relay/simhw_server.cpp)
+target_include_directories(simhw PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(simhw PRIVATE ${QV_WARNINGS})
+target_link_libraries(simhw PRIVATE qv_sim kernel32)
+
+add_executable(simhw_sys sim/relay/simhw_driver.c)
+set_target_properties(simhw_sys PROPERTIES OUTPUT_NAME simhw SUFFIX .sys)
+target_include_directories(simhw_sys PRIVATE /usr/i686-w64-mingw32/include/ddk)
+target_compile_options(simhw_sys PRIVATE -Wall -Wextra -Werror)
+target_link_options(simhw_sys PRIVATE -nostdlib -shared -Wl,--subsystem,native
+  -Wl,--entry,_DriverEntry@8)
+target_link_libraries(simhw_sys PRIVATE ntoskrnl)
+
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)
 target_compile_options(qvdrive PRIVATE ${QV_WARNINGS})

@@ -15,7 +15,7 @@ prepare_prefix() {
 }
 run_package "$out/QuorvinUpdate.exe"
 
-expect_line 'BOX title="Fail : Driver Load" text="Loading driver failed.\n\nRestart system." buttons=OK'
+expect_line 'BOX title="Fail : Driver Load" text="Loading driver failed.\n\nRestart system." buttons=OK owned=0'
 expect_line 'EXIT 0x80000005'
 for kept in msvcrt.dll bios.wph UiLangEn.dll notes.txt; do
   grep -qxF "$kept" "$out/temp-after.txt" || { echo "TEMP lost $kept"; fail=1; }

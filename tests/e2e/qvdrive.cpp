@@ -3,7 +3,8 @@
 //
 //   qvdrive [--answer ok|cancel]... [--hold MS] [--timeout S] -- PROGRAM [ARGUMENT...]
 //
-// Prints one line per event: BOX title="..." text="..." buttons=..., ANSWER ok, and at the end
+// Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
+// has an owner window), ANSWER ok, and at the end
 // EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok.
 #include <windows.h>
 
@@ -164,7 +165,8 @@ int main(int argc, char** argv) {
         BoxContent content;
         EnumChildWindows(search.found, ReadControl, reinterpret_cast<LPARAM>(&content));
         Say("BOX title=\"" + Escape(title) + "\" text=\"" + Escape(content.text) +
-            "\" buttons=" + content.buttons);
+            "\" buttons=" + content.buttons +
+            " owned=" + (GetWindow(search.found, GW_OWNER) != nullptr ? "1" : "0"));
         if (options.holdMs) Sleep(options.holdMs);
         std::string answer = answered < options.answers.size() ? options.answers[answered] : "ok";
         ++answered;

@@ -1,0 +1,31 @@
+/* What simhw.sys and simhw.exe say to each other over the pipe "\\.\pipe\qvsimhw", one
+ * connection per request. Plain C: the relay driver includes it too. */
+#ifndef QV_RELAY_PROTOCOL_H
+#define QV_RELAY_PROTOCOL_H
+
+#define QV_RELAY_PIPE_NAME "qvsimhw"
+#define QV_RELAY_PIPE_WIDE L"qvsimhw"
+#define QV_RELAY_MAGIC 0x57485651u /* "QVHW" */
+#define QV_RELAY_LARGEST 0x01000000u
+
+/* Which device the request came to. */
+enum { QV_RELAY_VEXA = 0, QV_RELAY_KMDF = 1, QV_RELAY_ADDMEM = 2, QV_RELAY_MEMIO = 3 };
+
+/* Request: this head, then inSize bytes of input. */
+struct QvRelayRequest {
+    unsigned int magic;
+    unsigned int device;
+    unsigned int code;
+    unsigned int inSize;
+    unsigned int outSize;
+    unsigned int processId; /* the caller, for MEMIO's pointer into its memory */
+};
+
+/* Answer: this head, then returned bytes of output. */
+struct QvRelayAnswer {
+    unsigned int magic;
+    unsigned int ok;
+    unsigned int returned;
+};
+
+#endif

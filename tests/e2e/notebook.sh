@@ -1,0 +1,48 @@
+#!/usr/bin/env bash
+# The real updater in a package on the simulated notebook, through the relay driver, in one
+# Windows mode: the access driver comes up the way that mode brings it up, DetectAmiBios
+# searches the BIOS segment through that mode's requests, and the run goes on past gate 3.
+#
+#   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+mode=$2
+
+arch=win64 winver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
+search="" fatal=0
+case "$mode" in
+  xp) winver=winxp search='ioctl ADDMEM 22204C in=8 out=65536' ;;
+  8) winver=win8 search='ioctl ADDMEM 22204C in=8 out=65536' ;;
+  10) winver=win10 search='ioctl ADDMEM 22204C in=8 out=65536' ;;
+  vista) winver=vista preinstall=--preinstall search='ioctl KMDFMEMIO 9C412800 in=65552 out=65552' ;;
+  7) winver=win7 preinstall=--preinstall search='ioctl VEXA 9C41200C in=17 out=65536' ;;
+  7-x86) winver=win7 arch=win32 preinstall=--preinstall profile="$here/../../sim/profiles/phoenix_x86.json"
+         search='ioctl VEXA 9C41200C in=9 out=65536' ;;
+  7-nodriver) winver=win7 fatal=1 ;;
+  7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
+  *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
+esac
+
+# A package whose "AddMem.sys" is the relay driver.
+"$here/package-entries" "$out/entries" >"$out/list"
+cp "$win/simhw.sys" "$out/entries/AddMem.sys"
+"$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" --flags "$flags" \
+  $(cat "$out/list") || exit 1
+
+"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
+  "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$profile" \
+  --out "$out" $preinstall
+cat "$out/drive.txt"
+
+if [ $fatal = 1 ]; then
+  expect_line 'BOX title="Driver Load Fail" text="Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be installed to update BIOS." buttons=OK owned=0'
+  expect_line 'EXIT 0xFFFFFFFF'
+  [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "expected only the fatal box"; fail=1; }
+else
+  grep -qxF "$search" "$out/trace.txt" || { echo "trace lacks: $search"; fail=1; }
+  grep -qxF 'memrd F0000+10000' "$out/trace.txt" || { echo "trace lacks the BIOS segment read"; fail=1; }
+  grep -qE '^EXIT 0x(80000003|80000005|FFFFFFFF)$' "$out/drive.txt" && { echo "stopped at the driver"; fail=1; }
+  grep -q '^EXIT ' "$out/drive.txt" || { echo "no exit code"; fail=1; }
+fi
+[ $fail = 0 ] || { echo "== trace (head)"; head -n 20 "$out/trace.txt"; echo "== simhw"; tail -n 5 "$out/simhw.txt"; }
+exit $fail
