@@ -78,8 +78,8 @@ static NTSTATUS NTAPI DispatchControl(PDEVICE_OBJECT device, PIRP irp) {
     request.code = stack->Parameters.DeviceIoControl.IoControlCode;
     request.inSize = stack->Parameters.DeviceIoControl.InputBufferLength;
     request.outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    /* Wine runs drivers in a host process of their own; what this names there is tried out by
-     * the MEMIO tests (IoGetRequestorProcessId is not implemented by Wine). */
+    /* The caller's process: under Wine the request is dispatched for it, so this names it
+     * (IoGetRequestorProcessId is not implemented there). */
     request.processId = (unsigned int)(ULONG_PTR)PsGetCurrentProcessId();
     if (request.inSize > QV_RELAY_LARGEST || request.outSize > QV_RELAY_LARGEST ||
         ((request.inSize || request.outSize) && buffer == NULL)) {

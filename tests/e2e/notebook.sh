@@ -3,12 +3,12 @@
 # Windows mode: the access driver comes up the way that mode brings it up, DetectAmiBios
 # searches the BIOS segment through that mode's requests, and the run goes on past gate 3.
 #
-#   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent
+#   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 mode=$2
 
-arch=win64 winver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
+arch=win64 winver="" appwinver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
 search="" fatal=0
 case "$mode" in
   xp) winver=winxp search='ioctl ADDMEM 22204C in=8 out=65536' ;;
@@ -20,6 +20,8 @@ case "$mode" in
          search='ioctl VEXA 9C41200C in=9 out=65536' ;;
   7-nodriver) winver=win7 fatal=1 ;;
   7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
+  98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall
+      profile="$here/../../sim/profiles/phoenix_x86.json" search='ioctl MEMIO 22204C in=8 out=65536' ;;
   *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
 esac
 
@@ -31,7 +33,7 @@ cp "$win/simhw.sys" "$out/entries/AddMem.sys"
 
 "$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$profile" \
-  --out "$out" $preinstall
+  --out "$out" $preinstall ${appwinver:+--app-winver $appwinver}
 cat "$out/drive.txt"
 
 if [ $fatal = 1 ]; then
