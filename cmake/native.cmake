@@ -55,6 +55,11 @@ foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
+foreach(mode xp vista 7 7-x86 98)
+  add_test(NAME e2e.relay_requests.${mode}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/relay_requests.sh ${CMAKE_BINARY_DIR} ${mode})
+endforeach()
+
 foreach(mode xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98)
   add_test(NAME e2e.notebook.${mode}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/notebook.sh ${CMAKE_BINARY_DIR} ${mode})

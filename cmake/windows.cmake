@@ -134,6 +134,13 @@ target_link_options(simhw_sys PRIVATE -nostdlib -shared -Wl,--subsystem,native
   -Wl,--entry,_DriverEntry@8)
 target_link_libraries(simhw_sys PRIVATE ntoskrnl)
 
+# The program's own requests, run on the simulated notebook by the e2e tier.
+add_executable(hw_exercise tests/e2e/hw_exercise.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_os_win32>)
+target_include_directories(hw_exercise PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(hw_exercise PRIVATE ${QV_WARNINGS})
+target_link_libraries(hw_exercise PRIVATE qv_core ${QV_SYSTEM_LIBS})
+
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)
 target_compile_options(qvdrive PRIVATE ${QV_WARNINGS})

@@ -135,8 +135,14 @@ bool ServeAddmem(Machine* machine, uint32_t code, const uint8_t* in, uint32_t in
     return true;
 }
 
-// MEMIO cannot tell the width: the configuration-address pair is taken as dwords, every other
-// port as bytes.
+// MEMIO cannot tell the width, so the simulated VxD takes each port at its natural width: the
+// PCI configuration pair as dwords, the power-management block as words, the rest as bytes.
+int MemioWidth(const Machine& machine, uint32_t port) {
+    if (port == 0xCF8 || port == 0xCFC) return 4;
+    if (port >= machine.pmBase && port < machine.pmBase + 0x80u) return 2;
+    return 1;
+}
+
 bool ServeMemio(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
                 uint32_t outSize, uint32_t* returned, const CallerMemory* caller) {
     if (code == kAddmemMemoryRead || code == kAddmemMemoryWrite) {
@@ -149,7 +155,7 @@ bool ServeMemio(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inS
     uint32_t port = static_cast<uint32_t>(Le(in, 4));
     uint32_t pointer = static_cast<uint32_t>(Le(in + kVxdPointerField, 4));
     if (port > 0xFFFF) return false;
-    int width = (port == 0xCF8 || port == 0xCFC) ? 4 : 1;
+    int width = MemioWidth(*machine, port);
     memmove(out, in, inSize);
     if (code == kMemioPortWrite) {
         uint32_t value = 0;

@@ -78,7 +78,6 @@ TEST(RequestDecoder, PortRequestsOfEveryModeReachTheMachine) {
             Port(&machine, mode, wow64, true, 0xCF8, 4, 0x8000F840);
             EXPECT_EQ(Port(&machine, mode, wow64, false, 0xCFC, 4, 0), 0x401u);
             EXPECT_EQ(machine.trace.back(), "in32 0CFC -> 00000401");
-            if (mode == AccessMode::Memio) continue;  // bytes and dwords only
             Port(&machine, mode, wow64, true, 0x430, 2, 0xBEEF);
             EXPECT_EQ(Port(&machine, mode, wow64, false, 0x430, 2, 0), 0xBEEFu);
             EXPECT_EQ(machine.pmRegisters[0x30 / 4], 0xBEEFu);
