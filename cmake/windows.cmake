@@ -54,6 +54,8 @@ add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
 target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
 target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
+# What ships carries no symbol table and no unused code.
+target_link_options(QuorvinUpdate PRIVATE -s -Wl,--gc-sections)
 
 # Windows unit tests: the product modules with the OS boundary faked and the later steps
 # replaced by scripted doubles.
