@@ -17,6 +17,7 @@ add_executable(unit_tests
   tests/unit/sim_test.cpp
   tests/support/archive_bytes.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
+target_compile_definitions(unit_tests PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 

@@ -7,6 +7,7 @@ namespace {
 
 constexpr uint32_t kPciEnable = 0x80000000u;
 constexpr uint32_t kLpcPmBaseRegister = 0x8000F840u;  // bus 0, device 31, function 0, 0x40
+constexpr uint32_t kSwSmiMailboxSize = 21;
 
 void Trace(Machine* machine, const char* format, uint32_t a, uint32_t b = 0, uint32_t c = 0) {
     char line[96];
@@ -171,13 +172,33 @@ void PmWrite(Machine* machine, uint32_t port, int width, uint32_t value) {
 }
 
 uint8_t* MemoryAt(Machine* machine, uint64_t address) {
-    if (address >= kBiosSegmentBase && address < kBiosSegmentBase + machine->biosSegment.size()) {
-        return &machine->biosSegment[address - kBiosSegmentBase];
-    }
+    if (address < machine->lowMemory.size()) return &machine->lowMemory[address];
     if (address >= kFlashBase && address < kFlashBase + machine->flash.size()) {
         return &machine->flash[address - kFlashBase];
     }
     return nullptr;
+}
+
+// The firmware's answer to a software SMI: command 4 gives the model number; status 0xAA
+// says the command is done. A service that never answers leaves the mailbox as it is.
+void SoftwareSmi(Machine* machine, uint8_t value) {
+    SwSmiService& service = machine->swSmi;
+    service.writes.push_back(value);
+    if (value != service.trigger || service.mailboxAddress == 0 || machine->faults.smiNeverAnswers ||
+        service.mailboxAddress + kSwSmiMailboxSize > machine->lowMemory.size()) {
+        return;
+    }
+    uint8_t* box = &machine->lowMemory[service.mailboxAddress];
+    if (box[0] != 0x43 || box[1] != 0x58) return;
+    uint16_t command = static_cast<uint16_t>(box[2] | box[3] << 8);
+    uint8_t* data = box + 5;
+    memset(data, 0, 16);
+    if (command == 4 && service.answersFF) {
+        memset(data, 0xFF, 16);
+    } else if (command == 4) {
+        memcpy(data, service.model.data(), service.model.size() < 16 ? service.model.size() : 16);
+    }
+    box[4] = 0xAA;
 }
 
 }  // namespace
@@ -227,8 +248,8 @@ void PortOut(Machine* machine, uint32_t port, int width, uint32_t value) {
         machine->cmos[bank][machine->cmosIndex[bank] & 0x7F] = static_cast<uint8_t>(value);
     } else if (port == 0xCF8 && width == 4) {
         machine->pciAddress = value;
-    } else if (port == kSmiCommandPort) {
-        machine->softwareSmis.push_back(static_cast<uint8_t>(value));
+    } else if (port == machine->swSmi.port) {
+        SoftwareSmi(machine, static_cast<uint8_t>(value));
     } else if (IsPmPort(*machine, port)) {
         PmWrite(machine, port, width, value);
     } else if (IsSuperIoPort(*machine, port)) {

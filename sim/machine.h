@@ -1,6 +1,7 @@
 // The simulated notebook: I/O ports and physical memory as the access driver reaches them, with
 // the devices the updater talks to. Every access is traced.
 #pragma once
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -15,6 +16,12 @@ struct MachineFaults {
     bool mailboxNeverIdle = false;     // mailbox command register never reads 0
     bool smiNeverAnswers = false;      // the firmware service leaves its mailbox alone
 };
+
+inline std::vector<uint8_t> LowMemory() {
+    std::vector<uint8_t> memory(0x100000, 0x00);
+    std::fill(memory.begin() + 0xF0000, memory.end(), 0xFF);
+    return memory;
+}
 
 struct KbcByte {
     uint8_t value;
@@ -45,6 +52,17 @@ struct EcMailbox {
     std::vector<uint8_t> commands;  // every command written to register 0x82
 };
 
+// The firmware service behind the "SwSmi@" block: a software SMI on its port with the trigger
+// value runs the command in the mailbox at mailboxAddress.
+struct SwSmiService {
+    uint16_t port = 0xB2;
+    uint8_t trigger = 0;
+    uint32_t mailboxAddress = 0;
+    std::string model;       // answer to command 4
+    bool answersFF = false;  // command 4 answers 0xFF bytes: no model number here
+    std::vector<uint8_t> writes;  // every value written to the port
+};
+
 struct Machine {
     MachineFaults faults;
     Kbc kbc;
@@ -57,15 +75,17 @@ struct Machine {
     std::map<uint32_t, uint32_t> pciConfig;  // by enable bit, bus, device, function, register
     uint16_t pmBase = 0x400;
     std::array<uint32_t, 32> pmRegisters{};  // dwords at pmBase .. pmBase + 0x7F
-    std::vector<uint8_t> softwareSmis;        // values written to the SMI command port 0xB2
-    std::vector<uint8_t> biosSegment = std::vector<uint8_t>(0x10000, 0xFF);  // at 0xF0000
+    SwSmiService swSmi;
+    // The first MiB: RAM below 0xF0000 reads 0, the BIOS segment F0000h-FFFFFh is erased (0xFF)
+    // wherever the profile puts nothing.
+    std::vector<uint8_t> lowMemory = LowMemory();
     std::vector<uint8_t> flash = std::vector<uint8_t>(0x100000, 0xFF);       // at 0xFFF00000
     std::vector<std::string> trace;
 };
 
 constexpr uint64_t kBiosSegmentBase = 0xF0000;
+constexpr uint64_t kLowMemorySize = 0x100000;
 constexpr uint64_t kFlashBase = 0xFFF00000;
-constexpr uint16_t kSmiCommandPort = 0xB2;
 constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
 
 // Sets the power-management base where PCI device 31 function 0 register 0x40 reports it.

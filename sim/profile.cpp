@@ -4,6 +4,8 @@
 
 #include <cstdlib>
 
+#include "sim/firmware_tables.h"
+
 using nlohmann::json;
 
 namespace {
@@ -50,8 +52,32 @@ struct Reader {
         return true;
     }
 
+    // Hex text into bytes.
+    bool Hex(const json& value, const std::string& key, std::vector<uint8_t>* bytes) {
+        if (!value.is_string()) return Fail(key + ": not a hex text");
+        std::string hex = value.get<std::string>();
+        if (hex.size() % 2 != 0) return Fail(key + ": odd hex");
+        for (size_t i = 0; i < hex.size(); i += 2) {
+            char* end = nullptr;
+            std::string pair = hex.substr(i, 2);
+            long byte = strtol(pair.c_str(), &end, 16);
+            if (*end != '\0') return Fail(key + ": bad hex");
+            bytes->push_back(static_cast<uint8_t>(byte));
+        }
+        return true;
+    }
+
+    // Places bytes at an absolute address that must lie within [low, high).
+    bool Place(std::vector<uint8_t>* area, uint64_t base, uint64_t low, uint64_t high, uint64_t at,
+               const std::vector<uint8_t>& bytes, const std::string& key) {
+        if (at < low || at + bytes.size() > high) return Fail(key + ": outside its area");
+        std::copy(bytes.begin(), bytes.end(), area->begin() + static_cast<long>(at - base));
+        return true;
+    }
+
     // Blocks of text or hex bytes placed into a memory area at absolute addresses.
-    bool Blocks(const json& list, const char* key, std::vector<uint8_t>* area, uint64_t base) {
+    bool Blocks(const json& list, const char* key, std::vector<uint8_t>* area, uint64_t base,
+                uint64_t low, uint64_t high) {
         if (!list.is_array()) return Fail(std::string(key) + ": not a list");
         for (const json& block : list) {
             uint64_t at = 0;
@@ -62,25 +88,61 @@ struct Reader {
             if (block.contains("text") && block["text"].is_string()) {
                 std::string text = block["text"].get<std::string>();
                 bytes.assign(text.begin(), text.end());
-            } else if (block.contains("hex") && block["hex"].is_string()) {
-                std::string hex = block["hex"].get<std::string>();
-                if (hex.size() % 2 != 0) return Fail(std::string(key) + ": odd hex");
-                for (size_t i = 0; i < hex.size(); i += 2) {
-                    char* end = nullptr;
-                    std::string pair = hex.substr(i, 2);
-                    long byte = strtol(pair.c_str(), &end, 16);
-                    if (*end != '\0') return Fail(std::string(key) + ": bad hex");
-                    bytes.push_back(static_cast<uint8_t>(byte));
-                }
-            } else {
+            } else if (!block.contains("hex") || !Hex(block["hex"], key, &bytes)) {
                 return Fail(std::string(key) + ": a block needs \"text\" or \"hex\"");
             }
-            if (at < base || at - base + bytes.size() > area->size()) {
-                return Fail(std::string(key) + ": block outside the area");
-            }
-            std::copy(bytes.begin(), bytes.end(), area->begin() + static_cast<long>(at - base));
+            if (!Place(area, base, low, high, at, bytes, key)) return false;
         }
         return true;
+    }
+
+    // "smbios": the structure table in low memory and its "_DMI_" entry point.
+    bool Smbios(const json& smbios, Machine* m) {
+        uint64_t entryAt = 0xF0800, tableAt = 0xE8000;
+        if (!smbios.is_object() || !Field(smbios, "entry_at", &entryAt, 0xFFFFF) ||
+            !Field(smbios, "table_at", &tableAt, 0xFFFFF)) {
+            return Fail("smbios: bad entry_at or table_at");
+        }
+        std::vector<SmbiosStructure> structures;
+        if (smbios.contains("structures")) {
+            if (!smbios["structures"].is_array()) return Fail("smbios: structures is not a list");
+            for (const json& item : smbios["structures"]) {
+                SmbiosStructure s{0, {}, {}};
+                if (!item.is_object() || !Field(item, "type", &s.type, 0xFF)) return Fail("smbios: bad type");
+                if (item.contains("formatted") && !Hex(item["formatted"], "formatted", &s.formatted)) return false;
+                if (item.contains("strings")) {
+                    for (const json& text : item["strings"]) {
+                        if (!text.is_string()) return Fail("smbios: a string that is not text");
+                        s.strings.push_back(text.get<std::string>());
+                    }
+                }
+                structures.push_back(s);
+            }
+        }
+        bool end = !(smbios.contains("no_end") && smbios["no_end"] == true);
+        std::vector<uint8_t> table = BuildSmbiosTable(structures, end);
+        std::vector<uint8_t> entry = BuildDmiEntryPoint(static_cast<uint32_t>(tableAt),
+                                                        static_cast<uint16_t>(table.size()),
+                                                        static_cast<uint16_t>(structures.size() + end));
+        return Place(&m->lowMemory, 0, 0, kLowMemorySize, tableAt, table, "smbios table") &&
+               Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, entryAt, entry, "smbios entry");
+    }
+
+    // "sw_smi": the "SwSmi@" block and the firmware service behind it.
+    bool SwSmi(const json& sw, Machine* m) {
+        uint64_t at = 0xF6000;
+        SwSmiBlock block{0xB2, 0xDE, 0xDD, 0xDF, 0x9F000, 0x24};
+        if (!sw.is_object() || !Field(sw, "at", &at, 0xFFFFF) || !Field(sw, "port", &block.port, 0xFFFF) ||
+            !Field(sw, "trigger", &block.trigger, 0xFF) || !Field(sw, "prepare", &block.prepare, 0xFF) ||
+            !Field(sw, "finish", &block.finish, 0xFF) || !Field(sw, "mailbox", &block.mailboxAddress, 0xFFFEA) ||
+            !Field(sw, "revision", &block.revision, 0xFF) || !Flag(sw, "answer_ff", &m->swSmi.answersFF)) {
+            return Fail("sw_smi: bad field");
+        }
+        if (sw.contains("model") && sw["model"].is_string()) m->swSmi.model = sw["model"].get<std::string>();
+        m->swSmi.port = block.port;
+        m->swSmi.trigger = block.trigger;
+        m->swSmi.mailboxAddress = block.mailboxAddress;
+        return Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, at, BuildSwSmiBlock(block), "sw_smi");
     }
 };
 
@@ -141,7 +203,14 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
             m.ecRam[address] = static_cast<uint8_t>(value);
         }
     }
-    if (root.contains("bios")) r.Blocks(root["bios"], "bios", &m.biosSegment, kBiosSegmentBase);
-    if (root.contains("flash")) r.Blocks(root["flash"], "flash", &m.flash, kFlashBase);
+    if (root.contains("memory")) r.Blocks(root["memory"], "memory", &m.lowMemory, 0, 0, kLowMemorySize);
+    if (root.contains("bios")) {
+        r.Blocks(root["bios"], "bios", &m.lowMemory, 0, kBiosSegmentBase, kLowMemorySize);
+    }
+    if (root.contains("smbios")) r.Smbios(root["smbios"], &m);
+    if (root.contains("sw_smi")) r.SwSmi(root["sw_smi"], &m);
+    if (root.contains("flash")) {
+        r.Blocks(root["flash"], "flash", &m.flash, kFlashBase, kFlashBase, kFlashBase + m.flash.size());
+    }
     return error->empty();
 }

@@ -11,8 +11,14 @@
 //   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680"},
 //   "pm_base": "0x400",
 //   "ec_ram": {"0xE887": "0x00"},
-//   "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"},
+//   "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"},    (F0000h-FFFFFh)
 //            {"at": "0xF8000", "hex": "5F444D495F"}],
+//   "memory": [{"at": "0x9F000", "hex": "..."}],                          (the first MiB)
+//   "smbios": {"entry_at": "0xF0800", "table_at": "0xE8000", "no_end": false,
+//              "structures": [{"type": 1, "formatted": "01020304", "strings": ["...", ...]}]},
+//   "sw_smi": {"at": "0xF6000", "port": "0xB2", "trigger": "0xDE", "prepare": "0xDD",
+//              "finish": "0xDF", "mailbox": "0x9F000", "revision": "0x24", "model": "QN14",
+//              "answer_ff": false},
 //   "flash": [{"at": "0xFFF00000", "hex": "..."}]
 // }
 // Numbers are JSON numbers or texts in C notation ("0x2E"). Every key is optional.

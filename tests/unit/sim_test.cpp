@@ -1,11 +1,15 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <sstream>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "hw/request_format.h"
+#include "sim/firmware_tables.h"
 #include "sim/machine.h"
 #include "sim/profile.h"
 #include "sim/request_decoder.h"
@@ -97,7 +101,7 @@ TEST(RequestDecoder, MemoryRequestsOfEveryModeReachTheMachine) {
             ASSERT_TRUE(ServeRequest(&machine, DeviceFor(mode), wow64, write.code, write.input.data(),
                                      static_cast<uint32_t>(write.input.size()), out.data(),
                                      static_cast<uint32_t>(out.size()), &returned, &kCaller));
-            EXPECT_EQ(memcmp(&machine.biosSegment[0x1234], "DEVEL", 5), 0);
+            EXPECT_EQ(memcmp(&machine.lowMemory[0xF1234], "DEVEL", 5), 0);
 
             DriverRequest read = EncodeMemoryRequest(mode, wow64, false, 0xF1233, 7, nullptr);
             out.assign(read.outputSize, 0);
@@ -253,8 +257,8 @@ TEST(Profile, ReadsEveryPartAndRefusesBadValues) {
     EXPECT_EQ(profile.machine.superIo.chipId, 0x85);
     EXPECT_EQ(profile.machine.pciConfig[0x8000F840], 0x1001u);
     EXPECT_EQ(profile.machine.ecRam[0xE887], 0x01);
-    EXPECT_EQ(memcmp(&profile.machine.biosSegment[0x10], "AMIBIOS Version", 15), 0);
-    EXPECT_EQ(profile.machine.biosSegment[0xFFF0], 0xEA);
+    EXPECT_EQ(memcmp(&profile.machine.lowMemory[0xF0010], "AMIBIOS Version", 15), 0);
+    EXPECT_EQ(profile.machine.lowMemory[0xFFFF0], 0xEA);
     EXPECT_EQ(profile.machine.flash[0xFFFF0], 0x90);
 
     const char* bad[] = {
@@ -272,6 +276,107 @@ TEST(Profile, ReadsEveryPartAndRefusesBadValues) {
         MachineProfile p;
         EXPECT_FALSE(ParseProfile(text, &p, &error)) << text;
         EXPECT_FALSE(error.empty()) << text;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(FirmwareTables, SmbiosTableAndEntryPoint) {
+    std::vector<uint8_t> table = BuildSmbiosTable(
+        {{1, {0x01, 0x02, 0x03, 0x04}, {"Maker", "QN14 Notebk", "1.0.15", "SN0123456789"}},
+         {11, {0x02}, {}},
+         {11, {0x02}, {"BF01", "20261207"}}},
+        true);
+    // Strings of 5, 10 and 7 characters: the fourth starts 6 + 11 + 8 bytes into the set.
+    const size_t set = 8;
+    EXPECT_EQ(table[0], 1);
+    EXPECT_EQ(table[1], 8);
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&table[set + 25])), "SN0123456789");
+    size_t second = set + 6 + 12 + 7 + 13 + 1;
+    EXPECT_EQ(table[second], 11);
+    EXPECT_EQ(table[second + 5], 0) << "an empty string set is two zero bytes";
+    EXPECT_EQ(table[second + 6], 0);
+    size_t third = second + 7;
+    EXPECT_EQ(table[third], 11);
+    EXPECT_EQ(table[third + 2], 2) << "handles count from 0";
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&table[third + 5])), "BF01");
+    EXPECT_EQ(table[table.size() - 6], 127) << "the end-of-table structure closes it";
+
+    std::vector<uint8_t> entry = BuildDmiEntryPoint(0xE8000, 0x1234, 4);
+    ASSERT_EQ(entry.size(), 15u);
+    EXPECT_EQ(std::string(entry.begin(), entry.begin() + 5), "_DMI_");
+    uint8_t sum = 0;
+    for (uint8_t b : entry) sum = static_cast<uint8_t>(sum + b);
+    EXPECT_EQ(sum, 0);
+    EXPECT_EQ(entry[6] | entry[7] << 8, 0x1234);
+    EXPECT_EQ(entry[8] | entry[9] << 8 | entry[10] << 16 | entry[11] << 24, 0xE8000);
+    EXPECT_EQ(entry[12], 4);
+}
+
+// The program's side of a software SMI, as the update will do it.
+std::vector<uint8_t> CallService(Machine* machine, uint16_t command) {
+    uint8_t box[21] = {0x43, 0x58, static_cast<uint8_t>(command), static_cast<uint8_t>(command >> 8)};
+    PortOut(machine, machine->swSmi.port, 1, 0xDD);
+    MemoryWrite(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    PortOut(machine, machine->swSmi.port, 1, 0xDE);
+    MemoryRead(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    PortOut(machine, machine->swSmi.port, 1, 0xDF);
+    return std::vector<uint8_t>(box, box + sizeof box);
+}
+
+TEST(FirmwareTables, SoftwareSmiService) {
+    struct Case {
+        const char* profile;
+        uint8_t status;
+        const char* data;
+    };
+    const Case cases[] = {
+        {R"({"sw_smi": {"model": "QN14"}})", 0xAA, "QN14"},
+        {R"({"sw_smi": {"model": "QN14", "answer_ff": true}})", 0xAA, "\xFF\xFF\xFF\xFF"},
+        {R"({"sw_smi": {"model": "QN14"}, "faults": {"smi_never_answers": true}})", 0x00, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.profile);
+        MachineProfile profile;
+        std::string error;
+        ASSERT_TRUE(ParseProfile(c.profile, &profile, &error)) << error;
+        Machine& machine = profile.machine;
+        EXPECT_EQ(memcmp(&machine.lowMemory[0xF6000], "SwSmi@\xB2\x00\xDE\xDD\xDF\x00\x00\x00\x9F\x24", 16), 0);
+        std::vector<uint8_t> box = CallService(&machine, 4);
+        EXPECT_EQ(box[4], c.status);
+        EXPECT_EQ(std::string(reinterpret_cast<const char*>(&box[5]), strlen(c.data)), c.data);
+        EXPECT_EQ(machine.swSmi.writes, (std::vector<uint8_t>{0xDD, 0xDE, 0xDF})) << "all on one port";
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Profile, ShippedProfilesDescribeWholeNotebooks) {
+    for (const char* name : {"phoenix.json", "phoenix_x86.json", "ami.json"}) {
+        SCOPED_TRACE(name);
+        std::ifstream file(std::string(QV_SOURCE_DIR) + "/sim/profiles/" + name);
+        std::stringstream text;
+        text << file.rdbuf();
+        MachineProfile profile;
+        std::string error;
+        ASSERT_TRUE(ParseProfile(text.str(), &profile, &error)) << error;
+        EXPECT_FALSE(profile.name.empty());
+        const std::vector<uint8_t>& memory = profile.machine.lowMemory;
+        auto has = [&](const char* signature) {
+            return std::search(memory.begin() + 0xF0000, memory.end(), signature,
+                               signature + strlen(signature)) != memory.end();
+        };
+        EXPECT_TRUE(has("DEVEL"));
+        EXPECT_EQ(has("AMIBIOS Version"), std::string(name) == "ami.json");
+        if (std::string(name) != "ami.json") {
+            EXPECT_TRUE(has("_DMI_"));
+            EXPECT_TRUE(has("DiaG@"));
+            EXPECT_TRUE(has("SwSmi@"));
+        }
     }
 }
 

@@ -68,7 +68,7 @@ TEST(Requests, PortsAndMemoryInEveryMode) {
         EXPECT_EQ(PciConfigRead32(0, 31, 0, 0x40), 0x1001u);
         EXPECT_TRUE(TraceHas("out32 0CF8 8000F840"));
 
-        memcpy(&machine.biosSegment[0x4321], "DiaG@", 5);
+        memcpy(&machine.lowMemory[0xF4321], "DiaG@", 5);
         char window[8] = {};
         PhysMemRead(0xF4320, 7, window);
         EXPECT_EQ(std::string(window, 7), "\xFF" "DiaG@\xFF");
@@ -158,7 +158,7 @@ TEST(DetectAmiBios, FindsTheAmiSignatureOnItsStride) {
         for (Case c : {Case{0, 1}, Case{0x8010, 0}, Case{0x8011, 1}, Case{0, 1}}) {
             SCOPED_TRACE(testing::Message() << mode.name << " at " << std::hex << c.at);
             Boot(mode);
-            if (c.at) memcpy(&g_fakeOs.profile.machine.biosSegment[c.at], "AMIBIOS Version", 15);
+            if (c.at) memcpy(&g_fakeOs.profile.machine.lowMemory[0xF0000 + c.at], "AMIBIOS Version", 15);
             g_run.biosFamily = 7;
             EXPECT_EQ(DetectAmiBios(), 1);
             EXPECT_EQ(g_run.biosFamily, c.family);

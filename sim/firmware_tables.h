@@ -1,0 +1,28 @@
+// The firmware tables of the simulated notebook's BIOS segment, as bytes.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+struct SmbiosStructure {
+    uint8_t type;
+    std::vector<uint8_t> formatted;  // after the 4-byte header
+    std::vector<std::string> strings;
+};
+
+// The structures back to back, handles counted from 0, each string set ended by two zero bytes
+// (an empty set is just those two); with endMarker a type-127 structure closes the table.
+std::vector<uint8_t> BuildSmbiosTable(const std::vector<SmbiosStructure>& structures, bool endMarker);
+
+// The 15-byte legacy "_DMI_" entry point, with its checksum.
+std::vector<uint8_t> BuildDmiEntryPoint(uint32_t tableAddress, uint16_t tableLength, uint16_t count);
+
+struct SwSmiBlock {
+    uint16_t port;
+    uint8_t trigger, prepare, finish;
+    uint32_t mailboxAddress;  // placed as segment (address / 16) and offset (address % 16)
+    uint8_t revision;
+};
+
+// The 17-byte "SwSmi@" block.
+std::vector<uint8_t> BuildSwSmiBlock(const SwSmiBlock& block);
