@@ -10,6 +10,7 @@ add_executable(unit_tests
   tests/unit/archive_format_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/flasher_commands_test.cpp
+  tests/unit/language_table_test.cpp
   tests/unit/options_test.cpp
   tests/unit/qpack_test.cpp
   tests/unit/request_format_test.cpp

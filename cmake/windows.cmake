@@ -16,7 +16,8 @@ add_library(qv_sequence OBJECT
 add_library(qv_package OBJECT
   package/archive.cpp
   package/gunzip.cpp
-  package/housekeeping.cpp)
+  package/housekeeping.cpp
+  package/language.cpp)
 
 # The access driver and its requests.
 add_library(qv_hw OBJECT
@@ -30,7 +31,6 @@ add_library(qv_ops OBJECT
   firmware/input_suppression.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
-  package/language.cpp
   ui/progress_window.cpp
   update/ami_path.cpp
   update/dmi_mode.cpp
