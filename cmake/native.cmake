@@ -12,11 +12,14 @@ add_executable(unit_tests
   tests/unit/flasher_commands_test.cpp
   tests/unit/language_table_test.cpp
   tests/unit/options_test.cpp
+  tests/unit/power_decisions_test.cpp
   tests/unit/qpack_test.cpp
   tests/unit/request_format_test.cpp
   tests/unit/result_codes_test.cpp
   tests/unit/sim_test.cpp
-  tests/support/archive_bytes.cpp)
+  tests/unit/bitmaps_test.cpp
+  tests/support/archive_bytes.cpp
+  tools/bitmaps/bitmaps.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
 target_compile_definitions(unit_tests PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim GTest::gtest_main)
@@ -26,12 +29,30 @@ gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 add_executable(bench_payload tools/bench/bench_payload.cpp)
 target_compile_options(bench_payload PRIVATE ${QV_WARNINGS})
 
+# The program's artwork, drawn by code; the Windows build's resources take the files from here.
+add_executable(make_bitmaps tools/bitmaps/make_bitmaps.cpp tools/bitmaps/bitmaps.cpp)
+target_include_directories(make_bitmaps PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(make_bitmaps PRIVATE ${QV_WARNINGS})
+set(QV_BITMAP_DIR ${CMAKE_BINARY_DIR}/bitmaps)
+set(QV_BITMAP_FILES)
+foreach(name frame116 frame117 frame118 frame103 frame119 frame120 frame121 frame122
+        logo115 logo113 logo113_ami)
+  list(APPEND QV_BITMAP_FILES ${QV_BITMAP_DIR}/${name}.bmp)
+endforeach()
+add_custom_command(OUTPUT ${QV_BITMAP_FILES}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${QV_BITMAP_DIR}
+  COMMAND make_bitmaps ${QV_BITMAP_DIR}
+  DEPENDS make_bitmaps)
+add_custom_target(bitmaps ALL DEPENDS ${QV_BITMAP_FILES})
+
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
 ExternalProject_Add(windows
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${QV_WIN_DIR}
+  DEPENDS bitmaps
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+             -DQV_BITMAP_DIR=${QV_BITMAP_DIR}
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 
@@ -41,14 +62,15 @@ foreach(suite LogLine OwnResources ReportResult UpdateSequence)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
-foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping)
+foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
+        LanguageDlls SelectLanguageResources)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
-foreach(suite AccessDriver Requests DetectAmiBios)
+foreach(suite AccessDriver Requests DetectAmiBios PowerChecks)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_hw_tests.exe --gtest_filter=${suite}.*)
 endforeach()

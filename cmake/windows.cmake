@@ -1,6 +1,12 @@
 # The Windows build: the updater, its Windows unit tests and the e2e helpers.
 enable_language(RC)
 
+# The bitmaps come from the native build, which draws them.
+if(NOT QV_BITMAP_DIR)
+  message(FATAL_ERROR "QV_BITMAP_DIR must name the folder of the bitmaps the native build draws")
+endif()
+set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${QV_BITMAP_DIR} -I${CMAKE_SOURCE_DIR}")
+
 # What every part of the program uses: run context, messages, log.
 add_library(qv_base OBJECT
   app/debug_log.cpp
@@ -19,6 +25,10 @@ add_library(qv_package OBJECT
   package/housekeeping.cpp
   package/language.cpp)
 
+# The progress window.
+add_library(qv_ui OBJECT ui/progress_window.cpp)
+target_compile_definitions(qv_ui PRIVATE OEMRESOURCE)  # the system step-mark bitmaps
+
 # The access driver and its requests.
 add_library(qv_hw OBJECT
   hw/access_driver.cpp
@@ -31,7 +41,6 @@ add_library(qv_ops OBJECT
   firmware/input_suppression.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
-  ui/progress_window.cpp
   update/ami_path.cpp
   update/dmi_mode.cpp
   update/flasher_runs.cpp
@@ -41,7 +50,7 @@ add_library(qv_ops OBJECT
 
 add_library(qv_os_win32 OBJECT platform/os_win32.cpp)
 
-foreach(lib qv_base qv_sequence qv_package qv_hw qv_ops qv_os_win32)
+foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${lib} PRIVATE ${QV_WARNINGS})
 endforeach()
@@ -50,7 +59,8 @@ set(QV_SYSTEM_LIBS setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
 
 add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
-  $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops> $<TARGET_OBJECTS:qv_os_win32>)
+  $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
+  $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
 target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
@@ -85,26 +95,58 @@ add_executable(win_package_tests
   tests/win/call_log.cpp
   tests/win/extraction_test.cpp
   tests/win/housekeeping_test.cpp
+  tests/win/language_test.cpp
   tests/win/os_fake.cpp
+  tests/win/progress_window_test.cpp
   tests/win/process_runner.cpp
   tests/win/scratch.cpp
   tests/win/win_test_main.cpp
+  tests/win/win_tests.rc
   tests/support/archive_bytes.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_ui>)
 target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_package_tests PRIVATE qv_packer qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # The program the extraction tests pack archives behind.
-add_executable(extract_probe tests/win/extract_probe.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_os_win32>)
+add_executable(extract_probe tests/win/extract_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
 target_include_directories(extract_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(extract_probe PRIVATE ${QV_WARNINGS})
-target_link_libraries(extract_probe PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
-add_dependencies(win_package_tests extract_probe)
+target_link_libraries(extract_probe PRIVATE qv_core qv_sim ZLIB::ZLIB ${QV_SYSTEM_LIBS})
+add_dependencies(win_package_tests extract_probe ui_probe)
+
+# The progress window, run as the updater runs it, with the updater's own resources.
+add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_ui>
+  $<TARGET_OBJECTS:qv_os_win32>)
+target_include_directories(ui_probe PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(ui_probe PRIVATE ${QV_WARNINGS})
+target_link_libraries(ui_probe PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS} gdi32)
+
+# The 18 language DLLs: resources only, no code.
+set(QV_LANGUAGES Chs Cht En Fr Gr Kr Po Ru Sp)
+set(QV_LANGUAGE_DLLS)
+foreach(code ${QV_LANGUAGES})
+  foreach(variant "" "_ami")
+    set(dll UiLang${code}${variant})
+    add_library(${dll} SHARED ui/lang/UiLang.rc)
+    set_target_properties(${dll} PROPERTIES PREFIX "" LINKER_LANGUAGE C)
+    target_include_directories(${dll} PRIVATE ${CMAKE_SOURCE_DIR}/ui/lang/${code})
+    if(variant)
+      target_compile_definitions(${dll} PRIVATE AMI_VARIANT)
+    endif()
+    target_link_options(${dll} PRIVATE -nostdlib -s -Wl,-e,0)
+    list(APPEND QV_LANGUAGE_DLLS ${dll})
+  endforeach()
+endforeach()
+add_dependencies(win_package_tests ${QV_LANGUAGE_DLLS})
 
 # Windows unit tests of hardware access on the fake OS's simulated notebook.
 add_executable(win_hw_tests
   tests/win/access_driver_test.cpp
+  tests/win/power_checks_test.cpp
+  tests/win/win_tests.rc
+  update/power_checks.cpp
   tests/win/call_log.cpp
   tests/win/os_fake.cpp
   tests/win/process_runner.cpp

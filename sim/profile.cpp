@@ -170,6 +170,11 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
         r.Flag(d, "addmem", &profile->drivers.addmem) && r.Flag(d, "vexa", &profile->drivers.vexa) &&
             r.Flag(d, "kmdf", &profile->drivers.kmdf) && r.Flag(d, "memio", &profile->drivers.memio);
     }
+    if (root.contains("power")) {
+        const json& p = root["power"];
+        r.Field(p, "ac_line", &profile->power.acLine, 0xFF) && r.Field(p, "battery", &profile->power.battery, 0xFF) &&
+            r.Field(p, "disk_free", &profile->power.diskFree, UINT64_MAX);
+    }
     if (root.contains("faults")) {
         const json& f = root["faults"];
         r.Flag(f, "kbc_input_never_clears", &m.faults.kbcInputNeverClears) &&

@@ -5,6 +5,7 @@
 //   "windows": {"major": 5, "minor": 1, "build": 2600, "nt": true, "wow64": false,
 //               "language": "0x0409"},
 //   "drivers": {"addmem": true, "vexa": false, "kmdf": false, "memio": false},
+//   "power": {"ac_line": 1, "battery": 100, "disk_free": 10737418240},
 //   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
 //              "mailbox_never_idle": false, "smi_never_answers": false},
 //   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
@@ -45,10 +46,18 @@ struct DriverProfile {
     bool memio = false;
 };
 
+// What the system reports about power and disk space.
+struct PowerProfile {
+    uint8_t acLine = 1;       // 1 on line, 0 off line, 255 not reported
+    uint8_t battery = 100;    // percent, 255 not reported
+    uint64_t diskFree = 10ull << 30;
+};
+
 struct MachineProfile {
     std::string name;
     WindowsProfile windows;
     DriverProfile drivers;
+    PowerProfile power;
     Machine machine;
 };
 

@@ -2,11 +2,19 @@
 #pragma once
 #include <windows.h>
 
-// Thread routine: runs dialog 117 until it ends.
+// Window messages of the progress window's own protocol.
+constexpr UINT kMsgFlasherWatch = WM_USER + 1;  // wParam 1 starts, 0 stops the flasher-window watch
+
+// Thread routine: runs dialog 117 from the resource module until it ends.
 DWORD WINAPI ProgressWindowThread(LPVOID unused);
+
+INT_PTR CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
 // Sets the arrow (done 0) or the check mark (done 1) beside a step control.
 void SetStepMark(int controlId, int done);
 
 // Sets a string of the resource module as the status line.
 void SetStatusText(UINT stringId);
+
+// Draws bitmap at (x, y) with every pixel of the key colour left transparent.
+void BlitWithColorKey(HDC dc, HBITMAP bitmap, int x, int y, COLORREF key);

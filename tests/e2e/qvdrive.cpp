@@ -5,7 +5,8 @@
 //
 // Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
 // has an owner window), ANSWER ok, and at the end
-// EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok.
+// EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok. Texts are printed
+// in UTF-8, whatever the system's code page.
 #include <windows.h>
 
 #include <cstdio>
@@ -102,13 +103,21 @@ struct BoxContent {
     std::string buttons;
 };
 
+// A window's text in UTF-8.
+std::string WindowText(HWND window) {
+    wchar_t wide[2048] = {};
+    GetWindowTextW(window, wide, 2048);
+    char utf8[8192] = {};
+    WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
 BOOL CALLBACK ReadControl(HWND control, LPARAM context) {
     BoxContent* content = reinterpret_cast<BoxContent*>(context);
     char className[32] = {};
     GetClassNameA(control, className, sizeof className);
-    char text[2048] = {};
-    GetWindowTextA(control, text, sizeof text);
-    if (_stricmp(className, "Static") == 0 && text[0] != '\0') {
+    std::string text = WindowText(control);
+    if (_stricmp(className, "Static") == 0 && !text.empty()) {
         content->text += text;
     } else if (_stricmp(className, "Button") == 0) {
         if (!content->buttons.empty()) content->buttons += ',';
@@ -160,8 +169,7 @@ int main(int argc, char** argv) {
         // Give the box a moment to fill its controls before reading them.
         Sleep(100);
         seen.insert(search.found);
-        char title[512] = {};
-        GetWindowTextA(search.found, title, sizeof title);
+        std::string title = WindowText(search.found);
         BoxContent content;
         EnumChildWindows(search.found, ReadControl, reinterpret_cast<LPARAM>(&content));
         Say("BOX title=\"" + Escape(title) + "\" text=\"" + Escape(content.text) +

@@ -5,14 +5,21 @@
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
 //   extract_probe driver         ExtractAccessDriverFile; prints "extracted N" and the directory
 //   extract_probe gunzip FILE    GunzipFile(FILE); prints "done"
+//   extract_probe language LANGID FAMILY
+//                                SelectLanguageResources for that system language and BIOS
+//                                family; prints "selected N resources R in DIRECTORY" and, when a
+//                                module loaded, string 39 from it (UTF-8)
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "app/run_context.h"
 #include "package/archive.h"
 #include "package/gunzip.h"
+#include "package/language.h"
+#include "tests/win/os_fake.h"
 
 int main(int argc, char** argv) {
     if (argc >= 2 && strcmp(argv[1], "package") == 0) {
@@ -40,6 +47,21 @@ int main(int argc, char** argv) {
         printf("done\n");
         return 0;
     }
-    fprintf(stderr, "usage: extract_probe package | packed NAME | driver | gunzip FILE\n");
+    if (argc >= 4 && strcmp(argv[1], "language") == 0) {
+        g_fakeOs.profile.windows.language = static_cast<LANGID>(strtoul(argv[2], nullptr, 0));
+        g_run.biosFamily = atoi(argv[3]);
+        int selected = SelectLanguageResources();
+        char directory[MAX_PATH];
+        GetCurrentDirectoryA(sizeof directory, directory);
+        printf("selected %d resources %d in %s\n", selected, g_run.resources ? 1 : 0, directory);
+        wchar_t text[256];
+        char utf8[1024];
+        if (g_run.resources && LoadStringW(g_run.resources, 39, text, 256) > 0 &&
+            WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr) > 0) {
+            printf("%s\n", utf8);
+        }
+        return 0;
+    }
+    fprintf(stderr, "usage: extract_probe package | packed NAME | driver | gunzip FILE | language ID FAMILY\n");
     return 2;
 }

@@ -210,14 +210,14 @@ LANGID OsGetSystemDefaultLangID(void) { return g_fakeOs.profile.windows.language
 
 BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
     *status = SYSTEM_POWER_STATUS{};
-    status->ACLineStatus = 1;
-    status->BatteryLifePercent = 100;
+    status->ACLineStatus = g_fakeOs.profile.power.acLine;
+    status->BatteryLifePercent = g_fakeOs.profile.power.battery;
     return TRUE;
 }
 
 BOOL OsGetDiskFreeSpaceExA(LPCSTR, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
                            PULARGE_INTEGER totalFree) {
-    const ULONGLONG space = 10ULL << 30;
+    const ULONGLONG space = g_fakeOs.profile.power.diskFree;
     if (freeToCaller) freeToCaller->QuadPart = space;
     if (total) total->QuadPart = 2 * space;
     if (totalFree) totalFree->QuadPart = space;
