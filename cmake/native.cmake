@@ -79,6 +79,11 @@ foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
+foreach(language ko en)
+  add_test(NAME e2e.language.${language}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/language.sh ${CMAKE_BINARY_DIR} ${language})
+endforeach()
+
 foreach(mode xp vista 7 7-x86 98)
   add_test(NAME e2e.relay_requests.${mode}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/relay_requests.sh ${CMAKE_BINARY_DIR} ${mode})

@@ -1,6 +1,6 @@
 # Shared by the e2e scripts: sourced, not run.
 # Each script gets the native build directory as its one argument.
-build=$1
+build=$(cd "$1" && pwd)
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 win="$build/win"
 template="$build/wine-template"

@@ -25,11 +25,9 @@ case "$mode" in
   *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
 esac
 
-# A package whose "AddMem.sys" is the relay driver.
-"$here/package-entries" "$out/entries" >"$out/list"
-cp "$win/simhw.sys" "$out/entries/AddMem.sys"
+# A package whose "AddMem.sys" is the relay driver, with the real language DLLs.
 "$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" --flags "$flags" \
-  $(cat "$out/list") || exit 1
+  $("$here/package-entries" "$out/entries" "$win") || exit 1
 
 "$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$profile" \

@@ -1,12 +1,13 @@
 // Starts a program, reports and answers each message box it shows, and prints its full
 // 32-bit exit code (a shell sees only the low 8 bits).
 //
-//   qvdrive [--answer ok|cancel]... [--hold MS] [--timeout S] -- PROGRAM [ARGUMENT...]
+//   qvdrive [--answer ok|cancel]... [--hold MS] [--park] [--timeout S] -- PROGRAM [ARGUMENT...]
 //
 // Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
 // has an owner window), ANSWER ok, and at the end
 // EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok. Texts are printed
-// in UTF-8, whatever the system's code page.
+// in UTF-8, whatever the system's code page. --park moves each box to the screen's lower-left
+// corner before --hold, so that a screenshot shows the window behind it.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,6 +21,7 @@ namespace {
 struct Options {
     std::vector<std::string> answers;
     DWORD holdMs = 0;
+    bool park = false;
     DWORD timeoutMs = 60000;
     std::string commandLine;
 };
@@ -54,6 +56,10 @@ std::string Quote(const std::string& argument) {
 bool ParseArguments(int argc, char** argv, Options* options) {
     int i = 1;
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
+        if (strcmp(argv[i], "--park") == 0) {
+            options->park = true;
+            continue;
+        }
         if (i + 1 >= argc) return false;
         if (strcmp(argv[i], "--answer") == 0) {
             options->answers.push_back(argv[++i]);
@@ -78,6 +84,20 @@ void Say(const std::string& line) {
     fflush(stdout);
 }
 
+BOOL CALLBACK CountButton(HWND control, LPARAM count) {
+    char className[32] = {};
+    GetClassNameA(control, className, sizeof className);
+    if (_stricmp(className, "Button") == 0) ++*reinterpret_cast<int*>(count);
+    return TRUE;
+}
+
+// A message box is a dialog with buttons; the program's progress window has none.
+bool HasButtons(HWND dialog) {
+    int buttons = 0;
+    EnumChildWindows(dialog, CountButton, reinterpret_cast<LPARAM>(&buttons));
+    return buttons > 0;
+}
+
 struct BoxSearch {
     DWORD processId;
     std::set<HWND>* seen;
@@ -91,7 +111,7 @@ BOOL CALLBACK FindBox(HWND window, LPARAM context) {
     char className[32] = {};
     GetClassNameA(window, className, sizeof className);
     if (owner == search->processId && strcmp(className, "#32770") == 0 &&
-        IsWindowVisible(window) && search->seen->count(window) == 0) {
+        IsWindowVisible(window) && search->seen->count(window) == 0 && HasButtons(window)) {
         search->found = window;
         return FALSE;
     }
@@ -138,7 +158,7 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, &options)) {
         fprintf(stderr,
-                "usage: qvdrive [--answer ok|cancel]... [--hold MS] [--timeout S] -- PROGRAM "
+                "usage: qvdrive [--answer ok|cancel]... [--hold MS] [--park] [--timeout S] -- PROGRAM "
                 "[ARGUMENT...]\n");
         return 2;
     }
@@ -175,6 +195,13 @@ int main(int argc, char** argv) {
         Say("BOX title=\"" + Escape(title) + "\" text=\"" + Escape(content.text) +
             "\" buttons=" + content.buttons +
             " owned=" + (GetWindow(search.found, GW_OWNER) != nullptr ? "1" : "0"));
+        if (options.park) {
+            RECT box;
+            GetWindowRect(search.found, &box);
+            SetWindowPos(search.found, nullptr, 8,
+                         GetSystemMetrics(SM_CYSCREEN) - (box.bottom - box.top) - 8, 0, 0,
+                         SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        }
         if (options.holdMs) Sleep(options.holdMs);
         std::string answer = answered < options.answers.size() ? options.answers[answered] : "ok";
         ++answered;
