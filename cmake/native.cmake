@@ -79,7 +79,7 @@ foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
-foreach(language ko en)
+foreach(language en ko zh-cn zh-tw de fr pt ru es)
   add_test(NAME e2e.language.${language}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/language.sh ${CMAKE_BINARY_DIR} ${language})
 endforeach()

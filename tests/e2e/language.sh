@@ -2,12 +2,19 @@
 # A package with the 18 real language DLLs under a system language: its boxes speak that
 # language (read back through qvdrive) and its progress window is kept as a screenshot.
 #
-#   language.sh BUILD LANGUAGE     LANGUAGE: ko (Korean) or en (English)
+#   language.sh BUILD LANGUAGE     LANGUAGE: en ko zh-cn zh-tw de fr pt ru es
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case "$2" in
-  ko) locale=ko_KR.UTF-8 code=Kr ;;
   en) locale=en_US.UTF-8 code=En ;;
+  ko) locale=ko_KR.UTF-8 code=Kr ;;
+  zh-cn) locale=zh_CN.UTF-8 code=Chs ;;
+  zh-tw) locale=zh_TW.UTF-8 code=Cht ;;
+  de) locale=de_DE.UTF-8 code=Gr ;;
+  fr) locale=fr_FR.UTF-8 code=Fr ;;
+  pt) locale=pt_BR.UTF-8 code=Po ;;
+  ru) locale=ru_RU.UTF-8 code=Ru ;;
+  es) locale=es_ES.UTF-8 code=Sp ;;
   *) echo "language.sh: unknown language $2" >&2; exit 2 ;;
 esac
 artifacts="$build/e2e-artifacts"
