@@ -26,6 +26,7 @@ struct RunContext {
     int biosFamily;              // 1 Phoenix, 0 AMI
     volatile uint32_t runFlags;
     uint8_t ecVendor;            // 1 when the Super I/O chip is one that arms power-on itself
+    uint16_t ecMailboxBase;      // I/O base of the EC mailbox; 0 when there is none
     bool accessDriverExtracted;  // this run put "AddMem.sys" into TEMP
     bool inWorkingDirectory;     // the working directory is current
     char workingDirectory[kPathSize];

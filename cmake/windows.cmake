@@ -143,7 +143,10 @@ add_dependencies(win_package_tests ${QV_LANGUAGE_DLLS})
 
 # Windows unit tests of hardware access on the fake OS's simulated notebook.
 add_executable(win_hw_tests
+  firmware/ec.cpp
+  firmware/firmware_tables.cpp
   tests/win/access_driver_test.cpp
+  tests/win/firmware_test.cpp
   tests/win/power_checks_test.cpp
   tests/win/win_tests.rc
   update/power_checks.cpp
@@ -184,6 +187,11 @@ add_executable(hw_exercise tests/e2e/hw_exercise.cpp
 target_include_directories(hw_exercise PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(hw_exercise PRIVATE ${QV_WARNINGS})
 target_link_libraries(hw_exercise PRIVATE qv_core ${QV_SYSTEM_LIBS})
+
+# Where the Windows tests find the project's files (the machine profiles).
+foreach(tests win_tests win_package_tests win_hw_tests)
+  target_compile_definitions(${tests} PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endforeach()
 
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)

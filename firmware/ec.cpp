@@ -1,12 +1,236 @@
 #include "firmware/ec.h"
 
+#include <windows.h>
+
+#include <cstring>
+#include <initializer_list>
+
 #include "app/debug_log.h"
 #include "app/result_codes.h"
+#include "app/run_context.h"
+#include "hw/access_driver.h"
+#include "hw/requests.h"
 
-int CheckChipVendor(void) { return LogLine("not built: %s", "CheckChipVendor"), -1; }
+namespace {
 
-uint32_t EnableGlobalSmi(void) { return LogLine("not built: %s", "EnableGlobalSmi"), kResultDriverLoad; }
+constexpr uint8_t kStatusOutputFull = 0x01;
+constexpr uint8_t kStatusInputFull = 0x02;
+constexpr uint8_t kStatusAuxiliary = 0x20;
+constexpr uint16_t kAutoPowerOnAddress = 0xE887;
+constexpr uint8_t kAutoPowerOnBit = 0x01;
+constexpr uint8_t kMailboxCommand = 0x82;
+constexpr uint8_t kMailboxData = 0x84;
+constexpr int kMailboxDataBytes = 14;
 
-uint32_t ArmAutoPowerOn(void) { return LogLine("not built: %s", "ArmAutoPowerOn"), kResultDriverLoad; }
+bool g_timedOut = false;
+uint8_t g_lastStatus = 0;
 
-uint32_t ArmAutoPowerOnLegacy(void) { return LogLine("not built: %s", "ArmAutoPowerOnLegacy"), kResultDriverLoad; }
+bool IsAcceptedChip(uint8_t id) { return id == 0x4D || id == 0x85; }
+
+// Polls the status until (status & mask) == want, within kEcWaitMs. Once a wait of the
+// exchange has given up, the others give up at once: the controller is not answering.
+bool WaitStatus(uint8_t mask, uint8_t want) {
+    if (g_timedOut) return false;
+    DWORD start = GetTickCount();
+    for (;;) {
+        g_lastStatus = KbcReadStatus();
+        if ((g_lastStatus & mask) == want) return true;
+        if (GetTickCount() - start >= kEcWaitMs) {
+            g_timedOut = true;
+            return false;
+        }
+    }
+}
+
+bool WaitMailboxIdle() {
+    if (g_timedOut) return false;
+    DWORD start = GetTickCount();
+    while (EcMailboxRead(kMailboxCommand) != 0) {
+        if (GetTickCount() - start >= kEcWaitMs) {
+            g_timedOut = true;
+            return false;
+        }
+    }
+    return true;
+}
+
+// The automatic power-on exchange runs at realtime priority, and only that.
+uint32_t ArmWith(void (*exchange)()) {
+    if (!AcquireAccessDriver()) return kResultDriverLoad;
+    HANDLE process = GetCurrentProcess();
+    DWORD priority = GetPriorityClass(process);
+    SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
+    EcResetTimeout();
+    exchange();
+    SetPriorityClass(process, priority);
+    ReleaseAccessDriver();
+    return EcTimedOut() ? kResultDriverLoad : kResultOk;
+}
+
+void ArmThroughEcRam() {
+    uint8_t value = EcRamRead(kAutoPowerOnAddress);
+    if (!EcTimedOut()) EcRamWrite(kAutoPowerOnAddress, value | kAutoPowerOnBit);
+}
+
+}  // namespace
+
+bool KbcWaitInputEmpty(void) { return WaitStatus(kStatusInputFull, 0); }
+bool KbcWaitOutputFull(void) { return WaitStatus(kStatusOutputFull, kStatusOutputFull); }
+bool EcTimedOut(void) { return g_timedOut; }
+void EcResetTimeout(void) { g_timedOut = false; }
+
+EcPendingByte EcBeginCommand(void) {
+    KbcWaitInputEmpty();
+    KbcWriteCommand(0xB1);
+    KbcWaitInputEmpty();
+    EcPendingByte pending = {0, 0};
+    if (g_lastStatus & kStatusOutputFull) {
+        pending.value = IoPortRead8(0x60);
+        pending.source = (g_lastStatus & kStatusAuxiliary) ? 1 : 2;
+    }
+    return pending;
+}
+
+void EcEndCommand(EcPendingByte pending) {
+    if (pending.source > 2) return;
+    KbcWaitInputEmpty();
+    if (pending.source == 0) {
+        KbcWriteCommand(0xB2);
+        return;
+    }
+    KbcWriteCommand(pending.source == 2 ? 0xB3 : 0xB4);
+    KbcWaitInputEmpty();
+    KbcWriteData(pending.value);
+}
+
+void EcRamWrite(uint16_t address, uint8_t value) {
+    EcPendingByte pending = EcBeginCommand();
+    KbcWriteCommand(0xBE);
+    for (uint8_t byte : {uint8_t{0x81}, static_cast<uint8_t>(address >> 8),
+                         static_cast<uint8_t>(address & 0xFF), value}) {
+        KbcWaitInputEmpty();
+        KbcWriteData(byte);
+    }
+    KbcWaitInputEmpty();
+    EcEndCommand(pending);
+}
+
+uint8_t EcRamRead(uint16_t address) {
+    EcPendingByte pending = EcBeginCommand();
+    KbcWriteCommand(0xBE);
+    for (uint8_t byte : {uint8_t{0x80}, static_cast<uint8_t>(address >> 8),
+                         static_cast<uint8_t>(address & 0xFF)}) {
+        KbcWaitInputEmpty();
+        KbcWriteData(byte);
+    }
+    uint8_t value = 0xFF;
+    if (KbcWaitOutputFull()) {
+        value = KbcReadData();
+        if (KbcReadTimedOut()) g_timedOut = true;
+    }
+    EcEndCommand(pending);
+    return value;
+}
+
+uint8_t ReadSuperIoChipId(uint16_t port) {
+    if (!AcquireAccessDriver()) return 0xFF;
+    IoPortWrite8(port, 0x55);
+    IoPortWrite8(port, 0x20);
+    uint8_t id = IoPortRead8(port + 1u);
+    IoPortWrite8(port, 0xAA);
+    ReleaseAccessDriver();
+    return id;
+}
+
+uint8_t ReadEcMailboxBase(uint16_t port) {
+    g_run.ecMailboxBase = 0;
+    IoPortWrite8(port, 0x55);
+    IoPortWrite8(port, 0x07);
+    IoPortWrite8(port + 1u, 0x09);
+    IoPortWrite8(port, 0x30);
+    uint8_t active = IoPortRead8(port + 1u);
+    uint16_t base = 0;
+    if (active != 0) {
+        IoPortWrite8(port, 0x60);
+        uint8_t high = IoPortRead8(port + 1u);
+        IoPortWrite8(port, 0x61);
+        uint8_t low = IoPortRead8(port + 1u);
+        base = static_cast<uint16_t>(high << 8 | low);
+    }
+    IoPortWrite8(port, 0xAA);
+    g_run.ecMailboxBase = base;
+    return active;
+}
+
+void EcMailboxWrite(uint8_t reg, uint8_t value) {
+    IoPortWrite8(g_run.ecMailboxBase, reg);
+    IoPortWrite8(g_run.ecMailboxBase + 1u, value);
+}
+
+uint8_t EcMailboxRead(uint8_t reg) {
+    IoPortWrite8(g_run.ecMailboxBase, reg);
+    return IoPortRead8(g_run.ecMailboxBase + 1u);
+}
+
+// Register 0x83 and buffer byte 1 are never touched.
+int EcMailboxCommand(EcMailboxBuffer* buffer) {
+    if (!WaitMailboxIdle()) return 0;
+    for (int i = 0; i < kMailboxDataBytes; ++i) EcMailboxWrite(kMailboxData + i, buffer->bytes[2 + i]);
+    EcMailboxWrite(kMailboxCommand, buffer->bytes[0]);
+    if (!WaitMailboxIdle()) return 0;
+    for (int i = 0; i < kMailboxDataBytes; ++i) buffer->bytes[2 + i] = EcMailboxRead(kMailboxData + i);
+    return 0;
+}
+
+void SendAutoPowerOnCommand(void) {
+    if (g_run.ecMailboxBase != 0) {
+        EcMailboxBuffer buffer = {};
+        buffer.bytes[0] = 0xDC;
+        EcMailboxCommand(&buffer);
+        return;
+    }
+    EcPendingByte pending = EcBeginCommand();
+    KbcWriteCommand(0xBE);
+    KbcWaitInputEmpty();
+    KbcWriteData(0xDC);
+    KbcWaitInputEmpty();
+    EcEndCommand(pending);
+}
+
+int CheckChipVendor(void) {
+    LogLine("Check Chip Vendor");
+    uint16_t port = 0x2E;
+    uint8_t id = ReadSuperIoChipId(port);
+    if (!IsAcceptedChip(id)) {
+        port = 0x6C2;
+        id = ReadSuperIoChipId(port);
+    }
+    LogLine("Check Chip Vendor end");
+    if (!IsAcceptedChip(id)) {
+        g_run.ecVendor = 0;
+        return 0;
+    }
+    g_run.ecVendor = 1;
+    if (!AcquireAccessDriver()) return -1;
+    ReadEcMailboxBase(port);
+    ReleaseAccessDriver();
+    return 1;
+}
+
+uint32_t ArmAutoPowerOn(void) { return ArmWith(SendAutoPowerOnCommand); }
+
+uint32_t ArmAutoPowerOnLegacy(void) { return ArmWith(ArmThroughEcRam); }
+
+uint32_t EnableGlobalSmi(void) {
+    if (!AcquireAccessDriver()) return kResultDriverLoad;
+    uint32_t reg = PciConfigRead32(0, 31, 0, 0x40);
+    if (reg == 0xFFFFFFFFu) {
+        ReleaseAccessDriver();
+        return kResultSmi;
+    }
+    uint32_t port = (reg & ~1u) + 0x30;
+    uint16_t value = IoPortRead16(port);
+    if (!(value & 0x0001)) IoPortWrite16(port, static_cast<uint16_t>(value | 0x0001));
+    ReleaseAccessDriver();
+    return kResultOk;
+}

@@ -100,6 +100,7 @@ uint8_t SuperIoRead(Machine* machine, uint32_t port) {
     switch (sio.index) {
         case 0x20: return sio.chipId;
         case 0x07: return sio.logicalDevice;
+        case 0x30: return sio.logicalDevice == 9 && sio.mailboxActive ? 1 : 0;
         case 0x60: return sio.logicalDevice == 9 ? static_cast<uint8_t>(sio.mailboxBase >> 8) : 0;
         case 0x61: return sio.logicalDevice == 9 ? static_cast<uint8_t>(sio.mailboxBase) : 0;
         default: return 0;
@@ -140,6 +141,7 @@ void MailboxWrite(Machine* machine, uint32_t port, uint8_t value) {
     box.registers[box.index] = value;
     if (box.index == 0x82 && value != 0) {
         box.commands.push_back(value);
+        if (value == 0xDC) machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
         if (!machine->faults.mailboxNeverIdle) box.registers[0x82] = 0;
     }
 }

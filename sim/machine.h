@@ -41,6 +41,7 @@ struct SuperIo {
     uint16_t port = 0x2E;       // 0x2E or 0x6C2; the other port floats
     uint8_t chipId = 0x00;
     uint16_t mailboxBase = 0;   // logical device 9's base address (registers 0x60, 0x61)
+    bool mailboxActive = true;  // logical device 9's activate register (0x30)
     bool configMode = false;
     uint8_t index = 0;
     uint8_t logicalDevice = 0;

@@ -193,7 +193,8 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
     if (root.contains("super_io")) {
         const json& s = root["super_io"];
         r.Field(s, "port", &m.superIo.port, 0xFFFF) && r.Field(s, "chip_id", &m.superIo.chipId, 0xFF) &&
-            r.Field(s, "mailbox_base", &m.superIo.mailboxBase, 0xFFFF);
+            r.Field(s, "mailbox_base", &m.superIo.mailboxBase, 0xFFFF) &&
+            r.Flag(s, "mailbox_active", &m.superIo.mailboxActive);
     }
     uint16_t pmBase = m.pmBase;
     if (r.Field(root, "pm_base", &pmBase, 0xFF80)) SetPmBase(&m, pmBase);

@@ -9,7 +9,7 @@
 //   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
 //              "mailbox_never_idle": false, "smi_never_answers": false},
 //   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
-//   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680"},
+//   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680", "mailbox_active": true},
 //   "pm_base": "0x400",
 //   "ec_ram": {"0xE887": "0x00"},
 //   "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"},    (F0000h-FFFFFh)

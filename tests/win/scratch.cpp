@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
@@ -22,4 +23,10 @@ std::string ReadWholeFile(const std::string& path) {
     std::ostringstream content;
     content << in.rdbuf();
     return content.str();
+}
+
+std::string TestSourceDir() {
+    std::string path = std::string("Z:") + QV_SOURCE_DIR;
+    std::replace(path.begin(), path.end(), '/', '\\');
+    return path;
 }

@@ -5,5 +5,8 @@
 // A new empty directory under the temporary directory; made current when enter is true.
 std::string MakeScratchDir(bool enter);
 
+// The project's source folder as this Windows program sees it (the build names it).
+std::string TestSourceDir();
+
 // The whole content of a file, or "<missing>".
 std::string ReadWholeFile(const std::string& path);
