@@ -145,7 +145,10 @@ add_dependencies(win_package_tests ${QV_LANGUAGE_DLLS})
 add_executable(win_hw_tests
   firmware/ec.cpp
   firmware/firmware_tables.cpp
+  hw/disk_identity.cpp
+  hw/shutdown.cpp
   tests/win/access_driver_test.cpp
+  tests/win/disk_shutdown_test.cpp
   tests/win/firmware_test.cpp
   tests/win/power_checks_test.cpp
   tests/win/win_tests.rc

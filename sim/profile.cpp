@@ -175,6 +175,18 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
         r.Field(p, "ac_line", &profile->power.acLine, 0xFF) && r.Field(p, "battery", &profile->power.battery, 0xFF) &&
             r.Field(p, "disk_free", &profile->power.diskFree, UINT64_MAX);
     }
+    if (root.contains("drives")) {
+        profile->drives.clear();
+        if (!root["drives"].is_array()) r.Fail("drives: not a list");
+        for (const json& d : root["drives"].is_array() ? root["drives"] : json::array()) {
+            DriveProfile drive;
+            r.Field(d, "index", &drive.index, 31) && r.Flag(d, "atapi", &drive.atapi) &&
+                r.Flag(d, "fixed", &drive.fixed) && r.Flag(d, "security", &drive.security) &&
+                r.Flag(d, "locked", &drive.locked) && r.Flag(d, "frozen", &drive.frozen) &&
+                r.Flag(d, "smart", &drive.smart);
+            profile->drives.push_back(drive);
+        }
+    }
     if (root.contains("faults")) {
         const json& f = root["faults"];
         r.Flag(f, "kbc_input_never_clears", &m.faults.kbcInputNeverClears) &&

@@ -6,6 +6,8 @@
 //               "language": "0x0409"},
 //   "drivers": {"addmem": true, "vexa": false, "kmdf": false, "memio": false},
 //   "power": {"ac_line": 1, "battery": 100, "disk_free": 10737418240},
+//   "drives": [{"index": 0, "atapi": false, "fixed": true, "security": false, "locked": false,
+//               "frozen": false, "smart": true}],
 //   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
 //              "mailbox_never_idle": false, "smi_never_answers": false},
 //   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
@@ -26,6 +28,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "sim/machine.h"
 
@@ -53,8 +56,20 @@ struct PowerProfile {
     uint64_t diskFree = 10ull << 30;
 };
 
+// A physical drive as the disk driver describes it.
+struct DriveProfile {
+    int index = 0;
+    bool atapi = false;
+    bool fixed = true;     // IDENTIFY word 0 bit 6
+    bool security = false; // word 128 bit 1: a user password is set
+    bool locked = false;   // word 128 bit 2
+    bool frozen = false;   // word 128 bit 3
+    bool smart = true;     // the driver answers the SMART requests
+};
+
 struct MachineProfile {
     std::string name;
+    std::vector<DriveProfile> drives = {DriveProfile{}};
     WindowsProfile windows;
     DriverProfile drivers;
     PowerProfile power;

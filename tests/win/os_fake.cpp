@@ -13,6 +13,9 @@ namespace {
 
 // Fake handles: a base plus the device, so a request finds its driver.
 constexpr uintptr_t kDeviceHandleBase = 0x7A000;
+constexpr uintptr_t kDriveHandleBase = 0x7C000;
+constexpr DWORD kSmartGetVersion = 0x74080;
+constexpr DWORD kSmartReceiveDriveData = 0x7C088;
 const SC_HANDLE kManagerHandle = reinterpret_cast<SC_HANDLE>(0x7B000);
 
 struct FakeDevice {
@@ -80,6 +83,38 @@ FakeService* Service(SC_HANDLE handle) {
     return nullptr;
 }
 
+const DriveProfile* Drive(int index) {
+    for (const DriveProfile& drive : g_fakeOs.profile.drives) {
+        if (drive.index == index) return &drive;
+    }
+    return nullptr;
+}
+
+// The disk driver's SMART requests, answered from the profile's drives.
+BOOL ServeDrive(int index, DWORD code, const uint8_t* in, DWORD inSize, uint8_t* out, DWORD outSize) {
+    const DriveProfile* drive = Drive(index);
+    if (drive == nullptr || !drive->smart) return FALSE;
+    if (code == kSmartGetVersion && outSize >= 24) {
+        uint8_t map = 0;
+        for (const DriveProfile& d : g_fakeOs.profile.drives) {
+            if (d.index < 4) map |= static_cast<uint8_t>(1u << (d.index + (d.atapi ? 4 : 0)));
+        }
+        out[3] = map;
+        return TRUE;
+    }
+    if (code != kSmartReceiveDriveData || inSize != 32 || outSize != 528) return FALSE;
+    char line[64];
+    snprintf(line, sizeof line, "Identify drive %u command %02X head %02X", in[12], in[10], in[9]);
+    Record(line);
+    // A device answers only the IDENTIFY of its kind, and only with its own drive/head select.
+    if (in[10] != (drive->atapi ? 0xA1 : 0xEC) || in[9] != (0xA0 | (index & 1) << 4)) return FALSE;
+    memset(out, 0, outSize);
+    out[16] = drive->fixed ? 0x40 : 0x80;
+    out[272] = static_cast<uint8_t>((drive->security ? 2 : 0) | (drive->locked ? 4 : 0) |
+                                    (drive->frozen ? 8 : 0));
+    return TRUE;
+}
+
 BOOL WINAPI FakeIsWow64Process(HANDLE, PBOOL wow64) {
     *wow64 = g_fakeOs.profile.windows.wow64 ? TRUE : FALSE;
     return TRUE;
@@ -96,12 +131,21 @@ HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUT
             return reinterpret_cast<HANDLE>(kDeviceHandleBase + i);
         }
     }
+    int index = -1;
+    if (sscanf(name, "\\\\.\\PhysicalDrive%d", &index) == 1 && Drive(index) != nullptr) {
+        return reinterpret_cast<HANDLE>(kDriveHandleBase + index);
+    }
     SetLastError(ERROR_FILE_NOT_FOUND);
     return INVALID_HANDLE_VALUE;
 }
 
 BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                        DWORD outSize, LPDWORD returned, LPOVERLAPPED) {
+    uintptr_t drive = reinterpret_cast<uintptr_t>(device) - kDriveHandleBase;
+    if (drive < 32) {
+        return ServeDrive(static_cast<int>(drive), code, static_cast<const uint8_t*>(in), inSize,
+                          static_cast<uint8_t*>(out), outSize);
+    }
     uintptr_t index = reinterpret_cast<uintptr_t>(device) - kDeviceHandleBase;
     if (index >= sizeof kDevices / sizeof kDevices[0]) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -248,22 +292,31 @@ BOOL OsSetupDiCallClassInstaller(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA) { retu
 BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO) { return TRUE; }
 CONFIGRET OsCM_Get_DevNode_Status(PULONG, PULONG, DEVINST, ULONG) { return CR_NO_SUCH_DEVNODE; }
 
-BOOL OsOpenProcessToken(HANDLE, DWORD, PHANDLE token) {
+BOOL OsOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
+    Record("OpenProcessToken " + Hex(access));
     *token = reinterpret_cast<HANDLE>(0x1234);
     return TRUE;
 }
 
-BOOL OsLookupPrivilegeValueA(LPCSTR, LPCSTR, PLUID luid) {
+BOOL OsLookupPrivilegeValueA(LPCSTR, LPCSTR name, PLUID luid) {
+    Record(std::string("LookupPrivilegeValue ") + name);
     luid->LowPart = 19;
     luid->HighPart = 0;
     return TRUE;
 }
 
-BOOL OsAdjustTokenPrivileges(HANDLE, BOOL, PTOKEN_PRIVILEGES, DWORD, PTOKEN_PRIVILEGES, PDWORD) {
+BOOL OsAdjustTokenPrivileges(HANDLE, BOOL disableAll, PTOKEN_PRIVILEGES state, DWORD, PTOKEN_PRIVILEGES previous,
+                             PDWORD) {
+    Record("AdjustTokenPrivileges " + std::to_string(disableAll) + " " + std::to_string(state->PrivilegeCount) +
+           " " + std::to_string(state->Privileges[0].Luid.LowPart) + " " +
+           std::to_string(state->Privileges[0].Attributes) + (previous ? " previous" : ""));
     return TRUE;
 }
 
-BOOL OsExitWindowsEx(UINT flags, DWORD) {
+// The machine goes off; whether it will come back depends on the EC at this moment.
+BOOL OsExitWindowsEx(UINT flags, DWORD reason) {
+    Record("ExitWindowsEx " + Hex(flags) + " " + Hex(reason) + " armed " +
+           std::to_string(g_fakeOs.profile.machine.ecRam[0xE887] & 1));
     g_fakeOs.exitWindowsFlags.push_back(flags);
     return TRUE;
 }
