@@ -145,9 +145,11 @@ add_dependencies(win_package_tests ${QV_LANGUAGE_DLLS})
 add_executable(win_hw_tests
   firmware/ec.cpp
   firmware/firmware_tables.cpp
+  firmware/input_suppression.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
   tests/win/access_driver_test.cpp
+  tests/win/input_suppression_test.cpp
   tests/win/disk_shutdown_test.cpp
   tests/win/firmware_test.cpp
   tests/win/power_checks_test.cpp

@@ -175,6 +175,18 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
         r.Field(p, "ac_line", &profile->power.acLine, 0xFF) && r.Field(p, "battery", &profile->power.battery, 0xFF) &&
             r.Field(p, "disk_free", &profile->power.diskFree, UINT64_MAX);
     }
+    if (root.contains("devices")) {
+        profile->devices.clear();
+        if (!root["devices"].is_array()) r.Fail("devices: not a list");
+        for (const json& d : root["devices"].is_array() ? root["devices"] : json::array()) {
+            DeviceProfile device;
+            if (d.contains("class") && d["class"].is_string()) device.className = d["class"].get<std::string>();
+            r.Field(d, "status", &device.status, 0xFFFFFFFF) && r.Field(d, "problem", &device.problem, 0xFFFFFFFF);
+            device.statusWhenDisabled = device.status;
+            r.Field(d, "status_when_disabled", &device.statusWhenDisabled, 0xFFFFFFFF);
+            profile->devices.push_back(device);
+        }
+    }
     if (root.contains("drives")) {
         profile->drives.clear();
         if (!root["drives"].is_array()) r.Fail("drives: not a list");

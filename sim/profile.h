@@ -6,6 +6,8 @@
 //               "language": "0x0409"},
 //   "drivers": {"addmem": true, "vexa": false, "kmdf": false, "memio": false},
 //   "power": {"ac_line": 1, "battery": 100, "disk_free": 10737418240},
+//   "devices": [{"class": "Mouse", "status": "0x2000", "problem": 0,
+//                "status_when_disabled": "0x2000"}],
 //   "drives": [{"index": 0, "atapi": false, "fixed": true, "security": false, "locked": false,
 //               "frozen": false, "smart": true}],
 //   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
@@ -67,8 +69,18 @@ struct DriveProfile {
     bool smart = true;     // the driver answers the SMART requests
 };
 
+// A present device as the setup API lists it (mice, keyboards ...).
+struct DeviceProfile {
+    std::string className;           // empty: the device has no class
+    uint32_t status = 0x2000;        // DN_DISABLEABLE
+    uint32_t problem = 0;
+    uint32_t statusWhenDisabled = 0x2000;
+    bool enabled = true;
+};
+
 struct MachineProfile {
     std::string name;
+    std::vector<DeviceProfile> devices = {DeviceProfile{"Mouse"}, DeviceProfile{"Keyboard"}};
     std::vector<DriveProfile> drives = {DriveProfile{}};
     WindowsProfile windows;
     DriverProfile drivers;

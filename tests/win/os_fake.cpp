@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "platform/os.h"
 #include "sim/request_decoder.h"
@@ -268,29 +269,89 @@ BOOL OsGetDiskFreeSpaceExA(LPCSTR, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER
     return TRUE;
 }
 
-HDEVINFO OsSetupDiGetClassDevsW(const GUID*, PCWSTR, HWND, DWORD) {
-    SetLastError(ERROR_INVALID_DATA);
-    return INVALID_HANDLE_VALUE;
+// The setup API over the profile's devices: one set, member i is device i (DevInst 100 + i).
+const HDEVINFO kDeviceSet = reinterpret_cast<HDEVINFO>(0x7D000);
+constexpr DEVINST kDevInstBase = 100;
+SP_PROPCHANGE_PARAMS g_pendingChange;
+
+DeviceProfile* DeviceOf(DEVINST devInst) {
+    std::vector<DeviceProfile>& devices = g_fakeOs.profile.devices;
+    size_t index = devInst - kDevInstBase;
+    return devInst >= kDevInstBase && index < devices.size() ? &devices[index] : nullptr;
 }
 
-BOOL OsSetupDiEnumDeviceInfo(HDEVINFO, DWORD, PSP_DEVINFO_DATA) {
-    SetLastError(ERROR_NO_MORE_ITEMS);
-    return FALSE;
+HDEVINFO OsSetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND window, DWORD flags) {
+    Record("SetupDiGetClassDevs " + Hex(flags) + (classGuid || enumerator || window ? " narrowed" : ""));
+    if (!g_fakeOs.deviceListAvailable) {
+        SetLastError(ERROR_INVALID_DATA);
+        return INVALID_HANDLE_VALUE;
+    }
+    return kDeviceSet;
 }
 
-BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA, DWORD, PDWORD, PBYTE,
-                                         DWORD, PDWORD) {
-    return FALSE;
+BOOL OsSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
+    if (set != kDeviceSet || data->cbSize != sizeof(SP_DEVINFO_DATA) ||
+        index >= g_fakeOs.profile.devices.size()) {
+        SetLastError(ERROR_NO_MORE_ITEMS);
+        return FALSE;
+    }
+    data->DevInst = kDevInstBase + index;
+    return TRUE;
 }
 
-BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO, PSP_DEVINFO_DATA, PSP_CLASSINSTALL_HEADER,
-                                     DWORD) {
-    return FALSE;
+BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA data, DWORD property, PDWORD type,
+                                         PBYTE buffer, DWORD size, PDWORD required) {
+    DeviceProfile* device = DeviceOf(data->DevInst);
+    if (device == nullptr || property != SPDRP_CLASS || device->className.empty()) {
+        SetLastError(ERROR_INVALID_DATA);
+        return FALSE;
+    }
+    std::wstring wide(device->className.begin(), device->className.end());
+    DWORD need = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));
+    if (required) *required = need;
+    if (buffer == nullptr || size < need) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(buffer, wide.c_str(), need);
+    if (type) *type = REG_SZ;
+    return TRUE;
 }
 
-BOOL OsSetupDiCallClassInstaller(DI_FUNCTION, HDEVINFO, PSP_DEVINFO_DATA) { return FALSE; }
-BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO) { return TRUE; }
-CONFIGRET OsCM_Get_DevNode_Status(PULONG, PULONG, DEVINST, ULONG) { return CR_NO_SUCH_DEVNODE; }
+BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO, PSP_DEVINFO_DATA data, PSP_CLASSINSTALL_HEADER params,
+                                     DWORD size) {
+    const SP_PROPCHANGE_PARAMS* change = reinterpret_cast<const SP_PROPCHANGE_PARAMS*>(params);
+    Record("SetClassInstallParams " + std::to_string(data->DevInst) + " size " + std::to_string(size) +
+           " header " + std::to_string(params->cbSize) + " " + Hex(params->InstallFunction) + " state " +
+           std::to_string(change->StateChange) + " scope " + std::to_string(change->Scope) + " profile " +
+           std::to_string(change->HwProfile));
+    g_pendingChange = *change;
+    return TRUE;
+}
+
+BOOL OsSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO, PSP_DEVINFO_DATA data) {
+    DeviceProfile* device = DeviceOf(data->DevInst);
+    if (function != DIF_PROPERTYCHANGE || device == nullptr) return FALSE;
+    bool enable = g_pendingChange.StateChange == DICS_ENABLE;
+    Record("ClassInstaller " + std::to_string(data->DevInst) + (enable ? " enable" : " disable"));
+    if (enable && !device->enabled) std::swap(device->status, device->statusWhenDisabled);
+    if (!enable && device->enabled) std::swap(device->status, device->statusWhenDisabled);
+    device->enabled = enable;
+    return TRUE;
+}
+
+BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO) {
+    Record("SetupDiDestroyDeviceInfoList");
+    return TRUE;
+}
+
+CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG) {
+    DeviceProfile* device = DeviceOf(devInst);
+    if (device == nullptr) return CR_NO_SUCH_DEVNODE;
+    *status = device->status;
+    *problem = device->problem;
+    return CR_SUCCESS;
+}
 
 BOOL OsOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {
     Record("OpenProcessToken " + Hex(access));

@@ -31,6 +31,7 @@ struct FakeOs {
     std::vector<UINT> exitWindowsFlags;
     std::map<std::string, FakeService> services;
     bool serviceManagerOpens = true;
+    bool deviceListAvailable = true;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 
