@@ -80,6 +80,11 @@ foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
+foreach(chip vendor legacy)
+  add_test(NAME e2e.firmware.${chip}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/firmware.sh ${CMAKE_BINARY_DIR} ${chip})
+endforeach()
+
 foreach(language en ko zh-cn zh-tw de fr pt ru es)
   add_test(NAME e2e.language.${language}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/language.sh ${CMAKE_BINARY_DIR} ${language})

@@ -183,7 +183,8 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
             if (d.contains("class") && d["class"].is_string()) device.className = d["class"].get<std::string>();
             r.Field(d, "status", &device.status, 0xFFFFFFFF) && r.Field(d, "problem", &device.problem, 0xFFFFFFFF);
             device.statusWhenDisabled = device.status;
-            r.Field(d, "status_when_disabled", &device.statusWhenDisabled, 0xFFFFFFFF);
+            r.Field(d, "status_when_disabled", &device.statusWhenDisabled, 0xFFFFFFFF) &&
+                r.Flag(d, "class_unreadable", &device.classUnreadable);
             profile->devices.push_back(device);
         }
     }

@@ -7,7 +7,7 @@
 //   "drivers": {"addmem": true, "vexa": false, "kmdf": false, "memio": false},
 //   "power": {"ac_line": 1, "battery": 100, "disk_free": 10737418240},
 //   "devices": [{"class": "Mouse", "status": "0x2000", "problem": 0,
-//                "status_when_disabled": "0x2000"}],
+//                "status_when_disabled": "0x2000", "class_unreadable": false}],
 //   "drives": [{"index": 0, "atapi": false, "fixed": true, "security": false, "locked": false,
 //               "frozen": false, "smart": true}],
 //   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
@@ -75,6 +75,7 @@ struct DeviceProfile {
     uint32_t status = 0x2000;        // DN_DISABLEABLE
     uint32_t problem = 0;
     uint32_t statusWhenDisabled = 0x2000;
+    bool classUnreadable = false;    // the setup API keeps failing to give the class
     bool enabled = true;
 };
 

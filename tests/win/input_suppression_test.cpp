@@ -64,6 +64,15 @@ TEST(InputSuppression, MouseClassesThatAreDisableable) {
                                                      "ClassInstaller 105 enable"}));
 }
 
+TEST(InputSuppression, UnreadableAndOverlongClassNames) {
+    std::string longMouse = "Mouse" + std::string(1100, 'x');
+    Boot(R"({"devices": [{"class": "Mouse", "class_unreadable": true}, {"class": ")" + longMouse +
+         R"("}, {"class": "Mouse"}]})");
+    SetMouseDevicesEnabled(false);
+    EXPECT_EQ(Installer(), (std::vector<std::string>{"ClassInstaller 101 disable", "ClassInstaller 102 disable"}))
+        << "a class that cannot be read is skipped; a long one is cut and still a mouse";
+}
+
 TEST(InputSuppression, MiceDisabledByUsComeBackEvenWhenTheirStatusChanged) {
     Boot(R"({"devices": [{"class": "Mouse", "status_when_disabled": "0x0"}, {"class": "Mouse"}]})");
     SuppressInput();

@@ -306,6 +306,10 @@ BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO, PSP_DEVINFO_DATA data, DWORD 
         SetLastError(ERROR_INVALID_DATA);
         return FALSE;
     }
+    if (device->classUnreadable) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
     std::wstring wide(device->className.begin(), device->className.end());
     DWORD need = static_cast<DWORD>((wide.size() + 1) * sizeof(wchar_t));
     if (required) *required = need;
