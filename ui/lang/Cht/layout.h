@@ -1,9 +1,1 @@
-// Progress window layout for the Traditional Chinese texts.
-#define PROGRESS_WIDTH 266
-#define PROGRESS_FONT_SIZE 9
-#define PROGRESS_FONT "Tahoma"
-#define LINE_WIDTH 253
-#define STEP_WIDTH 163
-#define LABEL_WIDTH 80
-#define VALUE_X 106
-#define VALUE_WIDTH 88
+#include "ui/lang/layout_cjk.h"
