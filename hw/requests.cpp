@@ -8,7 +8,6 @@
 #include "hw/access_driver.h"
 #include "hw/request_format.h"
 #include "hw/signature_search.h"
-#include "package/archive_format.h"
 #include "platform/os.h"
 
 namespace {
@@ -18,6 +17,12 @@ bool g_kbcTimedOut = false;
 uint32_t AllOnes(int width) { return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
 
 uint32_t Address32(const void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+
+// Puts a 32-bit pointer into a request's pointer field, little-endian.
+void PutPointer(uint8_t* field, const void* p) {
+    uint32_t address = Address32(p);
+    for (int i = 0; i < 4; ++i) field[i] = static_cast<uint8_t>(address >> (8 * i));
+}
 
 bool Send(const DriverRequest& request, void* input, void* output, DWORD outputSize) {
     DWORD returned = 0;
@@ -38,7 +43,7 @@ bool SendRepeated(const DriverRequest& request, void* input, void* output, DWORD
 bool SendKmdf(DriverRequest* request) {
     if (!OpenKmdfAccessDevice()) return false;
     uint8_t* buffer = request->input.data();
-    WriteLe32(buffer + kKmdfPointerField, Address32(buffer + kKmdfHeaderSize));
+    PutPointer(buffer + kKmdfPointerField, buffer + kKmdfHeaderSize);
     Send(*request, buffer, buffer, static_cast<DWORD>(request->input.size()));
     OsCloseHandle(g_accessDriver.device);
     g_accessDriver.device = INVALID_HANDLE_VALUE;
@@ -56,7 +61,7 @@ uint32_t PortAccess(bool write, uint32_t port, int width, uint32_t value) {
         case AccessMode::Memio: {
             // The VxD reads or fills the caller's variable through the pointer.
             uint32_t variable = write ? value : 0;
-            WriteLe32(request.input.data() + kVxdPointerField, Address32(&variable));
+            PutPointer(request.input.data() + kVxdPointerField, &variable);
             if (!SendRepeated(request, request.input.data(), request.input.data(), kVxdRequestSize)) {
                 return AllOnes(width);
             }

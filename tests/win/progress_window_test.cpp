@@ -74,7 +74,7 @@ TEST(ProgressWindow, FlasherWindowWatchClosesThePhoenixWindow) {
     unsigned ms = 0;
     ASSERT_EQ(sscanf(run.out.c_str(), "unpacked 1\nflasher closed 1 within %u ms", &ms), 1) << run.out;
     EXPECT_GE(ms, 400u) << "the watch looks every 500 ms";
-    EXPECT_LE(ms, 1000u);
+    EXPECT_LE(ms, 1500u) << "one watch period, with room for a loaded machine";
     std::string log = ReadWholeFile(directory + "\\DebugLog.txt");
     EXPECT_EQ(log.rfind("Find Window : ", 0), 0u) << log;
     EXPECT_NE(log.find("\r\nMessage : Phoenix Secure WinFlash\r\nSendMessage Complete\r\n"),
