@@ -3,7 +3,7 @@
 # Windows mode: the access driver comes up the way that mode brings it up, DetectAmiBios
 # searches the BIOS segment through that mode's requests, and the run goes on past gate 3.
 #
-#   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98
+#   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98 7-ami
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 mode=$2
@@ -20,6 +20,8 @@ case "$mode" in
          search='ioctl VEXA 9C41200C in=9 out=65536' ;;
   7-nodriver) winver=win7 fatal=1 ;;
   7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
+  7-ami) winver=win7 preinstall=--preinstall profile="$here/../../sim/profiles/ami.json"
+         search='ioctl VEXA 9C41200C in=17 out=65536' flags=0x10008 ;;
   98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall
       profile="$here/../../sim/profiles/phoenix_x86.json" search='ioctl MEMIO 22204C in=8 out=65536' ;;
   *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
@@ -44,5 +46,14 @@ else
   grep -qE '^EXIT 0x(80000003|80000005|FFFFFFFF)$' "$out/drive.txt" && { echo "stopped at the driver"; fail=1; }
   grep -q '^EXIT ' "$out/drive.txt" || { echo "no exit code"; fail=1; }
 fi
-[ $fail = 0 ] || { echo "== trace (head)"; head -n 20 "$out/trace.txt"; echo "== simhw"; tail -n 5 "$out/simhw.txt"; }
+# The BIOS family decides the language DLL and the path after unpacking.
+if [ "$mode" = 7-ami ]; then
+  grep -qx 'UiLangEn_ami.dll' "$out/temp.txt" || { echo "no AMI language DLL in TEMP"; fail=1; }
+  grep -qx 'UiLangEn.dll' "$out/temp.txt" && { echo "the Phoenix language DLL in TEMP"; fail=1; }
+  grep -qF '************* AMI Update *****************' "$out/DebugLog-__Quorvin_Update.txt" \
+    || { echo "the AMI path was not taken"; fail=1; }
+elif [ $fatal = 0 ]; then
+  grep -qx 'UiLangEn.dll' "$out/temp.txt" || { echo "no Phoenix language DLL in TEMP"; fail=1; }
+fi
+[ $fail = 0 ] || { echo "== files"; ls "$out"; echo "== trace (head)"; head -n 20 "$out/trace.txt"; echo "== simhw"; tail -n 5 "$out/simhw.txt"; }
 exit $fail
