@@ -80,6 +80,10 @@ foreach(script no_archive driver_needed)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
+foreach(case ok low no-ac nothing skipped)
+  add_test(NAME e2e.power.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/power.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
 foreach(chip vendor legacy)
   add_test(NAME e2e.firmware.${chip}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/firmware.sh ${CMAKE_BINARY_DIR} ${chip})
