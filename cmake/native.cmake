@@ -68,6 +68,7 @@ foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressW
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 
+add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${CMAKE_BINARY_DIR})
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
