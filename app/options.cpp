@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "app/result_codes.h"
-#include "app/run_flags.h"
+#include "core/result_codes.h"
+#include "core/run_flags.h"
 #include "update/flasher_commands.h"
 
 namespace {

@@ -2,9 +2,9 @@
 
 #include <windows.h>
 
-#include "app/message.h"
-#include "app/result_codes.h"
-#include "app/run_context.h"
+#include "core/message.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
 #include "firmware/input_suppression.h"
 #include "package/housekeeping.h"
 

@@ -3,13 +3,13 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/debug_log.h"
-#include "app/message.h"
+#include "core/debug_log.h"
+#include "core/message.h"
 #include "app/options.h"
 #include "app/report.h"
-#include "app/result_codes.h"
-#include "app/run_context.h"
-#include "app/run_flags.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
 #include "firmware/input_suppression.h"

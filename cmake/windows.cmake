@@ -9,9 +9,9 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${QV_BITMAP_DIR} -I${CMAKE_SOURCE_DIR}")
 
 # What every part of the program uses: run context, messages, log.
 add_library(qv_base OBJECT
-  app/debug_log.cpp
-  app/message.cpp
-  app/run_context.cpp)
+  core/debug_log.cpp
+  core/message.cpp
+  core/run_context.cpp)
 
 # The ordered run and its end.
 add_library(qv_sequence OBJECT

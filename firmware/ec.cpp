@@ -5,9 +5,9 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/debug_log.h"
-#include "app/result_codes.h"
-#include "app/run_context.h"
+#include "core/debug_log.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "hw/requests.h"
 

@@ -4,10 +4,10 @@
 
 #include <cstring>
 
-#include "app/debug_log.h"
-#include "app/result_codes.h"
-#include "app/run_context.h"
-#include "app/run_flags.h"
+#include "core/debug_log.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
 #include "hw/access_driver.h"
 #include "hw/requests.h"
 

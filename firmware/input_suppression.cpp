@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 #include "firmware/ec.h"
 #include "hw/access_driver.h"
 #include "hw/requests.h"

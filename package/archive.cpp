@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "package/archive_format.h"
 #include "package/gunzip.h"
 

@@ -2,8 +2,8 @@
 
 #include <windows.h>
 
-#include "app/debug_log.h"
-#include "app/run_context.h"
+#include "core/debug_log.h"
+#include "core/run_context.h"
 
 namespace {
 

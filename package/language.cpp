@@ -4,7 +4,7 @@
 
 #include <cstdio>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "package/archive.h"
 #include "package/language_table.h"
 #include "platform/os.h"

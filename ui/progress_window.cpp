@@ -2,9 +2,9 @@
 
 #include <cstdint>
 
-#include "app/debug_log.h"
-#include "app/run_context.h"
-#include "app/run_flags.h"
+#include "core/debug_log.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
 #include "package/archive.h"
 #include "ui/resource_ids.h"
 

@@ -1,8 +1,8 @@
 #include "update/ami_path.h"
 
-#include "app/debug_log.h"
-#include "app/result_codes.h"
-#include "app/run_context.h"
+#include "core/debug_log.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "hw/requests.h"
 

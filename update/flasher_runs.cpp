@@ -1,7 +1,7 @@
 #include "update/flasher_runs.h"
 
-#include "app/debug_log.h"
-#include "app/result_codes.h"
+#include "core/debug_log.h"
+#include "core/result_codes.h"
 
 uint32_t FindMicomFiles(void) { return LogLine("not built: %s", "FindMicomFiles"), kResultMicomFile; }
 

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
-#include "app/debug_log.h"
-#include "app/message.h"
-#include "app/run_context.h"
-#include "app/run_flags.h"
+#include "core/debug_log.h"
+#include "core/message.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
 #include "platform/os.h"
 #include "update/power_decisions.h"
 

@@ -1,6 +1,6 @@
 #include "update/power_decisions.h"
 
-#include "app/result_codes.h"
+#include "core/result_codes.h"
 
 uint32_t PowerCheckResult(uint8_t acLineStatus, uint8_t batteryPercent) {
     bool acFault = acLineStatus != 1;

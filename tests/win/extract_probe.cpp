@@ -15,7 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "package/archive.h"
 #include "package/gunzip.h"
 #include "package/language.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
 #include "hw/access_driver.h"

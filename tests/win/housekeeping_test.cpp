@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "tests/win/scratch.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"

@@ -1,6 +1,6 @@
 #include "tests/win/progress_stand_in.h"
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "tests/win/call_log.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <string>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "platform/os.h"
 #include "tests/win/call_log.h"

@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
 #include "firmware/input_suppression.h"

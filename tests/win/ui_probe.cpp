@@ -10,7 +10,7 @@
 #include <cstring>
 #include <initializer_list>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "ui/progress_window.h"
 #include "ui/resource_ids.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "app/run_context.h"
+#include "core/run_context.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/progress_stand_in.h"

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/run_flags.h"
+#include "core/run_flags.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "app/debug_log.h"
+#include "core/debug_log.h"
 
 #include <windows.h>
 

@@ -1,4 +1,4 @@
-#include "app/run_context.h"
+#include "core/run_context.h"
 
 RunContext g_run = [] {
     RunContext run{};

@@ -1,10 +1,10 @@
-#include "app/message.h"
+#include "core/message.h"
 
 #include <cstdarg>
 #include <cstdio>
 
-#include "app/run_context.h"
-#include "app/run_flags.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
 #include "platform/os.h"
 
 int ShowMessage(UINT type, const char* title, const char* format, ...) {
