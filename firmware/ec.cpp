@@ -22,6 +22,9 @@ constexpr uint8_t kMailboxCommand = 0x82;
 constexpr uint8_t kMailboxData = 0x84;
 constexpr int kMailboxDataBytes = 14;
 
+// EcBeginCommand could not even write 0xB1: there is no bracket to close.
+constexpr uint8_t kBracketNotOpened = 3;
+
 bool g_timedOut = false;
 uint8_t g_lastStatus = 0;
 
@@ -54,22 +57,31 @@ bool WaitMailboxIdle() {
     return true;
 }
 
-// The automatic power-on exchange runs at realtime priority, and only that.
-uint32_t ArmWith(void (*exchange)()) {
+// The automatic power-on exchange runs at realtime priority, and only that. It counts as done
+// only when the controller confirmed it; when in doubt the user is told to power on by hand.
+uint32_t ArmWith(bool (*exchange)()) {
     if (!AcquireAccessDriver()) return kResultDriverLoad;
     HANDLE process = GetCurrentProcess();
     DWORD priority = GetPriorityClass(process);
     SetPriorityClass(process, REALTIME_PRIORITY_CLASS);
     EcResetTimeout();
-    exchange();
+    bool armed = exchange();
     SetPriorityClass(process, priority);
     ReleaseAccessDriver();
-    return EcTimedOut() ? kResultDriverLoad : kResultOk;
+    return armed ? kResultOk : kResultDriverLoad;
 }
 
-void ArmThroughEcRam() {
+bool ArmThroughEcRam() {
     uint8_t value = EcRamRead(kAutoPowerOnAddress);
-    if (!EcTimedOut()) EcRamWrite(kAutoPowerOnAddress, value | kAutoPowerOnBit);
+    return !EcTimedOut() && EcRamWrite(kAutoPowerOnAddress, value | kAutoPowerOnBit);
+}
+
+// Operand bytes on port 0x60, each after its wait; false at the first wait that gives up.
+bool SendOperands(std::initializer_list<uint8_t> bytes) {
+    for (uint8_t byte : bytes) {
+        if (!KbcSendData(byte)) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -79,11 +91,25 @@ bool KbcWaitOutputFull(void) { return WaitStatus(kStatusOutputFull, kStatusOutpu
 bool EcTimedOut(void) { return g_timedOut; }
 void EcResetTimeout(void) { g_timedOut = false; }
 
+bool KbcSendCommand(uint8_t value) {
+    if (!KbcWaitInputEmpty()) return false;
+    KbcWriteCommand(value);
+    return true;
+}
+
+bool KbcSendData(uint8_t value) {
+    if (!KbcWaitInputEmpty()) return false;
+    KbcWriteData(value);
+    return true;
+}
+
 EcPendingByte EcBeginCommand(void) {
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0xB1);
-    KbcWaitInputEmpty();
-    EcPendingByte pending = {0, 0};
+    EcPendingByte pending = {kBracketNotOpened, 0};
+    if (!KbcSendCommand(0xB1)) return pending;
+    pending.source = 0;
+    // Without this wait the status says nothing about a pending byte; the timeout then keeps
+    // EcEndCommand from writing anything.
+    if (!KbcWaitInputEmpty()) return pending;
     if (g_lastStatus & kStatusOutputFull) {
         pending.value = IoPortRead8(0x60);
         pending.source = (g_lastStatus & kStatusAuxiliary) ? 1 : 2;
@@ -93,38 +119,32 @@ EcPendingByte EcBeginCommand(void) {
 
 void EcEndCommand(EcPendingByte pending) {
     if (pending.source > 2) return;
-    KbcWaitInputEmpty();
     if (pending.source == 0) {
-        KbcWriteCommand(0xB2);
+        KbcSendCommand(0xB2);
         return;
     }
-    KbcWriteCommand(pending.source == 2 ? 0xB3 : 0xB4);
-    KbcWaitInputEmpty();
-    KbcWriteData(pending.value);
+    if (KbcSendCommand(pending.source == 2 ? 0xB3 : 0xB4)) KbcSendData(pending.value);
 }
 
-void EcRamWrite(uint16_t address, uint8_t value) {
+// True when the controller took every byte of the write, the value included.
+bool EcRamWrite(uint16_t address, uint8_t value) {
     EcPendingByte pending = EcBeginCommand();
+    if (EcTimedOut()) return false;
     KbcWriteCommand(0xBE);
-    for (uint8_t byte : {uint8_t{0x81}, static_cast<uint8_t>(address >> 8),
-                         static_cast<uint8_t>(address & 0xFF), value}) {
-        KbcWaitInputEmpty();
-        KbcWriteData(byte);
-    }
-    KbcWaitInputEmpty();
+    bool taken = SendOperands({0x81, static_cast<uint8_t>(address >> 8),
+                               static_cast<uint8_t>(address & 0xFF), value}) &&
+                 KbcWaitInputEmpty();
     EcEndCommand(pending);
+    return taken;
 }
 
 uint8_t EcRamRead(uint16_t address) {
     EcPendingByte pending = EcBeginCommand();
+    if (EcTimedOut()) return 0xFF;
     KbcWriteCommand(0xBE);
-    for (uint8_t byte : {uint8_t{0x80}, static_cast<uint8_t>(address >> 8),
-                         static_cast<uint8_t>(address & 0xFF)}) {
-        KbcWaitInputEmpty();
-        KbcWriteData(byte);
-    }
     uint8_t value = 0xFF;
-    if (KbcWaitOutputFull()) {
+    if (SendOperands({0x80, static_cast<uint8_t>(address >> 8), static_cast<uint8_t>(address & 0xFF)}) &&
+        KbcWaitOutputFull()) {
         value = KbcReadData();
         if (KbcReadTimedOut()) g_timedOut = true;
     }
@@ -172,29 +192,29 @@ uint8_t EcMailboxRead(uint8_t reg) {
     return IoPortRead8(g_run.ecMailboxBase + 1u);
 }
 
-// Register 0x83 and buffer byte 1 are never touched.
+// Register 0x83 and buffer byte 1 are never touched. -1 when the mailbox did not go idle, before
+// the command (nothing written) or after it (the EC never said it was done).
 int EcMailboxCommand(EcMailboxBuffer* buffer) {
-    if (!WaitMailboxIdle()) return 0;
+    if (!WaitMailboxIdle()) return -1;
     for (int i = 0; i < kMailboxDataBytes; ++i) EcMailboxWrite(kMailboxData + i, buffer->bytes[2 + i]);
     EcMailboxWrite(kMailboxCommand, buffer->bytes[0]);
-    if (!WaitMailboxIdle()) return 0;
+    if (!WaitMailboxIdle()) return -1;
     for (int i = 0; i < kMailboxDataBytes; ++i) buffer->bytes[2 + i] = EcMailboxRead(kMailboxData + i);
     return 0;
 }
 
-void SendAutoPowerOnCommand(void) {
+bool SendAutoPowerOnCommand(void) {
     if (g_run.ecMailboxBase != 0) {
         EcMailboxBuffer buffer = {};
         buffer.bytes[0] = 0xDC;
-        EcMailboxCommand(&buffer);
-        return;
+        return EcMailboxCommand(&buffer) == 0;
     }
     EcPendingByte pending = EcBeginCommand();
+    if (EcTimedOut()) return false;
     KbcWriteCommand(0xBE);
-    KbcWaitInputEmpty();
-    KbcWriteData(0xDC);
-    KbcWaitInputEmpty();
+    bool taken = SendOperands({0xDC}) && KbcWaitInputEmpty();
     EcEndCommand(pending);
+    return taken;
 }
 
 int CheckChipVendor(void) {

@@ -15,23 +15,30 @@ struct EcMailboxBuffer {
 };
 
 // The waits give up after kEcWaitMs; false then, and EcTimedOut() reports it until EcResetTimeout.
+// Once a wait of an exchange has given up, nothing more of it is written, the bracket's close
+// included: the controller has not taken the last byte, and a new one would overwrite it.
 constexpr unsigned kEcWaitMs = 1000;
 bool KbcWaitInputEmpty(void);
 bool KbcWaitOutputFull(void);
 bool EcTimedOut(void);
 void EcResetTimeout(void);
 
+// A wait, then the byte on port 0x64 or 0x60; false, with nothing written, when the wait gave up.
+bool KbcSendCommand(uint8_t value);
+bool KbcSendData(uint8_t value);
+
 EcPendingByte EcBeginCommand(void);
 void EcEndCommand(EcPendingByte pending);
 uint8_t EcRamRead(uint16_t address);
-void EcRamWrite(uint16_t address, uint8_t value);
+bool EcRamWrite(uint16_t address, uint8_t value);
 
 uint8_t ReadSuperIoChipId(uint16_t port);
 uint8_t ReadEcMailboxBase(uint16_t port);
 void EcMailboxWrite(uint8_t reg, uint8_t value);
 uint8_t EcMailboxRead(uint8_t reg);
 int EcMailboxCommand(EcMailboxBuffer* buffer);
-void SendAutoPowerOnCommand(void);
+// True when the controller confirmed the command.
+bool SendAutoPowerOnCommand(void);
 
 // Sets the EC vendor indicator: 1 accepted chip, 0 not; -1 when the driver was not acquired.
 int CheckChipVendor(void);

@@ -43,19 +43,29 @@ void CopyUpTo(char* out, const uint8_t* in, size_t n) {
 }
 
 // String `number` (from 1) of the structure at s: each read as 32 bytes and cut to 31
-// characters; the strings before it are skipped by their whole length, however long.
+// characters; the strings before it are skipped by their whole length, however long. A number
+// the string set does not reach (0 included) reads as empty, never from the next structure.
 void ReadStructureString(uint64_t s, int number, char* out) {
+    memset(out, 0, kTextSize);
     uint64_t at = s + ReadByte(s + 1);
     for (int i = 1; i < number; ++i) {
         uint32_t length = 0;
         while (length < kLongestString && ReadByte(at + length) != 0) ++length;
+        if (length == 0) return;  // the set's terminating zero
         at += length + 1;
     }
+    if (number < 1) return;
     uint8_t text[kIdentityText] = {};
     PhysMemRead(at, kIdentityText, text);
     text[kIdentityText - 1] = 0;
-    memset(out, 0, kTextSize);
     CopyUpTo(out, text, kIdentityText - 1);
+}
+
+// The string number in the System Information structure's serial field; 0 (none) when the
+// structure is too short to have one.
+int SerialStringNumber(uint64_t s) {
+    constexpr uint8_t kSerialField = 7;
+    return ReadByte(s + 1) > kSerialField ? ReadByte(s + kSerialField) : 0;
 }
 
 }  // namespace
@@ -144,7 +154,7 @@ uint32_t ReadFirmwareIdentity(void) {
     size_t idLength = five ? 5 : 4;
 
     uint64_t s = SearchDMIBlock(1);
-    if (s != 0) ReadStructureString(s, 4, g_run.systemSerial);
+    if (s != 0) ReadStructureString(s, SerialStringNumber(s), g_run.systemSerial);
     s = SearchDMIBlock(11);
     LogLine("Read memory 00");
     LogLine("Read memory 01");

@@ -113,14 +113,9 @@ void KeyboardOff(void) {
     LogLine("KEY OFF Start");
     if (!AcquireAccessDriver()) return;
     EcResetTimeout();
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0xAD);
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0xA7);
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0x60);
-    KbcWaitInputEmpty();
-    KbcWriteData(0x74);
+    // A controller that stops taking bytes gets nothing more: a byte written over one it has
+    // not taken would be lost, and a lost 0x60 would make a later byte the command byte.
+    KbcSendCommand(0xAD) && KbcSendCommand(0xA7) && KbcSendCommand(0x60) && KbcSendData(0x74);
     ReleaseAccessDriver();
     LogLine("Key OFF End");
 }
@@ -131,14 +126,7 @@ void KeyboardOn(void) {
     // A byte waiting in the output buffer is taken out without waiting for one.
     KbcReadStatus();
     IoPortRead8(0x60);
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0x60);
-    KbcWaitInputEmpty();
-    KbcWriteData(0x47);
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0xAE);
-    KbcWaitInputEmpty();
-    KbcWriteCommand(0xA8);
+    KbcSendCommand(0x60) && KbcSendData(0x47) && KbcSendCommand(0xAE) && KbcSendCommand(0xA8);
     ReleaseAccessDriver();
 }
 

@@ -29,7 +29,7 @@ uint8_t KbcStatus(const Machine& machine) {
         status |= 0x01;
         if (machine.kbc.output.front().aux) status |= 0x20;
     }
-    if (machine.faults.kbcInputNeverClears) status |= 0x02;
+    if (machine.kbc.inputFull || machine.faults.kbcInputNeverClears) status |= 0x02;
     return status;
 }
 
@@ -37,7 +37,6 @@ enum : uint8_t { kExpectNothing, kExpectCommandByte, kExpectPrivate, kExpectHand
 
 void KbcCommand(Machine* machine, uint8_t command) {
     Kbc& kbc = machine->kbc;
-    kbc.lastWasCommand = 0x08;
     kbc.expect = kExpectNothing;
     switch (command) {
         case 0x20: KbcPush(machine, kbc.commandByte, false); break;
@@ -75,7 +74,6 @@ void KbcPrivate(Machine* machine, uint8_t byte) {
 
 void KbcData(Machine* machine, uint8_t byte) {
     Kbc& kbc = machine->kbc;
-    kbc.lastWasCommand = 0;
     switch (kbc.expect) {
         case kExpectCommandByte: kbc.commandByte = byte; kbc.expect = kExpectNothing; break;
         case kExpectPrivate: KbcPrivate(machine, byte); break;
@@ -83,6 +81,41 @@ void KbcData(Machine* machine, uint8_t byte) {
         case kExpectHandBackAux: KbcPush(machine, byte, true); kbc.expect = kExpectNothing; break;
         default: break;  // a byte for the keyboard itself: nothing here answers it
     }
+}
+
+bool KbcWillTake(const Machine& machine) {
+    int limit = machine.faults.kbcTakesBytes;
+    return !machine.faults.kbcInputNeverClears && (limit < 0 || machine.kbc.taken < limit);
+}
+
+void KbcTake(Machine* machine) {
+    Kbc& kbc = machine->kbc;
+    if (!kbc.inputFull || !KbcWillTake(*machine)) return;
+    kbc.inputFull = false;
+    ++kbc.taken;
+    if (kbc.inputIsCommand) {
+        KbcCommand(machine, kbc.input);
+    } else {
+        KbcData(machine, kbc.input);
+    }
+}
+
+// A status read gives the controller time to take the byte in its input buffer.
+void KbcTakeAtStatusRead(Machine* machine) {
+    if (machine->kbc.inputFull && ++machine->kbc.statusReads >= kKbcTakeAtStatusRead) KbcTake(machine);
+}
+
+void KbcWriteInput(Machine* machine, uint32_t port, uint8_t value) {
+    Kbc& kbc = machine->kbc;
+    if (kbc.inputFull) {
+        ++kbc.lost;
+        Trace(machine, "lost %04X %02X", kbc.inputIsCommand ? 0x64u : 0x60u, kbc.input);
+    }
+    kbc.inputFull = true;
+    kbc.inputIsCommand = port == 0x64;
+    kbc.lastWasCommand = kbc.inputIsCommand ? 0x08 : 0;
+    kbc.input = value;
+    kbc.statusReads = 0;
 }
 
 uint8_t KbcReadData(Machine* machine) {
@@ -186,7 +219,13 @@ uint8_t* MemoryAt(Machine* machine, uint64_t address) {
 void SoftwareSmi(Machine* machine, uint8_t value) {
     SwSmiService& service = machine->swSmi;
     service.writes.push_back(value);
-    if (value != service.trigger || service.mailboxAddress == 0 || machine->faults.smiNeverAnswers ||
+    if (value == service.prepare) {
+        service.stage = SwSmiService::kPrepared;
+        return;
+    }
+    bool ready = value == service.trigger && service.stage == SwSmiService::kFilled;
+    if (value == service.trigger) service.stage = SwSmiService::kIdle;
+    if (!ready || service.mailboxAddress == 0 || machine->faults.smiNeverAnswers ||
         service.mailboxAddress + kSwSmiMailboxSize > machine->lowMemory.size()) {
         return;
     }
@@ -205,6 +244,8 @@ void SoftwareSmi(Machine* machine, uint8_t value) {
 
 }  // namespace
 
+void KbcSettle(Machine* machine) { KbcTake(machine); }
+
 void SetPmBase(Machine* machine, uint16_t base) {
     machine->pmBase = base;
     machine->pciConfig[kLpcPmBaseRegister] = base | 1u;
@@ -213,6 +254,7 @@ void SetPmBase(Machine* machine, uint16_t base) {
 uint32_t PortIn(Machine* machine, uint32_t port, int width) {
     uint32_t value = Mask(width);
     if (port == 0x64) {
+        KbcTakeAtStatusRead(machine);
         value = KbcStatus(*machine);
     } else if (port == 0x60) {
         value = KbcReadData(machine);
@@ -239,10 +281,8 @@ void PortOut(Machine* machine, uint32_t port, int width, uint32_t value) {
     value &= Mask(width);
     Trace(machine, width == 1 ? "out8 %04X %02X" : width == 2 ? "out16 %04X %04X" : "out32 %04X %08X",
           port, value);
-    if (port == 0x64) {
-        KbcCommand(machine, static_cast<uint8_t>(value));
-    } else if (port == 0x60) {
-        KbcData(machine, static_cast<uint8_t>(value));
+    if (port == 0x64 || port == 0x60) {
+        KbcWriteInput(machine, port, static_cast<uint8_t>(value));
     } else if (port == 0x70 || port == 0x72) {
         machine->cmosIndex[port == 0x72] = static_cast<uint8_t>(value);
     } else if (port == 0x71 || port == 0x73) {
@@ -271,6 +311,11 @@ void MemoryRead(Machine* machine, uint64_t address, uint8_t* out, uint32_t lengt
 
 void MemoryWrite(Machine* machine, uint64_t address, const uint8_t* data, uint32_t length) {
     Trace(machine, "memwr %X+%X", static_cast<uint32_t>(address), length);
+    SwSmiService& service = machine->swSmi;
+    if (service.stage == SwSmiService::kPrepared && address <= service.mailboxAddress &&
+        address + length >= service.mailboxAddress + kSwSmiMailboxSize) {
+        service.stage = SwSmiService::kFilled;
+    }
     for (uint32_t i = 0; i < length; ++i) {
         uint8_t* byte = MemoryAt(machine, address + i);
         if (byte) *byte = data[i];

@@ -12,6 +12,7 @@
 // Faults a profile can inject.
 struct MachineFaults {
     bool kbcInputNeverClears = false;  // status bit 1 stays set
+    int kbcTakesBytes = -1;            // the controller stops taking bytes after this many (-1: never)
     bool kbcOutputNeverFills = false;  // no byte ever reaches port 0x60
     bool mailboxNeverIdle = false;     // mailbox command register never reads 0
     bool smiNeverAnswers = false;      // the firmware service leaves its mailbox alone
@@ -28,8 +29,19 @@ struct KbcByte {
     bool aux;  // from the auxiliary (pointing-device) channel
 };
 
+// A written byte sits in the input buffer (status bit 1) until the controller takes it, at the
+// second status read after the write; a byte written over one not yet taken replaces it, and
+// the replaced byte is lost.
+constexpr int kKbcTakeAtStatusRead = 2;
+
 struct Kbc {
     std::deque<KbcByte> output;
+    bool inputFull = false;
+    bool inputIsCommand = false;
+    uint8_t input = 0;
+    int statusReads = 0;  // since the byte in the input buffer was written
+    int taken = 0;        // bytes taken since power-on
+    int lost = 0;
     uint8_t commandByte = 0x47;
     uint8_t lastWasCommand = 0;  // status bit 3
     uint8_t expect = 0;          // what the next data byte is for (a command that takes one)
@@ -59,9 +71,12 @@ struct SwSmiService {
     uint16_t port = 0xB2;
     uint8_t trigger = 0;
     uint32_t mailboxAddress = 0;
+    uint8_t prepare = 0;
     std::string model;       // answer to command 4
     bool answersFF = false;  // command 4 answers 0xFF bytes: no model number here
     std::vector<uint8_t> writes;  // every value written to the port
+    // The service answers a trigger only after the prepare value and then the mailbox were written.
+    enum : uint8_t { kIdle, kPrepared, kFilled } stage = kIdle;
 };
 
 struct Machine {
@@ -91,6 +106,10 @@ constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
 
 // Sets the power-management base where PCI device 31 function 0 register 0x40 reports it.
 void SetPmBase(Machine* machine, uint16_t base);
+
+// The controller takes the byte in its input buffer, as it does a moment after the write; for
+// looking at the machine once the program is done with it.
+void KbcSettle(Machine* machine);
 
 uint32_t PortIn(Machine* machine, uint32_t port, int width);
 void PortOut(Machine* machine, uint32_t port, int width, uint32_t value);

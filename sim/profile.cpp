@@ -141,6 +141,7 @@ struct Reader {
         if (sw.contains("model") && sw["model"].is_string()) m->swSmi.model = sw["model"].get<std::string>();
         m->swSmi.port = block.port;
         m->swSmi.trigger = block.trigger;
+        m->swSmi.prepare = block.prepare;
         m->swSmi.mailboxAddress = block.mailboxAddress;
         return Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, at, BuildSwSmiBlock(block), "sw_smi");
     }
@@ -202,7 +203,8 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
     }
     if (root.contains("faults")) {
         const json& f = root["faults"];
-        r.Flag(f, "kbc_input_never_clears", &m.faults.kbcInputNeverClears) &&
+        r.Field(f, "kbc_takes_bytes", &m.faults.kbcTakesBytes, 0xFFFF) &&
+            r.Flag(f, "kbc_input_never_clears", &m.faults.kbcInputNeverClears) &&
             r.Flag(f, "kbc_output_never_fills", &m.faults.kbcOutputNeverFills) &&
             r.Flag(f, "mailbox_never_idle", &m.faults.mailboxNeverIdle) &&
             r.Flag(f, "smi_never_answers", &m.faults.smiNeverAnswers);

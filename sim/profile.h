@@ -10,7 +10,7 @@
 //                "status_when_disabled": "0x2000", "class_unreadable": false}],
 //   "drives": [{"index": 0, "atapi": false, "fixed": true, "security": false, "locked": false,
 //               "frozen": false, "smart": true}],
-//   "faults": {"kbc_input_never_clears": false, "kbc_output_never_fills": false,
+//   "faults": {"kbc_input_never_clears": false, "kbc_takes_bytes": 5, "kbc_output_never_fills": false,
 //              "mailbox_never_idle": false, "smi_never_answers": false},
 //   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
 //   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680", "mailbox_active": true},

@@ -6,7 +6,18 @@ win="$build/win"
 template="$build/wine-template"
 qpack="$build/qpack"
 out=$(mktemp -d "${TMPDIR:-/tmp}/qv-e2e.XXXXXX")
-trap 'rm -rf "$out"' EXIT
+# Whatever a script checks, a run on the notebook must never have written a byte over one the
+# keyboard controller had not taken yet.
+finish() {
+  local status=$?
+  if [ -f "$out/trace.txt" ] && grep '^lost ' "$out/trace.txt"; then
+    echo "the keyboard controller lost the bytes above"
+    status=1
+  fi
+  rm -rf "$out"
+  exit $status
+}
+trap finish EXIT
 fail=0
 user=$(id -un)
 
@@ -27,4 +38,14 @@ run_package() {
 
 expect_line() {
   grep -qxF -- "$1" "$out/drive.txt" || { echo "missing: $1"; fail=1; }
+}
+
+# Succeeds when the lines of $1 stand in $2 in the same order, other lines between them allowed;
+# otherwise prints the first expected line not found after its predecessors.
+lines_in_order() {
+  awk 'BEGIN { n = 0; i = 0 }
+       NR == FNR { want[n++] = $0; next }
+       i < n && $0 == want[i] { i++ }
+       END { if (i < n) { print "first missing: " want[i]; exit 1 } }' \
+    <(printf '%s\n' "$1") <(printf '%s\n' "$2")
 }

@@ -163,35 +163,69 @@ TEST(RequestDecoder, RefusesMalformedRequests) {
         << "MEMIO needs the caller's memory";
 }
 
+// As a driver talks to an 8042: wait for the input buffer to empty, then write.
+void Send(Machine* machine, uint32_t port, uint8_t value) {
+    for (int polls = 0; PortIn(machine, 0x64, 1) & 0x02; ++polls) ASSERT_LT(polls, 10);
+    PortOut(machine, port, 1, value);
+}
+
+void Settle(Machine* machine) { Send(machine, 0x80, 0); }  // port 0x80: only the wait matters
+
 TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
     Machine machine;
     machine.ecRam[0x1234] = 0x77;
     EXPECT_EQ(PortIn(&machine, 0x64, 1), 0x14u) << "idle: nothing to read, input buffer empty";
-    PortOut(&machine, 0x64, 1, 0xB1);
-    PortOut(&machine, 0x64, 1, 0xBE);
-    for (uint8_t b : {0x80, 0x12, 0x34}) PortOut(&machine, 0x60, 1, b);
+    Send(&machine, 0x64, 0xB1);
+    Send(&machine, 0x64, 0xBE);
+    for (uint8_t b : {0x80, 0x12, 0x34}) Send(&machine, 0x60, b);
+    Settle(&machine);
     EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x01u);
     EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u);
-    PortOut(&machine, 0x64, 1, 0xBE);
-    for (uint8_t b : {0x81, 0xE8, 0x87, 0x40}) PortOut(&machine, 0x60, 1, b);
+    Send(&machine, 0x64, 0xBE);
+    for (uint8_t b : {0x81, 0xE8, 0x87, 0x40}) Send(&machine, 0x60, b);
+    Settle(&machine);
     EXPECT_EQ(machine.ecRam[0xE887], 0x40);
-    PortOut(&machine, 0x64, 1, 0xBE);
-    PortOut(&machine, 0x60, 1, 0xDC);
+    Send(&machine, 0x64, 0xBE);
+    Send(&machine, 0x60, 0xDC);
+    Settle(&machine);
     EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "automatic power-on armed";
-    PortOut(&machine, 0x64, 1, 0xB4);
-    PortOut(&machine, 0x60, 1, 0xFA);
+    Send(&machine, 0x64, 0xB4);
+    Send(&machine, 0x60, 0xFA);
+    Settle(&machine);
     EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x21u) << "handed back on the auxiliary channel";
     EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
-    PortOut(&machine, 0x64, 1, 0xAD);
-    PortOut(&machine, 0x64, 1, 0xA7);
-    PortOut(&machine, 0x64, 1, 0x20);
+    Send(&machine, 0x64, 0xAD);
+    Send(&machine, 0x64, 0xA7);
+    Send(&machine, 0x64, 0x20);
+    Settle(&machine);
     EXPECT_EQ(PortIn(&machine, 0x60, 1) & 0x30u, 0x30u) << "both interfaces off";
+    EXPECT_EQ(machine.kbc.lost, 0);
+
+    // Written without waiting, a byte replaces the one the controller has not taken: the EC RAM
+    // write loses its operands, and what is left is a mis-framed command.
+    Machine hasty;
+    hasty.ecRam[0xE887] = 0x40;
+    PortOut(&hasty, 0x64, 1, 0xBE);
+    EXPECT_EQ(PortIn(&hasty, 0x64, 1) & 0x02u, 0x02u) << "not taken yet";
+    for (uint8_t b : {0x81, 0xE8, 0x87, 0x41}) PortOut(&hasty, 0x60, 1, b);
+    Settle(&hasty);
+    EXPECT_EQ(hasty.kbc.lost, 4);
+    EXPECT_EQ(std::count(hasty.trace.begin(), hasty.trace.end(), "lost 0064 BE"), 1);
+    EXPECT_EQ(hasty.ecRam[0xE887], 0x40);
 
     Machine stuck;
     stuck.faults.kbcInputNeverClears = true;
     stuck.faults.kbcOutputNeverFills = true;
     PortOut(&stuck, 0x64, 1, 0x20);
-    EXPECT_EQ(PortIn(&stuck, 0x64, 1) & 0x03u, 0x02u);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(PortIn(&stuck, 0x64, 1) & 0x03u, 0x02u);
+
+    Machine tired;
+    tired.faults.kbcTakesBytes = 1;
+    Send(&tired, 0x64, 0xAD);
+    Settle(&tired);
+    PortOut(&tired, 0x64, 1, 0xA7);
+    for (int i = 0; i < 5; ++i) EXPECT_EQ(PortIn(&tired, 0x64, 1) & 0x02u, 0x02u) << "took one byte only";
+    EXPECT_EQ(tired.kbc.commandByte & 0x30u, 0x10u);
 }
 
 TEST(Machine, SuperIoAndMailbox) {
@@ -348,6 +382,29 @@ TEST(FirmwareTables, SoftwareSmiService) {
         EXPECT_EQ(box[4], c.status);
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&box[5]), strlen(c.data)), c.data);
         EXPECT_EQ(machine.swSmi.writes, (std::vector<uint8_t>{0xDD, 0xDE, 0xDF})) << "all on one port";
+    }
+}
+
+// The service answers only prepare, mailbox, trigger in that order.
+TEST(FirmwareTables, SoftwareSmiServiceNeedsItsOrder) {
+    MachineProfile profile;
+    std::string error;
+    ASSERT_TRUE(ParseProfile(R"({"sw_smi": {"model": "QN14"}})", &profile, &error)) << error;
+    Machine& machine = profile.machine;
+    uint32_t at = machine.swSmi.mailboxAddress;
+    const uint8_t box[21] = {0x43, 0x58, 4, 0};
+    const std::vector<std::vector<char>> orders = {{'m', 't'}, {'p', 't'}, {'m', 'p', 't'}, {'p', 't', 'm'}, {'p', 'm', 't'}};
+    for (const std::vector<char>& order : orders) {
+        SCOPED_TRACE(std::string(order.begin(), order.end()));
+        std::vector<uint8_t> clear(21, 0);
+        MemoryWrite(&machine, at, clear.data(), 21);
+        for (char step : order) {
+            if (step == 'p') PortOut(&machine, machine.swSmi.port, 1, 0xDD);
+            if (step == 'm') MemoryWrite(&machine, at, box, sizeof box);
+            if (step == 't') PortOut(&machine, machine.swSmi.port, 1, 0xDE);
+        }
+        bool inOrder = order == std::vector<char>{'p', 'm', 't'};
+        EXPECT_EQ(machine.lowMemory[at + 4], inOrder ? 0xAA : 0x00);
     }
 }
 

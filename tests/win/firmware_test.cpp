@@ -88,6 +88,7 @@ TEST(EmbeddedController, EcRamBracketWithAndWithoutAPendingByte) {
         }
         expected.insert(expected.end(), c.close.begin(), c.close.end());
         EXPECT_EQ(KbcBytes(), expected);
+        KbcSettle(&M());
         EXPECT_EQ(M().ecRam[0xE887], 0x41);
         EXPECT_EQ(M().kbc.output.empty(), !c.pending) << "the pending byte is handed back";
 
@@ -201,6 +202,48 @@ TEST(EmbeddedController, EveryFaultEndsWithinItsBound) {
     }
 }
 
+std::vector<std::string> KbcWrites() {
+    std::vector<std::string> writes;
+    for (const std::string& line : KbcBytes()) {
+        if (line.rfind("out8", 0) == 0) writes.push_back(line);
+    }
+    return writes;
+}
+
+// A controller that stops taking bytes midway gets nothing after the byte it did not take, and
+// the power-on counts as armed exactly when the controller took the byte that arms it.
+TEST(EmbeddedController, ControllerThatStopsTakingBytes) {
+    const std::vector<std::string> legacy = {
+        "out8 0064 B1", "out8 0064 BE", "out8 0060 80", "out8 0060 E8", "out8 0060 87", "out8 0064 B2",
+        "out8 0064 B1", "out8 0064 BE", "out8 0060 81", "out8 0060 E8", "out8 0060 87", "out8 0060 41",
+        "out8 0064 B2"};
+    const std::vector<std::string> direct = {"out8 0064 B1", "out8 0064 BE", "out8 0060 DC", "out8 0064 B2"};
+    struct Case {
+        bool legacy;
+        int takes;
+        bool armed;
+    };
+    const Case cases[] = {
+        {true, 0, false}, {true, 1, false}, {true, 5, false}, {true, 11, false}, {true, 12, true},
+        {true, 13, true}, {false, 2, false}, {false, 3, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.legacy ? "through EC RAM" : "0xDC") + ", takes " + std::to_string(c.takes));
+        Boot(c.legacy ? R"({"super_io": {"chip_id": "0x11"}})"
+                      : R"({"super_io": {"chip_id": "0x85", "mailbox_base": "0x680", "mailbox_active": false}})");
+        CheckChipVendor();
+        M().ecRam[0xE887] = 0x40;
+        M().faults.kbcTakesBytes = c.takes;
+        M().trace.clear();
+        EXPECT_EQ(c.legacy ? ArmAutoPowerOnLegacy() : ArmAutoPowerOn(), c.armed ? 0u : 0x80000005u);
+        EXPECT_EQ(M().ecRam[0xE887] & 1, c.armed ? 1 : 0);
+        const std::vector<std::string>& all = c.legacy ? legacy : direct;
+        size_t sent = std::min(all.size(), static_cast<size_t>(c.takes) + 1);
+        EXPECT_EQ(KbcWrites(), std::vector<std::string>(all.begin(), all.begin() + static_cast<long>(sent)));
+        EXPECT_EQ(M().kbc.lost, 0) << "nothing written over a byte not taken";
+    }
+}
+
 TEST(FirmwareIdentity, ReadsTheShippedNotebook) {
     Boot(ReadProfileText("phoenix.json"));
     EXPECT_EQ(ReadFirmwareIdentity(), 0u);
@@ -283,20 +326,29 @@ TEST(FirmwareIdentity, SmbiosWalk) {
     };
     const Case cases[] = {
         {"strings of 5, 10 and 7 characters",
-         R"({"structures": [{"type": 1, "formatted": "00", "strings": ["Maker", "QN14 Notebk", "1.0.15", "SN0123"]}, {"type": 11, "formatted": "02", "strings": ["BF01", "2026"]}]})",
+         R"({"structures": [{"type": 1, "formatted": "01020304", "strings": ["Maker", "QN14 Notebk", "1.0.15", "SN0123"]}, {"type": 11, "formatted": "02", "strings": ["BF01", "2026"]}]})",
          "SN0123", "BF01"},
         {"empty string sets on the way",
-         R"({"structures": [{"type": 0}, {"type": 4}, {"type": 1, "strings": ["a", "b", "c", "SN9"]}, {"type": 11, "strings": ["BF02", "2025"]}]})",
+         R"({"structures": [{"type": 0}, {"type": 4}, {"type": 1, "formatted": "01020304", "strings": ["a", "b", "c", "SN9"]}, {"type": 11, "strings": ["BF02", "2025"]}]})",
          "SN9", "BF02"},
         {"a string longer than 31 characters before the serial",
-         R"({"structures": [{"type": 1, "strings": ["A maker whose name is far longer than thirty-one", "b", "c", "SN7"]}]})",
+         R"({"structures": [{"type": 1, "formatted": "01020304", "strings": ["A maker whose name is far longer than thirty-one", "b", "c", "SN7"]}]})",
          "SN7", ""},
         {"a serial cut to 31 characters",
-         R"({"structures": [{"type": 1, "strings": ["a", "b", "c", "0123456789012345678901234567890123456789"]}]})",
+         R"({"structures": [{"type": 1, "formatted": "01020304", "strings": ["a", "b", "c", "0123456789012345678901234567890123456789"]}]})",
          "0123456789012345678901234567890", ""},
         {"no end marker, no type 11: the walk stops at the table's end",
-         R"({"no_end": true, "structures": [{"type": 1, "strings": ["a", "b", "c", "SN1"]}, {"type": 2, "strings": ["x"]}]})",
+         R"({"no_end": true, "structures": [{"type": 1, "formatted": "01020304", "strings": ["a", "b", "c", "SN1"]}, {"type": 2, "strings": ["x"]}]})",
          "SN1", ""},
+        // The serial is the string the serial field names, whichever it is.
+        {"no version string: the serial is string 3",
+         R"({"structures": [{"type": 1, "formatted": "01020003", "strings": ["Maker", "QN14", "SN3"]}, {"type": 11, "strings": ["BF03", "2024"]}]})",
+         "SN3", "BF03"},
+        {"a field beyond the string set reads as empty, not as the next structure",
+         R"({"structures": [{"type": 1, "formatted": "01020305", "strings": ["a", "b", "c"]}, {"type": 11, "strings": ["BF04", "2024"]}]})",
+         "", "BF04"},
+        {"no serial string", R"({"structures": [{"type": 1, "formatted": "01020300", "strings": ["a", "b", "c", "d"]}]})", "", ""},
+        {"too short for a serial field", R"({"structures": [{"type": 1, "formatted": "010203", "strings": ["a", "b", "c", "d"]}]})", "", ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);

@@ -96,6 +96,7 @@ TEST(InputSuppression, KeyboardControllerSequences) {
     SuppressInput();
     EXPECT_EQ(KbcWrites(), (std::vector<std::string>{"out8 0064 AD", "out8 0064 A7", "out8 0064 60",
                                                      "out8 0060 74"}));
+    KbcSettle(&g_fakeOs.profile.machine);
     EXPECT_EQ(g_fakeOs.profile.machine.kbc.commandByte, 0x74);
     EXPECT_EQ(ReadWholeFile("DebugLog.txt"), "KEY OFF Start\r\nKey OFF End\r\n");
     // Each write waits for the input buffer: a status read stands before it.
@@ -127,6 +128,7 @@ TEST(InputSuppression, NoDriverOrNoDeviceListSkipsOnlyThatLayer) {
     g_fakeOs.deviceListAvailable = false;
     SuppressInput();
     EXPECT_TRUE(Installer().empty());
+    KbcSettle(&g_fakeOs.profile.machine);
     EXPECT_EQ(g_fakeOs.profile.machine.kbc.commandByte, 0x74);
 }
 
