@@ -165,7 +165,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if ((result = SelectBiosImage()) != kResultOk) return ReportResult(result);
 
     LogLine("Step 05");
-    RunDmiUpdateMode(g_run.biosCommand);
+    if ((result = RunDmiUpdateMode(g_run.biosCommand)) != kResultOk) return ReportResult(result);
 
     LogLine("Step 06");
     if (g_run.runFlags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly)) PrepareFlashAreas();

@@ -9,8 +9,13 @@ include(GoogleTest)
 add_executable(unit_tests
   tests/unit/archive_format_test.cpp
   tests/unit/command_line_test.cpp
+  tests/unit/dmi_options_test.cpp
+  tests/unit/file_path_test.cpp
+  tests/unit/flash_area_table_test.cpp
   tests/unit/flasher_commands_test.cpp
+  tests/unit/image_blocks_test.cpp
   tests/unit/language_table_test.cpp
+  tests/unit/name_list_test.cpp
   tests/unit/options_test.cpp
   tests/unit/power_decisions_test.cpp
   tests/unit/qpack_test.cpp
@@ -28,6 +33,10 @@ gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 # The bench's package contents.
 add_executable(bench_payload tools/bench/bench_payload.cpp)
 target_compile_options(bench_payload PRIVATE ${QV_WARNINGS})
+
+# The BIOS image the e2e packages and the demo carry.
+add_executable(make_bios_image tests/e2e/make_bios_image.cpp)
+target_compile_options(make_bios_image PRIVATE ${QV_WARNINGS})
 
 # The program's artwork, drawn by code; the Windows build's resources take the files from here.
 add_executable(make_bitmaps tools/bitmaps/make_bitmaps.cpp tools/bitmaps/bitmaps.cpp)
@@ -63,7 +72,7 @@ foreach(suite LogLine OwnResources ReportResult UpdateSequence)
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
-        LanguageDlls SelectLanguageResources)
+        LanguageDlls SelectLanguageResources FlasherRuns)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
@@ -72,12 +81,12 @@ add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
-        InputSuppression)
+        InputSuppression ImageSelection)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_hw_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 
-foreach(script no_archive driver_needed)
+foreach(script no_archive driver_needed second_run)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 

@@ -45,6 +45,7 @@ add_library(qv_ops OBJECT
   update/dmi_mode.cpp
   update/flasher_runs.cpp
   update/image_selection.cpp
+  update/new_image_identity.cpp
   update/power_checks.cpp
   update/rom_readout.cpp)
 
@@ -77,6 +78,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 add_executable(win_tests
   tests/win/call_log.cpp
   tests/win/os_fake.cpp
+  tests/win/process_runner.cpp
   tests/win/progress_stand_in.cpp
   tests/win/scratch.cpp
   tests/win/step_doubles.cpp
@@ -92,8 +94,13 @@ target_link_libraries(win_tests PRIVATE qv_core qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # Windows unit tests of the package modules on real files.
 add_executable(win_package_tests
+  firmware/ec.cpp
+  firmware/input_suppression.cpp
+  update/flasher_runs.cpp
+  update/new_image_identity.cpp
   tests/win/call_log.cpp
   tests/win/extraction_test.cpp
+  tests/win/flasher_runs_test.cpp
   tests/win/housekeeping_test.cpp
   tests/win/language_test.cpp
   tests/win/os_fake.cpp
@@ -103,21 +110,23 @@ add_executable(win_package_tests
   tests/win/win_test_main.cpp
   tests/win/win_tests.rc
   tests/support/archive_bytes.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_ui>)
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ui>)
 target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_package_tests PRIVATE qv_packer qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # The program the extraction tests pack archives behind.
 add_executable(extract_probe tests/win/extract_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package>)
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(extract_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(extract_probe PRIVATE ${QV_WARNINGS})
 target_link_libraries(extract_probe PRIVATE qv_core qv_sim ZLIB::ZLIB ${QV_SYSTEM_LIBS})
-add_dependencies(win_package_tests extract_probe ui_probe)
+add_dependencies(win_package_tests extract_probe ui_probe flasher_double)
+add_executable(flasher_double tests/win/flasher_double.cpp)
+target_link_libraries(flasher_double PRIVATE kernel32)
 
 # The progress window, run as the updater runs it, with the updater's own resources.
 add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_ui>
+  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ui>
   $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(ui_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(ui_probe PRIVATE ${QV_WARNINGS})
@@ -140,6 +149,7 @@ foreach(code ${QV_LANGUAGES})
   endforeach()
 endforeach()
 add_dependencies(win_package_tests ${QV_LANGUAGE_DLLS})
+add_dependencies(win_tests UiLangGr)
 
 # Windows unit tests of hardware access on the fake OS's simulated notebook.
 add_executable(win_hw_tests
@@ -152,8 +162,11 @@ add_executable(win_hw_tests
   tests/win/input_suppression_test.cpp
   tests/win/disk_shutdown_test.cpp
   tests/win/firmware_test.cpp
+  tests/win/image_selection_test.cpp
   tests/win/power_checks_test.cpp
   tests/win/win_tests.rc
+  update/image_selection.cpp
+  update/new_image_identity.cpp
   update/power_checks.cpp
   tests/win/call_log.cpp
   tests/win/os_fake.cpp

@@ -4,17 +4,11 @@
 
 #include <cstdint>
 
+#include "core/name_list.h"
 #include "update/flasher_commands.h"
 
 constexpr size_t kTextSize = 256;
 constexpr size_t kPathSize = 260;
-constexpr size_t kNameSlots = 10;
-
-// Candidate image or MICOM file names found in the working directory.
-struct NameList {
-    char slots[kNameSlots][kTextSize];
-    uint8_t count;
-};
 
 struct RunContext {
     HINSTANCE instance;
@@ -35,6 +29,7 @@ struct RunContext {
     char micomCommand[kCommandLineSize];
     NameList images;
     NameList micomFiles;
+    uint8_t dmiBlockIndex;       // flash area a DMI-only run keeps marked
     // Identity texts of the machine and of the new image.
     char systemSerial[kTextSize];
     char biosFlag[kTextSize];

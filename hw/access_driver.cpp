@@ -1,7 +1,6 @@
 #include "hw/access_driver.h"
 
-#include <cstdio>
-
+#include "core/file_path.h"
 #include "platform/os.h"
 
 AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
@@ -91,9 +90,7 @@ bool InstallAddmemService(void) {
     char path[kDirectoryLimit + 1];
     DWORD length = GetCurrentDirectoryA(kDirectoryLimit, path);
     // A directory that does not fit, with "\ADDMEM.SYS" behind it, is not supported.
-    if (length == 0 || length >= kDirectoryLimit ||
-        snprintf(path + length, sizeof path - length, "\\ADDMEM.SYS") >=
-            static_cast<int>(sizeof path - length)) {
+    if (!AppendFileName(path, sizeof path, length, "ADDMEM.SYS")) {
         OsCloseServiceHandle(manager);
         return false;
     }

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "core/run_context.h"
+#include "hw/access_driver.h"
 #include "package/archive_format.h"
 #include "package/gunzip.h"
 
@@ -37,28 +38,33 @@ bool ReadAt(void* context, uint64_t offset, uint8_t* bytes, size_t n) {
     return Seek(file, offset) && ReadExactly(file, bytes, static_cast<DWORD>(n));
 }
 
-// Copies the member at offset into a file of the entry's name, then inflates it.
-void ExtractEntry(HANDLE program, uint64_t member, const EntryHeader& entry) {
+// Copies the member at offset into a file of the entry's name, then inflates it. False when a
+// file cannot be created or written; no ".gz" file is left then.
+bool ExtractEntry(HANDLE program, uint64_t member, const EntryHeader& entry) {
     HANDLE out = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (out != INVALID_HANDLE_VALUE) {
-        Seek(program, member);
-        static char chunk[kCopyChunk];
-        uint32_t left = entry.gzipSize;
-        while (left > 0) {
-            DWORD got = 0;
-            if (!ReadFile(program, chunk, left < kCopyChunk ? left : kCopyChunk, &got, nullptr) ||
-                got == 0) {
-                break;
-            }
-            DWORD written = 0;
-            WriteFile(out, chunk, got, &written, nullptr);
-            left -= got;
+    if (out == INVALID_HANDLE_VALUE) return false;
+    Seek(program, member);
+    static char chunk[kCopyChunk];
+    uint32_t left = entry.gzipSize;
+    bool written = true;
+    while (left > 0 && written) {
+        DWORD got = 0;
+        // A member that cannot be read whole fails to inflate, ending the process.
+        if (!ReadFile(program, chunk, left < kCopyChunk ? left : kCopyChunk, &got, nullptr) ||
+            got == 0) {
+            break;
         }
-        CloseHandle(out);
+        DWORD put = 0;
+        written = WriteFile(out, chunk, got, &put, nullptr) && put == got;
+        left -= got;
     }
-    // A member that could not be written whole fails here, ending the process.
-    GunzipFile(entry.name);
+    CloseHandle(out);
+    if (!written) {
+        DeleteFileA(entry.name);
+        return false;
+    }
+    return GunzipFile(entry.name);
 }
 
 }  // namespace
@@ -101,14 +107,14 @@ uint32_t ExtractPackage(const char* path, uint32_t offset) {
         return result;
     }
     uint64_t position = offset + kArchiveHeaderSize;
-    for (uint32_t i = 0; i < header.count; ++i) {
+    for (uint32_t i = 0; i < header.count && result == kArchiveOk; ++i) {
         EntryHeader entry;
         uint64_t member = 0;
         ReadEntryAt(ReadAt, file, size, &position, &entry, &member);
-        ExtractEntry(file, member, entry);
+        if (!ExtractEntry(file, member, entry)) result = kArchiveMemberFailed;
     }
     CloseHandle(file);
-    return kArchiveOk;
+    return result;
 }
 
 int ExtractPackedFile(const char* name) {
@@ -124,17 +130,16 @@ int ExtractPackedFile(const char* name) {
 
     uint64_t size = FileSize(file);
     ArchiveHeader header = {};
+    bool found = false;
     int extracted = 0;
     if (ValidateArchive(ReadAt, file, offset, size, &header) == kArchiveOk) {
         uint64_t position = offset + kArchiveHeaderSize;
-        for (uint32_t i = 0; i < header.count && !extracted; ++i) {
+        for (uint32_t i = 0; i < header.count && !found; ++i) {
             EntryHeader entry;
             uint64_t member = 0;
             ReadEntryAt(ReadAt, file, size, &position, &entry, &member);
-            if (StoredNameMatches(entry.name, name)) {
-                ExtractEntry(file, member, entry);
-                extracted = 1;
-            }
+            found = StoredNameMatches(entry.name, name);
+            if (found) extracted = ExtractEntry(file, member, entry) ? 1 : 0;
         }
     }
     CloseHandle(file);
@@ -146,5 +151,8 @@ int ExtractAccessDriverFile(void) {
     DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
     // Where the directory cannot be entered, nothing is written into the one we started in.
     if (!SetCurrentDirectoryA(length > 0 && length < sizeof temp ? temp : "C:\\")) return 0;
+    // A driver an earlier run left loaded holds this file: it is stopped and its service
+    // removed first, so that the file can be replaced.
+    RemoveAddmemService();
     return ExtractPackedFile("addmem.sys");
 }

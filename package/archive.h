@@ -10,12 +10,15 @@ uint32_t ReadArchiveOffset(const char* path, uint32_t* offset);
 uint32_t ReadPackageHeader(const char* path, uint32_t offset);
 
 // Extracts every entry into the current directory; RunFlags is cleared, then loaded again
-// from the package flags word. 0, 1 (empty), 4 (not a valid packed file) or 6.
+// from the package flags word. 0, 1 (empty), 4 (not a valid packed file), 5 (a file could not
+// be written; the entries after it are not extracted) or 6.
 uint32_t ExtractPackage(const char* path, uint32_t offset);
 
 // Extracts into the current directory the first entry whose stored name begins with name,
-// letter case ignored: 1 when it extracted one, else 0.
+// letter case ignored: 1 when it extracted one, else 0 (none matches, or its file could not be
+// written).
 int ExtractPackedFile(const char* name);
 
-// Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current: 1 or 0.
+// Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current, after removing
+// the ADDMEM service an earlier run left: 1 or 0.
 int ExtractAccessDriverFile(void);

@@ -80,10 +80,14 @@ void EncodeEntryHeader(const EntryHeader& entry, uint8_t bytes[kEntryHeaderSize]
     WriteLe32(bytes + kEntryNameSize, entry.gzipSize);
 }
 
+bool HasGzipSuffix(const char* name) {
+    size_t length = strlen(name);
+    return length > 3 && strcmp(name + length - 3, ".gz") == 0;
+}
+
 bool IsSafeStoredName(const char* name) {
     size_t length = strnlen(name, kEntryNameSize);
-    if (length <= 3 || length >= kEntryNameSize) return false;
-    if (!EqualNoCase(name + length - 3, ".gz", 3)) return false;
+    if (length >= kEntryNameSize || !HasGzipSuffix(name)) return false;
     for (size_t i = 0; i < length; ++i) {
         unsigned char c = static_cast<unsigned char>(name[i]);
         if (c < 0x20 || c > 0x7e || strchr("\\/:*?\"<>|", c) != nullptr) return false;

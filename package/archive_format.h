@@ -46,9 +46,13 @@ struct EntryHeader {
 bool DecodeEntryHeader(const uint8_t bytes[kEntryHeaderSize], EntryHeader* entry);
 void EncodeEntryHeader(const EntryHeader& entry, uint8_t bytes[kEntryHeaderSize]);
 
+// Whether name ends in the member suffix ".gz", in lower case as the packager writes it, behind
+// a non-empty name. The archive check and the inflation of a member go by this one rule.
+bool HasGzipSuffix(const char* name);
+
 // A stored name is safe when it is a plain file name in the current directory: printable ASCII,
 // no path separator, drive colon or "..", no character Windows refuses, no reserved device
-// name, no trailing dot or blank, and ".gz" behind a non-empty name.
+// name, no trailing dot or blank, and the member suffix.
 bool IsSafeStoredName(const char* name);
 
 // Whether stored begins with wanted, letter case ignored over wanted's length.

@@ -7,6 +7,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "package/archive_format.h"
+
 namespace {
 
 const char kProgramName[] = "QuorvinUpdate";
@@ -18,14 +20,30 @@ constexpr unsigned kInflateStep = 16384;
     exit(1);
 }
 
+// Inflates in into out; false at the first write that falls short.
+bool Inflate(gzFile in, FILE* out) {
+    static char buffer[kInflateStep];
+    for (;;) {
+        int got = gzread(in, buffer, kInflateStep);
+        if (got < 0) {
+            int error = Z_OK;
+            Fail(gzerror(in, &error));
+        }
+        if (got == 0) return true;
+        if (fwrite(buffer, 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) {
+            return false;
+        }
+    }
+}
+
 }  // namespace
 
-void GunzipFile(const char* name) {
+bool GunzipFile(const char* name) {
     char input[kNameSize];
     char output[kNameSize];
     size_t length = strlen(name);
     if (length + 4 > kNameSize) Fail("name too long");
-    if (length > 3 && strcmp(name + length - 3, ".gz") == 0) {
+    if (HasGzipSuffix(name)) {
         memcpy(input, name, length + 1);
         memcpy(output, name, length - 3);
         output[length - 3] = '\0';
@@ -39,24 +57,19 @@ void GunzipFile(const char* name) {
         fprintf(stderr, "%s: can't gzopen %s\n", kProgramName, input);
         exit(1);
     }
+    // A file that cannot be written (a loaded driver's, a full disk) is no fault of the member:
+    // the caller decides what that means for the run.
     FILE* out = fopen(output, "wb");
-    if (out == nullptr) {
+    bool written = out != nullptr && Inflate(in, out);
+    if (out != nullptr && fclose(out) != 0) written = false;
+    if (!written) {
         fprintf(stderr, "%s: %s\n", output, strerror(errno));
-        exit(1);
+        gzclose(in);
+        if (out != nullptr) remove(output);
+        remove(input);
+        return false;
     }
-    static char buffer[kInflateStep];
-    for (;;) {
-        int got = gzread(in, buffer, kInflateStep);
-        if (got < 0) {
-            int error = Z_OK;
-            Fail(gzerror(in, &error));
-        }
-        if (got == 0) break;
-        if (fwrite(buffer, 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) {
-            Fail("failed fwrite");
-        }
-    }
-    if (fclose(out) != 0) Fail("failed fclose");
     if (gzclose(in) != Z_OK) Fail("failed gzclose");
     remove(input);
+    return true;
 }

@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-#include <cstdio>
-
+#include "core/file_path.h"
 #include "core/run_context.h"
 #include "package/archive.h"
 #include "package/language_table.h"
@@ -21,12 +20,10 @@ int SelectLanguageResources(void) {
     if (!ExtractPackedFile(name)) return 0;
 
     // TEMP is writable without elevation: the DLL is mapped as resources only, by its full
-    // path, so that no code in it can ever run in this elevated process.
+    // path, so that no code in it can ever run in this elevated process. Where that path does
+    // not fit, nothing is chosen and our own resources serve.
     char path[kPathSize];
-    DWORD directory = GetCurrentDirectoryA(sizeof path, path);
-    int written = snprintf(path + directory, sizeof path - directory, "\\%s", name);
-    bool fits = directory > 0 && directory < sizeof path && written > 0 &&
-                static_cast<size_t>(written) < sizeof path - directory;
-    g_run.resources = fits ? LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE) : nullptr;
+    if (!AppendFileName(path, sizeof path, GetCurrentDirectoryA(sizeof path, path), name)) return 0;
+    g_run.resources = LoadLibraryExA(path, nullptr, LOAD_LIBRARY_AS_DATAFILE);
     return 1;
 }

@@ -1,5 +1,6 @@
 // The language resource DLL that matches the system language and BIOS family.
 #pragma once
-// 0 when it chose nothing; 1 when it extracted and tried to load a DLL (the resource handle
-// then holds it, or nothing when it would not load).
+// 0 when it chose nothing (no DLL for the language, or none that could be extracted into TEMP
+// and named by a full path that fits); 1 when it tried to load one (the resource handle then
+// holds it, or nothing when it would not load).
 int SelectLanguageResources(void);

@@ -159,8 +159,10 @@ DWORD WINAPI ProgressWindowThread(LPVOID) {
 
 void SetStepMark(int controlId, int done) {
     HBITMAP mark = LoadBitmapA(nullptr, MAKEINTRESOURCEA(done ? OBM_CHECK : OBM_RGARROWD));
-    SendDlgItemMessageA(g_run.progressWindow, controlId, STM_SETIMAGE, IMAGE_BITMAP,
-                        reinterpret_cast<LPARAM>(mark));
+    // The control hands back the mark it showed before; that one is ours to delete.
+    HGDIOBJ previous = reinterpret_cast<HGDIOBJ>(SendDlgItemMessageA(
+        g_run.progressWindow, controlId, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(mark)));
+    if (previous != nullptr && previous != mark) DeleteObject(previous);
 }
 
 void SetStatusText(UINT stringId) { SetItemText(g_run.progressWindow, IDC_STATUS, stringId); }

@@ -1,6 +1,9 @@
 #include "update/flasher_commands.h"
 
+#include <cstdio>
 #include <cstring>
+
+#include "core/result_codes.h"
 
 const char kBiosFlasherCommand[] = "SWinFlash bios.wph /P";
 const char kMicomFlasherCommand[] = "TarpexV01_10 kbc.bin /FORCE";
@@ -15,4 +18,28 @@ bool AppendToCommandLine(char* line, const char* piece) {
     if (used + add > kCommandLineSize - 1) return false;
     memcpy(line + used, piece, add + 1);
     return true;
+}
+
+bool BuildChildCommandLine(const char* directory, const char* command, char* line, size_t size) {
+    int written = snprintf(line, size, "%s%s", directory, command);
+    if (written >= 0 && static_cast<size_t>(written) < size) return true;
+    if (size) line[0] = '\0';
+    return false;
+}
+
+bool BuildChildApplicationName(const char* directory, const char* command, char* name, size_t size) {
+    int word = static_cast<int>(strcspn(command, " \t"));
+    int written = snprintf(name, size, "%s%.*s.exe", directory, word, command);
+    if (word > 0 && written >= 0 && static_cast<size_t>(written) < size) return true;
+    if (size) name[0] = '\0';
+    return false;
+}
+
+uint32_t BiosFlasherResult(int32_t exitCode) {
+    switch (exitCode) {
+        case -120: return kResultModel;
+        case -110:
+        case -109: return kResultBiosDate;
+        default: return kResultOk;
+    }
 }

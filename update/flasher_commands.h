@@ -1,6 +1,7 @@
 // Command lines of the flasher tools, as the tools expect them (without the working directory).
 #pragma once
 #include <cstddef>
+#include <cstdint>
 
 constexpr size_t kCommandLineSize = 256;  // 255 characters and the terminator
 
@@ -13,3 +14,16 @@ const char* AmiFlasherCommand(bool wow64);
 // Appends piece to a kCommandLineSize buffer. A line that would pass 255 characters is left
 // unchanged and false is returned: a cut command line would flash with the wrong switches.
 bool AppendToCommandLine(char* line, const char* piece);
+
+constexpr size_t kChildCommandSize = 512;  // 511 characters and the terminator
+
+// What a flasher is started with: the working directory (ending in "\") in front of the command
+// text, unquoted, as the flasher expects it; and the executable that line names, pinned as
+// directory + first word + ".exe" so that a path with spaces never lets the system try
+// "C:\Documents.exe" first. False, with nothing usable, when either would not fit its buffer.
+bool BuildChildCommandLine(const char* directory, const char* command, char* line, size_t size);
+bool BuildChildApplicationName(const char* directory, const char* command, char* name, size_t size);
+
+// The BIOS flasher's verdict: -120 another model, -110 and -109 not newer; anything else is
+// success. 0, 0x80000008 or 0x80000013.
+uint32_t BiosFlasherResult(int32_t exitCode);

@@ -1,12 +1,16 @@
-// The BIOS and MICOM flashers run as child processes.
+// The BIOS and MICOM flashers run as child processes in the working directory.
 #pragma once
+#include <windows.h>
+
 #include <cstdint>
 
-// Lists the *.bin files: 0, or 0x8000000c when there is none.
-uint32_t FindMicomFiles(void);
+// Starts the flasher the command text names, with the row's step mark on the arrow, and waits
+// for it. False when it could not be started (nothing was waited on); otherwise true with its
+// exit code, or the system's error when that cannot be read.
+bool RunChildProcess(const char* command, int markControl, DWORD* exitCode);
 
-// 0, 0x80000008 or 0x80000013.
+// 0, 0x80000008 or 0x80000013 by the flasher's verdict; 0x80000009 when it could not be started.
 uint32_t RunBiosFlasher(const char* command);
 
-// 0 or 0x8000000a; does nothing while RunFlags holds SKIP_UPDATE_MICOM.
+// 0 or 0x8000000a (failed or not started); does nothing while RunFlags holds SKIP_UPDATE_MICOM.
 uint32_t RunMicomFlasher(const char* command);

@@ -1,10 +1,107 @@
 #include "update/image_selection.h"
 
+#include <windows.h>
+
+#include <vector>
+
 #include "core/debug_log.h"
+#include "core/name_list.h"
 #include "core/result_codes.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
+#include "update/flash_area_table.h"
+#include "update/image_blocks.h"
 
-uint32_t FindBiosImages(void) { return LogLine("not built: %s", "FindBiosImages"), kResultBiosFile; }
+namespace {
 
-uint32_t SelectBiosImage(void) { return LogLine("not built: %s", "SelectBiosImage"), kResultBiosFile; }
+// Larger than any flash part: such a file is no image of ours and is flashed as delivered.
+constexpr LONGLONG kMaxImageSize = 32 << 20;
 
-int PrepareFlashAreas(void) { return LogLine("not built: %s", "PrepareFlashAreas"), 0; }
+// Fills list with the names matching pattern in the current directory; false when none does.
+bool ListFiles(const char* pattern, NameList* list) {
+    *list = NameList{};
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(pattern, &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    // Beyond the tenth name the list is full; those files are no candidates.
+    do {
+        AddListedName(list, found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return true;
+}
+
+// Copies the listed file that fits the current BIOS version to target; a choice made by name
+// is logged as "<kind> File : <name>". False when none fits.
+bool TakeListedFile(const NameList& list, const char* kind, const char* target) {
+    int chosen = ChooseListedName(list, g_run.biosVersion);
+    if (chosen < 0) return false;
+    if (list.count != 1) LogLine("%s File : %s", kind, list.slots[chosen]);
+    CopyFileA(list.slots[chosen], target, FALSE);
+    return true;
+}
+
+bool ReadImage(HANDLE file, std::vector<uint8_t>* image) {
+    LARGE_INTEGER size = {};
+    if (!GetFileSizeEx(file, &size) || size.QuadPart > kMaxImageSize) return false;
+    image->resize(static_cast<size_t>(size.QuadPart));
+    DWORD read = 0;
+    return ReadFile(file, image->data(), static_cast<DWORD>(image->size()), &read, nullptr) &&
+           read == image->size();
+}
+
+}  // namespace
+
+uint32_t FindBiosImages(void) {
+    return ListFiles("*.wph", &g_run.images) ? kResultOk : kResultBiosFile;
+}
+
+uint32_t FindMicomFiles(void) {
+    if (!ListFiles("*.bin", &g_run.micomFiles)) return kResultMicomFile;
+    for (size_t i = 0; i < g_run.micomFiles.count; ++i) {
+        LogLine("Micom File Found : %s", g_run.micomFiles.slots[i]);
+    }
+    LogLine("Total Micom File Number : %d", g_run.micomFiles.count);
+    return kResultOk;
+}
+
+uint32_t SelectBiosImage(void) {
+    LogLine("*** Old Bios Info ***");
+    LogLine("Bios Part Number : %s", g_run.partNumber);
+    LogLine("Bios Model Number : %s", g_run.modelNumber);
+    LogLine("Bios Part Version : %s", g_run.biosVersion);
+    if (!TakeListedFile(g_run.images, "Bios", "bios.wph")) return kResultBiosFile;
+    return SelectMicomFile();
+}
+
+uint32_t SelectMicomFile(void) {
+    if (g_run.runFlags & kFlagSkipUpdateMicom) return kResultOk;
+    return TakeListedFile(g_run.micomFiles, "Micom", "kbc.bin") ? kResultOk : kResultMicomFile;
+}
+
+int PrepareFlashAreas(void) {
+    uint32_t flags = g_run.runFlags;
+    if (!(flags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly))) return 0;
+    HANDLE file = CreateFileA("bios.wph", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 0;
+    std::vector<uint8_t> image;
+    int marked = 0;
+    if (ReadImage(file, &image)) {
+        // The image names its DMI block itself; without that block entry 0 stays the one kept.
+        if (flags == kFlagDmiOnly) {
+            FindDmiBlockIndex(image.data(), image.size(), &g_run.dmiBlockIndex);
+        }
+        FlashAreaChanges changes;
+        marked =
+            EditFlashAreaTable(image.data(), image.size(), flags, g_run.dmiBlockIndex, &changes);
+        for (size_t i = 0; i < changes.count; ++i) {
+            DWORD written = 0;
+            SetFilePointer(file, static_cast<LONG>(changes.offsets[i]), nullptr, FILE_BEGIN);
+            WriteFile(file, image.data() + changes.offsets[i], kFlashAreaEntrySize, &written,
+                      nullptr);
+        }
+    }
+    CloseHandle(file);
+    return marked;
+}

@@ -108,9 +108,24 @@ static NTSTATUS MakeDirectory(const wchar_t* path, HANDLE* directory) {
     return ZwCreateDirectoryObject(directory, DIRECTORY_ALL_ACCESS, &attributes);
 }
 
+/* The real ADDMEM can be stopped, and a stopped driver no longer holds its file: links,
+ * directories and devices go with it. */
+static VOID NTAPI DriverUnload(PDRIVER_OBJECT driver) {
+    unsigned int i;
+    for (i = 0; i < DEVICE_COUNT; ++i) {
+        UNICODE_STRING link;
+        RtlInitUnicodeString(&link, kDevices[i].link);
+        IoDeleteSymbolicLink(&link);
+        if (g_directories[i]) ZwClose(g_directories[i]);
+        g_directories[i] = NULL;
+    }
+    while (driver->DeviceObject) IoDeleteDevice(driver->DeviceObject);
+}
+
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
     unsigned int i;
     (void)registryPath;
+    driver->DriverUnload = DriverUnload;
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchOpenClose;
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchOpenClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchControl;

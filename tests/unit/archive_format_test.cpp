@@ -58,7 +58,8 @@ TEST(ArchiveFormat, StoredNames) {
     const Case cases[] = {
         {"AddMem.sys.gz", true},
         {"UiLangEn_ami.dll.gz", true},
-        {"NP35XA01.wph.GZ", true},
+        {"NP35XA01.wph.GZ", false},  // the inflation goes by the same lower-case suffix
+        {"a.Gz", false},
         {"a.gz", true},
         {".gz", false},
         {"AddMem.sys", false},

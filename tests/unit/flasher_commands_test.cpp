@@ -32,3 +32,36 @@ TEST(FlasherCommands, AppendStopsAt255Characters) {
         for (int i = 0; i < 8; ++i) EXPECT_EQ(line[kCommandLineSize + i], 0x5A);
     }
 }
+
+TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
+    struct Case {
+        const char* directory;
+        const char* command;
+        size_t lineSize;
+        const char* line;         // nullptr: refused
+        const char* application;  // nullptr: refused
+    };
+    const Case cases[] = {
+        {"C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\", "SWinFlash bios.wph /P", 512,
+         "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash bios.wph /P",
+         "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash.exe"},
+        {"C:\\T\\", "TarpexV01_10\tkbc.bin", 512, "C:\\T\\TarpexV01_10\tkbc.bin", "C:\\T\\TarpexV01_10.exe"},
+        {"C:\\T\\", "abcdefghij", 16, "C:\\T\\abcdefghij", nullptr},
+        {"C:\\T\\", "abcdefghijk", 16, nullptr, nullptr},
+        {"C:\\T\\", " bios.wph", 512, "C:\\T\\ bios.wph", nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.command);
+        char line[512];
+        char application[16 + 260];
+        EXPECT_EQ(BuildChildCommandLine(c.directory, c.command, line, c.lineSize), c.line != nullptr);
+        EXPECT_STREQ(line, c.line ? c.line : "");
+        size_t applicationSize = c.lineSize == 16 ? 16 : 260;
+        EXPECT_EQ(BuildChildApplicationName(c.directory, c.command, application, applicationSize),
+                  c.application != nullptr);
+        EXPECT_STREQ(application, c.application ? c.application : "");
+    }
+    const int32_t codes[] = {0, 1, -1, -120, -110, -109, -108};
+    const uint32_t results[] = {0, 0, 0, 0x80000008, 0x80000013, 0x80000013, 0};
+    for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) EXPECT_EQ(BiosFlasherResult(codes[i]), results[i]);
+}

@@ -160,6 +160,9 @@ TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
     std::string hostile = bytes;
     hostile.replace(b.memberOffset - kEntryHeaderSize, 8, "..\\b.gz");
     EXPECT_NE(ReadPackage(Write("hostile.exe", hostile), &contents), "");
+    std::string upper = bytes;
+    upper.replace(b.memberOffset - kEntryHeaderSize, 8, "b.txt.GZ");
+    EXPECT_NE(ReadPackage(Write("upper.exe", upper), &contents), "") << "the updater refuses it";
 }
 
 TEST(QpackFlags, NamesAndNumbers) {

@@ -94,6 +94,7 @@ TEST(AccessDriver, AddmemIsInstalledFromTheCurrentDirectoryThenOpenedAtOnce) {
         ASSERT_TRUE(AcquireAccessDriver());
         EXPECT_EQ(RecordedCalls(), std::vector<std::string>{kAddmemOpen}) << "nothing installed again";
         ReleaseAccessDriver();
+        EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
     }
 }
 
@@ -139,6 +140,7 @@ TEST(AccessDriver, FailuresInAddmemAndMemioModesReturnFalse) {
                                 [](const std::string& s) { return s.rfind("CreateService", 0) == 0; }),
                   c.creates);
         EXPECT_TRUE(g_fakeOs.boxes.empty()) << "reported by the step, not here";
+        EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
     }
 }
 
@@ -149,18 +151,22 @@ TEST(AccessDriver, VexaKeepsItsHandleKmdfOnlyTestsPresence) {
     EXPECT_EQ(Count(kVexaOpen), 1);
     EXPECT_NE(g_accessDriver.device, INVALID_HANDLE_VALUE);
     ReleaseAccessDriver();
+    EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "VEXA left open";
 
     Reset(kVista, false);
     g_fakeOs.profile.drivers.kmdf = true;
     ASSERT_TRUE(AcquireAccessDriver());
     EXPECT_EQ(Count(kKmdfOpen), 1);
-    EXPECT_EQ(g_accessDriver.device, INVALID_HANDLE_VALUE) << "no handle stays open";
+    EXPECT_EQ(g_accessDriver.device, INVALID_HANDLE_VALUE);
+    EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "no handle stays open";
     EXPECT_FALSE(g_accessDriver.kmdfOpenFailed);
 
     Reset(k98, false);
     g_fakeOs.profile.drivers.memio = true;
     ASSERT_TRUE(AcquireAccessDriver());
     EXPECT_EQ(RecordedCalls(), (std::vector<std::string>{"GetVersionEx 156", kMemioOpen}));
+    ReleaseAccessDriver();
+    EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "MEMIO.VXD left open";
 }
 
 TEST(AccessDriver, KmdfRequestsRetryTheOpenTenTimes50MsApart) {

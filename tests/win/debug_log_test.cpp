@@ -74,8 +74,7 @@ TEST(LogLine, DropsTheLineWhenTheLogCannotBeOpened) {
     std::string dir = MakeScratchDir(true);
     ASSERT_TRUE(CreateDirectoryA("DebugLog.txt", nullptr));
     LogLine("nowhere to go");
-    EXPECT_EQ(GetFileAttributesA("DebugLog.txt") & FILE_ATTRIBUTE_DIRECTORY,
-              static_cast<DWORD>(FILE_ATTRIBUTE_DIRECTORY));
+    EXPECT_TRUE(IsDirectory("DebugLog.txt"));
 }
 
 }  // namespace

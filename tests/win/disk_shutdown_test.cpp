@@ -46,6 +46,7 @@ TEST(HddPassword, MaskOfFixedDrivesWithSecurityEnabled) {
         SCOPED_TRACE(c.what);
         Boot(std::string(R"({"drives": )") + c.drives + "}");
         EXPECT_EQ(CheckHddPassword(), c.mask);
+        EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a drive left open";
         EXPECT_FALSE(Called("CreateFile \\\\.\\PhysicalDrive4 C0000000 3 3 0"));
         EXPECT_TRUE(Called("CreateFile \\\\.\\PhysicalDrive3 C0000000 3 3 0"));
     }

@@ -3,8 +3,11 @@
 //
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
-//   extract_probe driver         ExtractAccessDriverFile; prints "extracted N" and the directory
-//   extract_probe gunzip FILE    GunzipFile(FILE); prints "done"
+//   extract_probe driver [loaded]
+//                                ExtractAccessDriverFile; prints "extracted N" and the directory.
+//                                "loaded": an earlier run's ADDMEM service runs from TEMP first,
+//                                and the service calls of the extraction are printed too
+//   extract_probe gunzip FILE    GunzipFile(FILE); prints "done" or "not written"
 //   extract_probe language LANGID FAMILY
 //                                SelectLanguageResources for that system language and BIOS
 //                                family; prints "selected N resources R in DIRECTORY" and, when a
@@ -14,11 +17,14 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #include "core/run_context.h"
+#include "hw/access_driver.h"
 #include "package/archive.h"
 #include "package/gunzip.h"
 #include "package/language.h"
+#include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 
 int main(int argc, char** argv) {
@@ -36,15 +42,26 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 2 && strcmp(argv[1], "driver") == 0) {
+        bool loaded = argc >= 3 && strcmp(argv[2], "loaded") == 0;
+        if (loaded) {
+            char temp[MAX_PATH];
+            DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+            if (length == 0 || !SetCurrentDirectoryA(temp) || !InstallAddmemService()) {
+                return 3;
+            }
+            ClearCalls();
+        }
         int extracted = ExtractAccessDriverFile();
         char directory[MAX_PATH];
         GetCurrentDirectoryA(sizeof directory, directory);
         printf("extracted %d in %s\n", extracted, directory);
+        if (loaded) {
+            for (const std::string& call : RecordedCalls()) printf("%s\n", call.c_str());
+        }
         return 0;
     }
     if (argc >= 3 && strcmp(argv[1], "gunzip") == 0) {
-        GunzipFile(argv[2]);
-        printf("done\n");
+        printf(GunzipFile(argv[2]) ? "done\n" : "not written\n");
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "language") == 0) {
@@ -62,6 +79,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    fprintf(stderr, "usage: extract_probe package | packed NAME | driver | gunzip FILE | language ID FAMILY\n");
+    fprintf(stderr, "usage: extract_probe package | packed NAME | driver [loaded] | gunzip FILE |"
+                    " language ID FAMILY\n");
     return 2;
 }

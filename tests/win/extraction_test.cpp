@@ -127,6 +127,31 @@ TEST(ExtractPackedFile, DriverFileGoesIntoTemp) {
     EXPECT_TRUE(ListDirectory(start).empty()) << "nothing lands where the package was started";
 }
 
+// A driver file in use cannot be replaced: one the earlier run's service holds is freed first;
+// one held otherwise is not extracted, and no ".gz" file is left.
+TEST(ExtractPackedFile, DriverFileInUse) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    for (bool byService : {true, false}) {
+        SCOPED_TRACE(byService ? "held by the loaded driver" : "held by another program");
+        std::string temp = MakeScratchDir(false);
+        std::string driver = temp + "\\AddMem.sys";
+        WriteText(driver, "the earlier driver");
+        HANDLE held = byService ? INVALID_HANDLE_VALUE
+                                : CreateFileA(driver.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        SetEnvironmentVariableA("TEMP", temp.c_str());
+        ProcessResult run = RunProbe(package, byService ? "driver loaded" : "driver", temp);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.out, byService ? "extracted 1 in " + temp +
+                                           "\nOpenSCManager F003F\nOpenService ADDMEM F01FF\n"
+                                           "ControlService 1\nDeleteService\n"
+                                     : "extracted 0 in " + temp + "\n");
+        EXPECT_EQ(ListDirectory(temp), std::vector<std::string>{"AddMem.sys"});
+        EXPECT_EQ(ReadWholeFile(driver), byService ? "the access driver" : "the earlier driver");
+    }
+}
+
 TEST(ExtractPackage, ExtractsEveryEntryAndReloadsTheFlags) {
     std::string package = BuildProbePackage(kPackageFiles, 0x40048);
     std::string directory = MakeScratchDir(false);
@@ -141,6 +166,20 @@ TEST(ExtractPackage, ExtractsEveryEntryAndReloadsTheFlags) {
     for (const auto& file : kPackageFiles) {
         EXPECT_EQ(ReadWholeFile(directory + "\\" + file.first), file.second) << file.first;
     }
+}
+
+TEST(ExtractPackage, StopsAtAFileThatCannotBeWritten) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    std::string directory = MakeScratchDir(false);
+    WriteText(directory + "\\UiLangEn.dll", "in use");
+    HANDLE held = CreateFileA((directory + "\\UiLangEn.dll").c_str(), GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ProcessResult run = RunProbe(package, "package", directory);
+    CloseHandle(held);
+    EXPECT_EQ(run.exitCode, 0u);
+    EXPECT_EQ(run.out, "result 5 flags 0x8\n");
+    EXPECT_EQ(ListDirectory(directory), (std::vector<std::string>{"AddMem.sys", "NP35XA01.wph",
+                                                                   "UiLangEn.dll", "UiLangEn_ami.dll"}));
 }
 
 TEST(ExtractPackage, RefusesWhatIsNotASoundArchive) {
@@ -170,6 +209,7 @@ TEST(ExtractPackage, RefusesWhatIsNotASoundArchive) {
          "result 4 flags 0x8\n"},
         {"member is not gzip", Archive(0x8, 2, good + Entry("plain.txt.gz", std::string(40, 'p'))),
          "result 4 flags 0x8\n"},
+        {"upper-case suffix", Archive(0x8, 2, good + Entry("X.GZ", Gzip("x"))), "result 4 flags 0x8\n"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -197,7 +237,7 @@ TEST(ExtractPackage, CorruptMemberEndsTheProcessWithExitCode1) {
     EXPECT_EQ(ReadWholeFile(directory + "\\first.txt"), "first");
 }
 
-TEST(GunzipFile, EveryFailureIsOneLineAndExitCode1) {
+TEST(GunzipFile, EveryInflationFailureIsOneLineAndExitCode1) {
     struct Case {
         const char* what;
         const char* file;

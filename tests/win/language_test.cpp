@@ -155,6 +155,18 @@ TEST(SelectLanguageResources, NothingToChooseOrNothingThatLoads) {
                                           "\" language 0x0409 1",
                                       TestProgramDirectory());
     EXPECT_EQ(broken.out, "selected 1 resources 0 in " + temp + "\n");
+
+    // A TEMP so deep that the DLL's full path does not fit: our own resources serve, no box.
+    std::string deep = temp;
+    while (deep.size() < 247) {
+        deep += "\\dd";
+        CreateDirectoryA(deep.c_str(), nullptr);
+    }
+    SetEnvironmentVariableA("TEMP", deep.c_str());
+    ProcessResult tooDeep = RunProcess("\"" + LanguagePackage({DllPath("En", false)}) +
+                                           "\" language 0x0409 1",
+                                       TestProgramDirectory());
+    EXPECT_EQ(tooDeep.out, "selected 0 resources 0 in " + deep + "\n");
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "tests/win/os_fake.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <utility>
@@ -127,17 +128,22 @@ HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUT
                      DWORD flags, HANDLE) {
     Record(std::string("CreateFile ") + name + " " + Hex(access) + " " + Hex(share) + " " +
            Hex(disposition) + " " + Hex(flags));
+    HANDLE handle = INVALID_HANDLE_VALUE;
     for (size_t i = 0; i < sizeof kDevices / sizeof kDevices[0]; ++i) {
         if (strcmp(name, kDevices[i].path) == 0 && DevicePresent(kDevices[i].device)) {
-            return reinterpret_cast<HANDLE>(kDeviceHandleBase + i);
+            handle = reinterpret_cast<HANDLE>(kDeviceHandleBase + i);
         }
     }
     int index = -1;
     if (sscanf(name, "\\\\.\\PhysicalDrive%d", &index) == 1 && Drive(index) != nullptr) {
-        return reinterpret_cast<HANDLE>(kDriveHandleBase + index);
+        handle = reinterpret_cast<HANDLE>(kDriveHandleBase + index);
     }
-    SetLastError(ERROR_FILE_NOT_FOUND);
-    return INVALID_HANDLE_VALUE;
+    if (handle == INVALID_HANDLE_VALUE) {
+        SetLastError(ERROR_FILE_NOT_FOUND);
+        return handle;
+    }
+    g_fakeOs.openDevices.push_back(handle);
+    return handle;
 }
 
 BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
@@ -162,12 +168,28 @@ BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOI
     bool served = ServeRequest(machine, simDevice, g_fakeOs.profile.windows.wow64, code,
                                static_cast<const uint8_t*>(in), inSize,
                                static_cast<uint8_t*>(out), outSize, &got, &kOwnMemory);
+
     if (returned) *returned = got;
     if (!served) SetLastError(ERROR_INVALID_PARAMETER);
     return served ? TRUE : FALSE;
 }
 
-BOOL OsCloseHandle(HANDLE) { return TRUE; }
+// Closing a device handle that is not open fails, as a second close does on Windows.
+BOOL OsCloseHandle(HANDLE handle) {
+    std::vector<HANDLE>& open = g_fakeOs.openDevices;
+    auto it = std::find(open.begin(), open.end(), handle);
+    if (it != open.end()) {
+        open.erase(it);
+        return TRUE;
+    }
+    uintptr_t value = reinterpret_cast<uintptr_t>(handle);
+    if (value - kDeviceHandleBase < sizeof kDevices / sizeof kDevices[0] ||
+        value - kDriveHandleBase < 32) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return FALSE;
+    }
+    return TRUE;
+}
 
 SC_HANDLE OsOpenSCManagerA(LPCSTR, LPCSTR, DWORD access) {
     Record("OpenSCManager " + Hex(access));
@@ -206,6 +228,8 @@ BOOL OsStartServiceA(SC_HANDLE handle, DWORD argc, LPCSTR*) {
     FakeService* service = Service(handle);
     if (service == nullptr || !g_fakeOs.profile.drivers.addmem) return FALSE;
     service->running = true;
+    service->image = CreateFileA(service->binaryPath.c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                 nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     return TRUE;
 }
 
@@ -214,6 +238,9 @@ BOOL OsControlService(SC_HANDLE handle, DWORD control, LPSERVICE_STATUS) {
     FakeService* service = Service(handle);
     if (service == nullptr || !service->running) return FALSE;
     service->running = false;
+    // Unloaded, the driver lets go of its file. One deleted while running stays loaded.
+    if (service->image != INVALID_HANDLE_VALUE) CloseHandle(service->image);
+    service->image = INVALID_HANDLE_VALUE;
     return TRUE;
 }
 
@@ -253,11 +280,14 @@ IsWow64ProcessFn OsLookupIsWow64Process(void) {
 
 LANGID OsGetSystemDefaultLangID(void) { return g_fakeOs.profile.windows.language; }
 
+// A failing query still fills its outputs with the profile's figures: only the result says
+// they are not to be trusted.
 BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
     *status = SYSTEM_POWER_STATUS{};
     status->ACLineStatus = g_fakeOs.profile.power.acLine;
     status->BatteryLifePercent = g_fakeOs.profile.power.battery;
-    return TRUE;
+    if (!g_fakeOs.powerStatusReported) SetLastError(ERROR_NOT_SUPPORTED);
+    return g_fakeOs.powerStatusReported ? TRUE : FALSE;
 }
 
 BOOL OsGetDiskFreeSpaceExA(LPCSTR, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
@@ -266,7 +296,8 @@ BOOL OsGetDiskFreeSpaceExA(LPCSTR, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER
     if (freeToCaller) freeToCaller->QuadPart = space;
     if (total) total->QuadPart = 2 * space;
     if (totalFree) totalFree->QuadPart = space;
-    return TRUE;
+    if (!g_fakeOs.diskSpaceReadable) SetLastError(ERROR_NOT_READY);
+    return g_fakeOs.diskSpaceReadable ? TRUE : FALSE;
 }
 
 // The setup API over the profile's devices: one set, member i is device i (DevInst 100 + i).

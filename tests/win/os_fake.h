@@ -22,6 +22,8 @@ struct FakeBox {
 struct FakeService {
     std::string binaryPath;
     bool running;
+    // A loaded driver's file, held as Windows holds it: it cannot be written or replaced.
+    HANDLE image = INVALID_HANDLE_VALUE;
 };
 
 struct FakeOs {
@@ -32,6 +34,9 @@ struct FakeOs {
     std::map<std::string, FakeService> services;
     bool serviceManagerOpens = true;
     bool deviceListAvailable = true;
+    bool powerStatusReported = true;  // false: GetSystemPowerStatus fails
+    bool diskSpaceReadable = true;    // false: GetDiskFreeSpaceEx fails
+    std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 

@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <fstream>
+#include <regex>
 #include <string>
 
 #include "tests/win/process_runner.h"
@@ -41,7 +42,8 @@ TEST(ProgressWindow, TextsOfAnUpdateAndOfADmiOnlyPackage) {
         "1019 hidden \"\"\n"
         "1010 shown \"\"\n"
         "1010 shown \"Preparing BIOS update.\"\n"
-        "mark set\n";
+        "mark set\n"
+        "arrow deleted\n";
     struct Case {
         const char* flags;
         const char* steps;
@@ -59,13 +61,21 @@ TEST(ProgressWindow, TextsOfAnUpdateAndOfADmiOnlyPackage) {
 TEST(ProgressWindow, FailedUnpackingLeavesTheWindowUpWithoutAnimation) {
     std::string directory;
     ProcessResult run = RunProbe(TestProgramDirectory() + "ui_probe.exe", "0 esc", &directory);
-    EXPECT_EQ(run.out.rfind("unpacked 0\nanimating 0\nopen while busy 1\n", 0), 0u) << run.out;
+    EXPECT_EQ(run.out.rfind("unpacked 0\nframes \nopen while busy 1\n", 0), 0u) << run.out;
 }
 
 TEST(ProgressWindow, EscWhileBusyStopsTheAnimationAndClosesOnlyWhenIdle) {
     std::string directory;
     ProcessResult run = RunProbe(PackedProbe(), "0x8 esc", &directory);
-    EXPECT_EQ(run.out, "unpacked 1\nanimating 1\nopen while busy 1\nanimating 0\nthread ended 1\n");
+    std::smatch frames;
+    ASSERT_TRUE(std::regex_match(run.out, frames, std::regex("unpacked 1\nframes ([0-7]*)\nopen while busy 1\n"
+                                                             "frames ([0-7]*)\nthread ended 1\n")))
+        << run.out;
+    // Each frame seen follows the one before round the cycle: nine of them show all eight.
+    std::string busy = frames[1];
+    EXPECT_GE(busy.size(), 9u) << busy;
+    for (size_t i = 1; i < busy.size(); ++i) EXPECT_EQ(busy[i] - '0', (busy[i - 1] - '0' + 1) % 8) << busy;
+    EXPECT_LE(frames[2].length(), 1) << "still animating: " << frames[2];
 }
 
 TEST(ProgressWindow, FlasherWindowWatchClosesThePhoenixWindow) {

@@ -10,6 +10,7 @@
 #include "core/run_context.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
+#include "tests/win/process_runner.h"
 #include "tests/win/progress_stand_in.h"
 #include "tests/win/step_doubles.h"
 
@@ -121,13 +122,21 @@ TEST(ReportResult, EarlyCleanUpTouchesOnlyTheDriverFileThisRunExtracted) {
     }
 }
 
-TEST(ReportResult, PowerTitleIsLoadedBeforeTheFixedOneIsShown) {
+// In English string 53 reads like the fixed title; German tells them apart.
+TEST(ReportResult, NoAcKeepsItsEnglishTitleUnderATranslation) {
     ResetRun();
-    g_run.resources = GetModuleHandleA(nullptr);
+    HMODULE german = LoadLibraryExA((TestProgramDirectory() + "UiLangGr.dll").c_str(), nullptr,
+                                    LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(german, nullptr);
+    g_run.resources = german;
     ReportResult(0x80000010);
-    EXPECT_STREQ(g_run.messageTitle, "Fail : Power");
+    EXPECT_STREQ(g_run.messageTitle, "Fehler: Stromversorgung") << "loaded all the same";
     ASSERT_EQ(g_fakeOs.boxes.size(), 1u);
+    EXPECT_EQ(g_fakeOs.boxes[0].title, "Fail : Power");
+    EXPECT_EQ(g_fakeOs.boxes[0].text.rfind("Der AC-Adapter ist nicht angeschlossen.\n\n", 0), 0u)
+        << g_fakeOs.boxes[0].text;
     EXPECT_EQ(g_fakeOs.boxes[0].owner, nullptr) << "no progress window yet: no owner";
+    FreeLibrary(german);
 }
 
 TEST(ReportResult, NoMessageBoxFlagShowsNothingButStillCleansUp) {

@@ -83,6 +83,7 @@ TEST(Requests, PortsAndMemoryInEveryMode) {
         EXPECT_EQ(KbcReadData(), 0xFA);
         EXPECT_FALSE(KbcReadTimedOut());
         ReleaseAccessDriver();
+        EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
 
         bool sawDevice = false;
         for (const std::string& line : machine.trace) {
@@ -164,6 +165,7 @@ TEST(DetectAmiBios, FindsTheAmiSignatureOnItsStride) {
             EXPECT_EQ(g_run.biosFamily, c.family);
             EXPECT_TRUE(TraceHas("memrd F0000+10000"));
             EXPECT_EQ(g_accessDriver.device, INVALID_HANDLE_VALUE) << "released";
+            EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
         }
     }
     Boot(kModes[0]);

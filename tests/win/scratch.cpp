@@ -25,6 +25,12 @@ std::string ReadWholeFile(const std::string& path) {
     return content.str();
 }
 
+// A missing path has every attribute bit set, the directory bit among them.
+bool IsDirectory(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::string TestSourceDir() {
     std::string path = std::string("Z:") + QV_SOURCE_DIR;
     std::replace(path.begin(), path.end(), '/', '\\');

@@ -10,3 +10,6 @@ std::string TestSourceDir();
 
 // The whole content of a file, or "<missing>".
 std::string ReadWholeFile(const std::string& path);
+
+// Whether path names an existing directory.
+bool IsDirectory(const std::string& path);

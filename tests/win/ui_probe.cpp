@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "core/run_context.h"
 #include "ui/progress_window.h"
@@ -33,34 +35,74 @@ void Pump(DWORD ms) {
     }
 }
 
-// A checksum of the 32 x 32 pixels the animation draws into.
-COLORREF FramePixel(HWND window) {
+const WORD kFrameIds[] = {IDB_FRAME_0, IDB_FRAME_1, IDB_FRAME_2, IDB_FRAME_3,
+                         IDB_FRAME_4, IDB_FRAME_5, IDB_FRAME_6, IDB_FRAME_7};
+constexpr int kFrameCount = sizeof kFrameIds / sizeof kFrameIds[0];
+constexpr int kFrameSize = 32;
+const COLORREF kKey = RGB(0, 0, 255);
+
+// The pixels of the frame-sized area at dc's origin, top row first, as GetPixel reads them.
+std::vector<COLORREF> Pixels(HDC dc) {
+    std::vector<COLORREF> pixels;
+    for (int row = 0; row < kFrameSize; ++row) {
+        for (int column = 0; column < kFrameSize; ++column) {
+            pixels.push_back(GetPixel(dc, column, row));
+        }
+    }
+    return pixels;
+}
+
+std::vector<COLORREF> FramePixels(int index) {
+    HBITMAP bitmap = LoadBitmapA(g_run.instance, MAKEINTRESOURCEA(kFrameIds[index]));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HGDIOBJ old = SelectObject(dc, bitmap);
+    std::vector<COLORREF> pixels = Pixels(dc);
+    SelectObject(dc, old);
+    DeleteDC(dc);
+    DeleteObject(bitmap);
+    return pixels;
+}
+
+// Which frame the animation's spot shows: the one whose every non-key pixel is on screen, or -1.
+int FrameShown(HWND window, const std::vector<COLORREF>* frames) {
     RECT frame;
     GetWindowRect(window, &frame);
     POINT corner = {frame.right, frame.top};
     ScreenToClient(window, &corner);
-    HDC dc = GetDC(window);
-    COLORREF sum = 0;
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 32; ++x) sum = sum * 31 + GetPixel(dc, corner.x - 37 + x, corner.y + 4 + y);
+    HDC windowDc = GetDC(window);
+    HDC copy = CreateCompatibleDC(windowDc);
+    HBITMAP bitmap = CreateCompatibleBitmap(windowDc, kFrameSize, kFrameSize);
+    HGDIOBJ old = SelectObject(copy, bitmap);
+    BitBlt(copy, 0, 0, kFrameSize, kFrameSize, windowDc, corner.x - 37, corner.y + 4, SRCCOPY);
+    std::vector<COLORREF> screen = Pixels(copy);
+    SelectObject(copy, old);
+    DeleteObject(bitmap);
+    DeleteDC(copy);
+    ReleaseDC(window, windowDc);
+    for (int i = 0; i < kFrameCount; ++i) {
+        bool shown = true;
+        for (size_t p = 0; p < screen.size() && shown; ++p) {
+            shown = frames[i][p] == kKey || frames[i][p] == screen[p];
+        }
+        if (shown) return i;
     }
-    ReleaseDC(window, dc);
-    return sum;
+    return -1;
 }
 
-// How many different pixels the animation shows at its spot within ms.
-int DistinctFramePixels(HWND window, DWORD ms) {
-    COLORREF seen[64];
-    int count = 0;
+// The frames shown one after another (a digit each, repeats folded) until `enough` were seen
+// or ms have passed.
+std::string FramesSeen(HWND window, size_t enough, DWORD ms) {
+    std::vector<COLORREF> frames[kFrameCount];
+    for (int i = 0; i < kFrameCount; ++i) frames[i] = FramePixels(i);
+    std::string seen;
     DWORD start = GetTickCount();
-    while (GetTickCount() - start < ms && count < 64) {
-        COLORREF pixel = FramePixel(window);
-        bool known = false;
-        for (int i = 0; i < count; ++i) known = known || seen[i] == pixel;
-        if (!known) seen[count++] = pixel;
-        Sleep(50);
+    while (seen.size() < enough && GetTickCount() - start < ms) {
+        int frame = FrameShown(window, frames);
+        char digit = static_cast<char>('0' + frame);
+        if (frame >= 0 && (seen.empty() || seen.back() != digit)) seen += digit;
+        Sleep(20);
     }
-    return count;
+    return seen;
 }
 
 }  // namespace
@@ -90,15 +132,21 @@ int main(int argc, char** argv) {
             PrintText(window, control);
         }
         SetStatusText(7);
+        SetStepMark(IDC_UNPACK_MARK, 0);
+        HGDIOBJ arrow = reinterpret_cast<HGDIOBJ>(
+            SendDlgItemMessageA(window, IDC_UNPACK_MARK, STM_GETIMAGE, IMAGE_BITMAP, 0));
         SetStepMark(IDC_UNPACK_MARK, 1);
         PrintText(window, IDC_STATUS);
-        printf("mark %s\n", SendDlgItemMessageA(window, IDC_UNPACK_MARK, STM_GETIMAGE, IMAGE_BITMAP, 0)
-                                ? "set" : "none");
+        HGDIOBJ check = reinterpret_cast<HGDIOBJ>(
+            SendDlgItemMessageA(window, IDC_UNPACK_MARK, STM_GETIMAGE, IMAGE_BITMAP, 0));
+        printf("mark %s\n", check != nullptr && check != arrow ? "set" : "none");
+        printf("arrow %s\n", arrow != nullptr && GetObjectType(arrow) == 0 ? "deleted" : "kept");
     } else if (strcmp(action, "esc") == 0) {
-        printf("animating %d\n", DistinctFramePixels(window, 1000) > 1);
+        // A whole cycle and back to its first frame, then: once stopped, at most the last frame.
+        printf("frames %s\n", FramesSeen(window, kFrameCount + 1, 4000).c_str());
         SendMessageA(window, WM_COMMAND, IDCANCEL, 0);
         printf("open while busy %d\n", IsWindow(window) ? 1 : 0);
-        printf("animating %d\n", DistinctFramePixels(window, 1000) > 1);
+        printf("frames %s\n", FramesSeen(window, 2, 1000).c_str());
         g_run.busy = 0;
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
         printf("thread ended %d\n", WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0 ? 1 : 0);

@@ -300,12 +300,13 @@ TEST_F(UpdateSequence, WindowsVersionChoosesDriverFileAndFlasherBitness) {
         bool windows60, windows61, wow64;
         bool extractsDriver;
         const char* flasherFiles;
+        const char* otherFlasherFiles;
     };
     const Case cases[] = {
-        {false, false, false, true, "UsePhoenix32Files"},
-        {true, false, false, false, "UsePhoenix32Files"},
-        {false, true, true, false, "UsePhoenix64Files"},
-        {false, false, true, true, "UsePhoenix64Files"},
+        {false, false, false, true, "UsePhoenix32Files", "UsePhoenix64Files"},
+        {true, false, false, false, "UsePhoenix32Files", "UsePhoenix64Files"},
+        {false, true, true, false, "UsePhoenix64Files", "UsePhoenix32Files"},
+        {false, false, true, true, "UsePhoenix64Files", "UsePhoenix32Files"},
     };
     for (const Case& c : cases) {
         SetUp();
@@ -315,6 +316,7 @@ TEST_F(UpdateSequence, WindowsVersionChoosesDriverFileAndFlasherBitness) {
         EXPECT_EQ(Run(""), 0u);
         EXPECT_EQ(Called("ExtractAccessDriverFile"), c.extractsDriver);
         EXPECT_TRUE(Called(c.flasherFiles));
+        EXPECT_FALSE(Called(c.otherFlasherFiles));
     }
 }
 

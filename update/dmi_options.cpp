@@ -1,0 +1,38 @@
+#include "update/dmi_options.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/run_flags.h"
+#include "update/flasher_commands.h"
+
+namespace {
+
+// All pieces or none: a line cut between them would tell the flasher half of the data.
+bool AppendAll(char* command, const char* mode, const DmiValues& values) {
+    char pieces[kCommandLineSize];
+    int written = snprintf(pieces, sizeof pieces, "%s /DO0:%s /DO1:%s /DSS:%s", mode, values.biosFlag,
+                           values.purchaseDate, values.systemSerial);
+    return written >= 0 && static_cast<size_t>(written) < sizeof pieces && AppendToCommandLine(command, pieces);
+}
+
+}  // namespace
+
+void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out, unsigned size) {
+    snprintf(out, size, "%s", currentFlag);
+    if (strlen(out) < 4) return;
+    char kind = out[3];
+    if (kind != 'A' && kind != 'B') kind = strlen(biosVersion) >= 4 && biosVersion[3] == 'E' ? 'B' : 'A';
+    out[3] = kind;
+}
+
+bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion) {
+    char flag[kCommandLineSize];
+    DmiFlagWithKind(current.biosFlag, biosVersion, flag, sizeof flag);
+    const DmiValues handed = {flag, current.purchaseDate, current.systemSerial};
+    if (runFlags & kFlagDmiMode3) return AppendAll(command, "", handed);
+    if (runFlags & kFlagDmiMode1) return true;
+    char kind = strlen(current.biosFlag) >= 4 ? current.biosFlag[3] : '\0';
+    if (kind == 'A' || kind == 'B') return true;
+    return AppendAll(command, " /MODE=3", handed);
+}

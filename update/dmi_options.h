@@ -1,0 +1,22 @@
+// The DMI options the BIOS flasher is told at "Step 05": which values it is to write into the
+// new BIOS, as pieces appended to its command line.
+#pragma once
+#include <cstdint>
+
+struct DmiValues {
+    const char* biosFlag;
+    const char* purchaseDate;
+    const char* systemSerial;
+};
+
+// The BIOS flag handed on with the current values: the current flag with its kind letter at
+// the fourth position (k itself when it is 'A' or 'B', else 'B' for a BIOS version whose fourth
+// character is 'E', else 'A'). A flag shorter than four characters goes through unchanged.
+void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out, unsigned size);
+
+// Appends what an ordinary run or a "/MODE=3" run tells the flasher about the current values
+// (the flag's fourth character decides; the flag goes out with its kind letter): " /MODE=3"
+// (only without a /MODE option) and the three values, each behind " /DO0:", " /DO1:", " /DSS:".
+// False, with the line unchanged, when the pieces would push it past 255 characters: a line
+// without them would let the flasher write the new image's own DMI data over the machine's.
+bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);

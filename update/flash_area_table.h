@@ -1,0 +1,34 @@
+// The flash-area table inside a BIOS image: which blocks the BIOS flasher writes.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+
+constexpr size_t kFlashAreaEntrySize = 16;
+constexpr size_t kMaxFlashAreas = 256;  // terminator included: the flasher's index is 8 bits
+
+// File offsets of the entries whose bytes the edit changed, in table order.
+struct FlashAreaChanges {
+    size_t count;
+    size_t offsets[kMaxFlashAreas];
+};
+
+// One entry as the table holds it.
+struct FlashArea {
+    uint32_t length;
+    uint32_t imageOffset;
+    uint32_t flashAddress;
+    uint16_t attribute;  // 0x22: write this block
+};
+
+// The entries before the terminator into areas (room for kMaxFlashAreas), found as the edit
+// finds them. False, with *count meaningless, when the table is missing, its header short or
+// no terminator is in reach.
+bool ReadFlashAreas(const uint8_t* image, size_t size, FlashArea* areas, size_t* count);
+
+// Edits the table in image as the run flags ask: BREAK_ESCD (0x100) widens the target entry
+// down to its 64 KiB boundary and marks it, flags of exactly 0x1000 unmark every entry but
+// dmiBlockIndex, and 0x8 marks the last entry before the terminator. Returns 1 when it marked
+// the last entry, else 0. A missing signature, a short header or a table with no terminator
+// in reach leaves the image as it is.
+int EditFlashAreaTable(uint8_t* image, size_t size, uint32_t runFlags, uint8_t dmiBlockIndex,
+                       FlashAreaChanges* changes);
