@@ -12,3 +12,11 @@ const char* SkipProgramName(const char* commandLine) {
     while (*p == ' ' || *p == '\t') ++p;
     return p;
 }
+
+const char* NextToken(const char* text, size_t* length) {
+    while (*text == ' ' || *text == '\t') ++text;
+    size_t n = 0;
+    while (text[n] != '\0' && text[n] != ' ' && text[n] != '\t') ++n;
+    *length = n;
+    return text;
+}

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "app/command_line.h"
 #include "core/result_codes.h"
 #include "core/run_flags.h"
 #include "update/flasher_commands.h"
@@ -42,8 +43,6 @@ const Option kOptions[] = {
     {"VISTA_UPGRADE", 14, Action::Flags, nullptr, kFlagNoMessageBox | kFlagBlockPowerOff},
 };
 
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-
 char Upper(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 bool Matches(const Option& option, const char* token, size_t length) {
@@ -79,10 +78,9 @@ uint32_t ParseOptions(char* micomCommand, char* biosCommand, const char* command
     strcpy(biosCommand, kBiosFlasherCommand);
     const char* cursor = commandText;
     for (;;) {
-        while (IsBlank(*cursor)) ++cursor;
-        if (*cursor == '\0') return kResultOk;
         size_t length = 0;
-        while (cursor[length] != '\0' && !IsBlank(cursor[length])) ++length;
+        cursor = NextToken(cursor, &length);
+        if (length == 0) return kResultOk;
         if (length > kTokenSize - 1) return kResultInvalidOption;
 
         char token[kTokenSize];

@@ -5,6 +5,8 @@
 
 #include "core/debug_log.h"
 #include "core/message.h"
+#include "app/ami_sequence.h"
+#include "app/completion.h"
 #include "app/options.h"
 #include "app/report.h"
 #include "core/result_codes.h"
@@ -15,10 +17,11 @@
 #include "firmware/input_suppression.h"
 #include "hw/access_driver.h"
 #include "hw/disk_identity.h"
-#include "hw/shutdown.h"
 #include "package/archive.h"
+#include "package/code_hold.h"
 #include "package/housekeeping.h"
 #include "package/language.h"
+#include "package/protected_directory.h"
 #include "ui/progress_window.h"
 #include "update/ami_path.h"
 #include "update/dmi_mode.h"
@@ -33,34 +36,35 @@ enum : UINT {
     kStrUnpackStatus = 5,
     kStrBiosStatus = 7,
     kStrConfirmText = 16,
-    kStrCompleteText = 20,
-    kStrAutoOnFailedText = 26,
     kStrConfirmTitle = 38,
-    kStrCompleteTitle = 39,
-    kStrAutoOnFailedTitle = 40,
 };
 
 constexpr size_t kConfirmTextSize = 512;
 
 // Gates 1-6: driver, BIOS family, language, package header, power. 0 or the result code.
 uint32_t PassStartupGates(HINSTANCE instance) {
+    DWORD length = GetModuleFileNameA(nullptr, g_run.packagePath, sizeof g_run.packagePath);
+    if (length == 0 || length >= sizeof g_run.packagePath) g_run.packagePath[0] = '\0';
     ProbeWindowsVersion();
+    // From its unpacking until the driver has been brought up from it, the driver file in TEMP
+    // is held as the package has it: no process of the user may swap it in between.
+    CodeHold driver = {};
     if (!g_accessDriver.isWin61 && !g_accessDriver.isWin60) {
         if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
         g_run.accessDriverExtracted = true;
+        if (!HoldPackagedFile(g_run.packagePath, "AddMem.sys", &driver)) return ReportResult(kResultUnpack);
     }
-    if (!DetectAmiBios()) return ReportResult(kResultDriverLoad);
+    bool acquired = DetectAmiBios();
+    ReleaseCodeHold(&driver);
+    if (!acquired) return ReportResult(kResultDriverLoad);
 
     g_run.instance = instance;
     if (!SelectLanguageResources()) g_run.resources = instance;
     if (g_run.resources == nullptr) ShowMessage(MB_ICONERROR, "Fail : Dll", "Fail To Load Dll");
 
-    char programPath[kPathSize];
-    DWORD length = GetModuleFileNameA(nullptr, programPath, sizeof programPath);
     uint32_t offset = 0;
-    if (length == 0 || length >= sizeof programPath ||
-        ReadArchiveOffset(programPath, &offset) != 0 ||
-        ReadPackageHeader(programPath, offset) != 0) {
+    if (g_run.packagePath[0] == '\0' || ReadArchiveOffset(g_run.packagePath, &offset) != 0 ||
+        ReadPackageHeader(g_run.packagePath, offset) != 0) {
         return ReportResult(kResultInvalidOption);
     }
     uint32_t power = CheckSystemPower();
@@ -78,18 +82,17 @@ void BuildWorkingDirectory(char* directory) {
     if (written < 0 || written >= static_cast<int>(kPathSize)) directory[0] = '\0';
 }
 
-// Gate 7: an existing directory is swept, a missing one created.
+// Gate 7: the directory is made or taken over so that only administrators may write there; one
+// that existed is swept. A link in its place is never followed.
 bool EnterWorkingDirectory() {
     BuildWorkingDirectory(g_run.workingDirectory);
-    if (g_run.workingDirectory[0] == '\0') return false;
-    if (SetCurrentDirectoryA(g_run.workingDirectory)) {
-        g_run.inWorkingDirectory = true;
-        SweepWorkingDirectory();
-        return true;
+    bool existed = false;
+    if (g_run.workingDirectory[0] == '\0' || !EnterProtectedDirectory(g_run.workingDirectory, &existed)) {
+        return false;
     }
-    CreateDirectoryA(g_run.workingDirectory, nullptr);
-    g_run.inWorkingDirectory = SetCurrentDirectoryA(g_run.workingDirectory) != 0;
-    return g_run.inWorkingDirectory;
+    g_run.inWorkingDirectory = true;
+    if (existed) SweepWorkingDirectory();
+    return true;
 }
 
 // Steps 11-14: the progress window unpacks on its own thread while this one waits.
@@ -135,11 +138,14 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     SuppressInput();
 
     if (g_run.runFlags & kFlagReadBios) {
-        ReadBiosRom("ReadRomFile.bin");
-        DeleteExtractedFiles();
-        RestoreInput();
         *finished = true;
-        return kResultOk;
+        result = ReadBiosRom("ReadRomFile.bin");
+        // A code that cleans up in ReportResult gets its clean-up there, once.
+        if (!ResultNeedsCleanUp(result)) {
+            DeleteExtractedFiles();
+            RestoreInput();
+        }
+        return ReportResult(result);
     }
 
     LogLine("Step 00");
@@ -165,7 +171,13 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if ((result = SelectBiosImage()) != kResultOk) return ReportResult(result);
 
     LogLine("Step 05");
-    if ((result = RunDmiUpdateMode(g_run.biosCommand)) != kResultOk) return ReportResult(result);
+    bool cancelled = false;
+    result = RunDmiUpdateMode(g_run.biosCommand, &cancelled);
+    if (cancelled) {
+        *finished = true;
+        return kResultOk;
+    }
+    if (result != kResultOk) return ReportResult(result);
 
     LogLine("Step 06");
     if (g_run.runFlags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly)) PrepareFlashAreas();
@@ -190,31 +202,12 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     return kResultOk;
 }
 
-// Steps 31-35: clean up, tell the user, arm automatic power-on and power off.
+// Steps 31-35: clean up, then tell the user, arm automatic power-on and power off.
 uint32_t CompleteUpdate() {
     g_run.busy = 0;
     DeleteExtractedFiles();
     RestoreInput();
-
-    uint32_t armed;
-    if (g_run.ecVendor == 1) {
-        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
-        ShowStringMessage(MB_ICONINFORMATION, kStrCompleteTitle, kStrCompleteText);
-        armed = ArmAutoPowerOn();
-    } else {
-        if (g_run.runFlags & (kFlagNoPowerOff | kFlagBlockPowerOff | kFlagSkipUpdateMicom)) {
-            return kResultOk;
-        }
-        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
-        ShowStringMessage(MB_ICONINFORMATION, kStrCompleteTitle, kStrCompleteText);
-        armed = ArmAutoPowerOnLegacy();
-    }
-    if (armed != kResultOk) {
-        DeleteAccessDriverFile();
-        ShowStringMessage(MB_ICONERROR, kStrAutoOnFailedTitle, kStrAutoOnFailedText);
-    }
-    ShutdownSystem(EWX_POWEROFF);
-    return kResultOk;
+    return FinishUpdate();
 }
 
 }  // namespace

@@ -7,12 +7,18 @@ find_package(GTest REQUIRED)
 include(GoogleTest)
 
 add_executable(unit_tests
+  tests/unit/ami_identity_test.cpp
+  tests/unit/bitlocker_decisions_test.cpp
   tests/unit/archive_format_test.cpp
   tests/unit/command_line_test.cpp
   tests/unit/dmi_options_test.cpp
+  tests/unit/dos_package_test.cpp
+  tests/unit/dos_stub_test.cpp
   tests/unit/file_path_test.cpp
   tests/unit/flash_area_table_test.cpp
   tests/unit/flasher_commands_test.cpp
+  tests/unit/flasher_requests_test.cpp
+  tests/unit/flasher_tools_test.cpp
   tests/unit/image_blocks_test.cpp
   tests/unit/language_table_test.cpp
   tests/unit/name_list_test.cpp
@@ -22,11 +28,15 @@ add_executable(unit_tests
   tests/unit/request_format_test.cpp
   tests/unit/result_codes_test.cpp
   tests/unit/sim_test.cpp
+  tests/unit/smbios_tables_test.cpp
   tests/unit/bitmaps_test.cpp
   tests/support/archive_bytes.cpp
-  tools/bitmaps/bitmaps.cpp)
+  tools/bitmaps/bitmaps.cpp
+  tools/dos_stub/dos_stub.cpp)
 target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
-target_compile_definitions(unit_tests PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+target_compile_definitions(unit_tests PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
+  QV_DOS_UNPACKER_HOST="$<TARGET_FILE:dos_unpacker_host>")
+add_dependencies(unit_tests dos_unpacker_host)
 target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
@@ -54,25 +64,52 @@ add_custom_command(OUTPUT ${QV_BITMAP_FILES}
   DEPENDS make_bitmaps)
 add_custom_target(bitmaps ALL DEPENDS ${QV_BITMAP_FILES})
 
+# The DOS unpacker, built with dev86 as a 16-bit .COM image; the Windows build places it in front
+# of the updater's PE headers with place_dos_stub. bcc's compiler trips over const in some
+# declarations (elks-libc's own headers define it away), so it is defined away throughout. ld86
+# warns that our open, unlink and fseek replace the library's: they are meant to.
+find_program(QV_BCC bcc REQUIRED)
+set(QV_DOS_SOURCES dos/unpacker.c dos/dos_package.c dos/dos_calls.c)
+set(QV_DOS_UNPACKER ${CMAKE_BINARY_DIR}/dos/UNPACKER.COM)
+add_custom_command(OUTPUT ${QV_DOS_UNPACKER}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/dos
+  COMMAND ${QV_BCC} -ansi -Md -Dconst= -I${CMAKE_SOURCE_DIR} -o ${QV_DOS_UNPACKER} ${QV_DOS_SOURCES}
+  WORKING_DIRECTORY ${CMAKE_SOURCE_DIR}
+  DEPENDS ${QV_DOS_SOURCES} dos/dos_calls.h dos/dos_package.h)
+add_custom_target(dos_unpacker ALL DEPENDS ${QV_DOS_UNPACKER})
+add_executable(place_dos_stub tools/dos_stub/place_dos_stub.cpp tools/dos_stub/dos_stub.cpp)
+target_include_directories(place_dos_stub PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(place_dos_stub PRIVATE ${QV_WARNINGS})
+# The same unpacker on the host, for the unit tests.
+add_executable(dos_unpacker_host dos/unpacker.c dos/dos_package.c dos/native_calls.c)
+target_include_directories(dos_unpacker_host PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(dos_unpacker_host PRIVATE ${QV_WARNINGS})
+
+# A fuzz target for every parser of outside bytes; ctest replays each one's corpus (fuzz.*).
+set(QV_ROOT ${CMAKE_SOURCE_DIR})
+add_subdirectory(tests/fuzz)
+
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
 ExternalProject_Add(windows
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${QV_WIN_DIR}
-  DEPENDS bitmaps
+  DEPENDS bitmaps dos_unpacker place_dos_stub
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
              -DQV_BITMAP_DIR=${QV_BITMAP_DIR}
+             -DQV_DOS_UNPACKER=${QV_DOS_UNPACKER}
+             -DQV_PLACE_DOS_STUB=$<TARGET_FILE:place_dos_stub>
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 
 set(QV_WITH_WINE ${CMAKE_SOURCE_DIR}/tests/wine/with-wine --template ${CMAKE_BINARY_DIR}/wine-template)
 
-foreach(suite LogLine OwnResources ReportResult UpdateSequence)
+foreach(suite LogLine OwnResources ReportResult UpdateSequence AmiUpdateSequence)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
-        LanguageDlls SelectLanguageResources FlasherRuns)
+        LanguageDlls SelectLanguageResources FlasherRuns DmiSetting ProtectedDirectory)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
@@ -81,17 +118,49 @@ add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
-        InputSuppression ImageSelection)
+        InputSuppression ImageSelection ReadBiosRom AmiImage)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_hw_tests.exe --gtest_filter=${suite}.*)
 endforeach()
+
+foreach(case unpack no_package refused)
+  add_test(NAME dos.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/dos/unpacker.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+add_test(NAME dos.windows COMMAND ${CMAKE_SOURCE_DIR}/tests/dos/windows.sh ${CMAKE_BINARY_DIR})
 
 foreach(script no_archive driver_needed second_run)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
+foreach(case workdir-link temp-link leftover)
+  add_test(NAME e2e.planted.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/planted.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
 foreach(case ok low no-ac nothing skipped)
   add_test(NAME e2e.power.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/power.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
+foreach(case whole options verdict micom vendor vista)
+  add_test(NAME e2e.update.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/update.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
+foreach(case sm3 legacy)
+  add_test(NAME e2e.smbios.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/smbios.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
+foreach(case flash verdict)
+  add_test(NAME e2e.stand_ins.${case}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/stand_ins.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
+foreach(case x64 x86 newer part option)
+  add_test(NAME e2e.ami_update.${case}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/ami_update.sh ${CMAKE_BINARY_DIR} ${case})
+endforeach()
+
+foreach(case dmi cancel read)
+  add_test(NAME e2e.dmi_update.${case}
+    COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/dmi_update.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
 foreach(chip vendor legacy)

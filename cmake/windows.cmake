@@ -10,20 +10,25 @@ set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -I${QV_BITMAP_DIR} -I${CMAKE_SOURCE_DIR}")
 # What every part of the program uses: run context, messages, log.
 add_library(qv_base OBJECT
   core/debug_log.cpp
+  core/mapped_file.cpp
   core/message.cpp
   core/run_context.cpp)
 
 # The ordered run and its end.
 add_library(qv_sequence OBJECT
+  app/ami_sequence.cpp
+  app/completion.cpp
   app/report.cpp
   app/update_sequence.cpp)
 
 # The archive, extraction and file housekeeping.
 add_library(qv_package OBJECT
   package/archive.cpp
+  package/code_hold.cpp
   package/gunzip.cpp
   package/housekeeping.cpp
-  package/language.cpp)
+  package/language.cpp
+  package/protected_directory.cpp)
 
 # The progress window.
 add_library(qv_ui OBJECT ui/progress_window.cpp)
@@ -41,7 +46,9 @@ add_library(qv_ops OBJECT
   firmware/input_suppression.cpp
   hw/disk_identity.cpp
   hw/shutdown.cpp
+  update/ami_image.cpp
   update/ami_path.cpp
+  update/bitlocker.cpp
   update/dmi_mode.cpp
   update/flasher_runs.cpp
   update/image_selection.cpp
@@ -49,14 +56,15 @@ add_library(qv_ops OBJECT
   update/power_checks.cpp
   update/rom_readout.cpp)
 
-add_library(qv_os_win32 OBJECT platform/os_win32.cpp)
+add_library(qv_os_win32 OBJECT platform/os_bitlocker.cpp platform/os_win32.cpp)
 
 foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${lib} PRIVATE ${QV_WARNINGS})
 endforeach()
 
-set(QV_SYSTEM_LIBS setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
+# BitLocker is asked through COM and WMI: ole32, oleaut32, and the GUIDs of a static library.
+set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
 
 add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
@@ -67,6 +75,15 @@ target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
 target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
 # What ships carries no symbol table and no unused code.
 target_link_options(QuorvinUpdate PRIVATE -s -Wl,--gc-sections)
+# The DOS unpacker (built by the native build) becomes the program's DOS part. The first section
+# starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
+if(NOT QV_DOS_UNPACKER OR NOT QV_PLACE_DOS_STUB)
+  message(FATAL_ERROR "QV_DOS_UNPACKER and QV_PLACE_DOS_STUB must name the native build's DOS unpacker and placement tool")
+endif()
+target_link_options(QuorvinUpdate PRIVATE -Wl,--section-start,.text=0x404000)
+set_target_properties(QuorvinUpdate PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
+add_custom_command(TARGET QuorvinUpdate POST_BUILD
+  COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:QuorvinUpdate> ${QV_DOS_UNPACKER} $<TARGET_FILE:QuorvinUpdate>)
 
 # Windows unit tests: the product modules with the OS boundary faked and the later steps
 # replaced by scripted doubles.
@@ -87,7 +104,9 @@ add_executable(win_tests
   tests/win/own_resources_test.cpp
   tests/win/report_test.cpp
   tests/win/update_sequence_test.cpp
+  tests/win/ami_sequence_test.cpp
   tests/win/win_tests.rc
+  package/protected_directory.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence>)
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE qv_core qv_sim gtest ${QV_SYSTEM_LIBS})
@@ -96,15 +115,19 @@ target_link_libraries(win_tests PRIVATE qv_core qv_sim gtest ${QV_SYSTEM_LIBS})
 add_executable(win_package_tests
   firmware/ec.cpp
   firmware/input_suppression.cpp
+  update/bitlocker.cpp
+  update/dmi_mode.cpp
   update/flasher_runs.cpp
   update/new_image_identity.cpp
   tests/win/call_log.cpp
+  tests/win/dmi_dialog_test.cpp
   tests/win/extraction_test.cpp
   tests/win/flasher_runs_test.cpp
   tests/win/housekeeping_test.cpp
   tests/win/language_test.cpp
   tests/win/os_fake.cpp
   tests/win/progress_window_test.cpp
+  tests/win/protected_directory_test.cpp
   tests/win/process_runner.cpp
   tests/win/scratch.cpp
   tests/win/win_test_main.cpp
@@ -172,9 +195,13 @@ add_executable(win_hw_tests
   tests/win/os_fake.cpp
   tests/win/process_runner.cpp
   tests/win/requests_test.cpp
+  tests/win/rom_readout_test.cpp
+  tests/win/ami_image_test.cpp
   tests/win/scratch.cpp
   tests/win/win_test_main.cpp
+  update/ami_image.cpp
   update/ami_path.cpp
+  update/rom_readout.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_hw_tests PRIVATE qv_sim gtest ${QV_SYSTEM_LIBS})
@@ -186,10 +213,21 @@ target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
 add_dependencies(win_hw_tests hw_probe)
 
 # The simulated notebook under Wine: the machine served over a pipe, and the relay driver.
-add_executable(simhw sim/relay/simhw_server.cpp)
+add_executable(simhw sim/relay/simhw_server.cpp sim/relay/pipe_io.cpp)
 target_include_directories(simhw PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(simhw PRIVATE ${QV_WARNINGS})
-target_link_libraries(simhw PRIVATE qv_sim kernel32)
+target_link_libraries(simhw PRIVATE qv_sim user32 kernel32)
+
+# Stand-ins for the flasher tools a package carries: one program that knows from its own name
+# which tool it plays.
+add_library(stand_in_flasher OBJECT sim/flashers/stand_in_flasher.cpp sim/relay/pipe_io.cpp)
+target_include_directories(stand_in_flasher PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(stand_in_flasher PRIVATE ${QV_WARNINGS})
+foreach(tool SWinFlash_32 SWinFlash_64 TarpexV01_10 AFUWIN afuwinx64)
+  add_executable(${tool} WIN32 $<TARGET_OBJECTS:stand_in_flasher>)
+  target_link_libraries(${tool} PRIVATE qv_sim user32 kernel32)
+  target_link_options(${tool} PRIVATE -s)
+endforeach()
 
 add_executable(simhw_sys sim/relay/simhw_driver.c)
 set_target_properties(simhw_sys PROPERTIES OUTPUT_NAME simhw SUFFIX .sys)
@@ -210,6 +248,15 @@ target_link_libraries(hw_exercise PRIVATE qv_core ${QV_SYSTEM_LIBS})
 foreach(tests win_tests win_package_tests win_hw_tests)
   target_compile_definitions(${tests} PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
 endforeach()
+
+# e2e helpers: what the updater does to the flasher's window and to the session.
+add_executable(close_window tests/e2e/close_window.cpp)
+target_compile_options(close_window PRIVATE ${QV_WARNINGS})
+target_link_libraries(close_window PRIVATE user32 kernel32)
+add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp $<TARGET_OBJECTS:qv_os_win32>)
+target_include_directories(power_off PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(power_off PRIVATE ${QV_WARNINGS})
+target_link_libraries(power_off PRIVATE ${QV_SYSTEM_LIBS})
 
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)

@@ -24,6 +24,7 @@ struct RunContext {
     bool accessDriverExtracted;  // this run put "AddMem.sys" into TEMP
     bool inWorkingDirectory;     // the working directory is current
     char workingDirectory[kPathSize];
+    char packagePath[kPathSize];  // the program file: every file this run starts is checked against it
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];

@@ -8,6 +8,7 @@
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
+#include "firmware/dmi_walk.h"
 #include "hw/access_driver.h"
 #include "hw/requests.h"
 
@@ -15,25 +16,14 @@ namespace {
 
 constexpr uint64_t kBiosBase = 0xF0000;
 constexpr uint32_t kBiosSize = 0x10000;
-constexpr uint8_t kEndOfTable = 127;
-constexpr uint32_t kIdentityText = 32;  // a field holds 31 characters and its terminator
-constexpr uint32_t kLongestString = 256;
 constexpr uint32_t kSwSmiMailboxSize = 21;
 constexpr uint8_t kSwSmiDone = 0xAA;
 constexpr uint8_t kSwSmiRevision = 0x24;
 constexpr uint16_t kCommandModel = 4;
 
-uint8_t ReadByte(uint64_t address) {
-    uint8_t value = 0xFF;
-    PhysMemRead(address, 1, &value);
-    return value;
-}
+void ReadPhysical(void*, uint64_t address, uint32_t length, uint8_t* out) { PhysMemRead(address, length, out); }
 
-uint16_t ReadWord(uint64_t address) {
-    uint8_t bytes[2] = {0xFF, 0xFF};
-    PhysMemRead(address, 2, bytes);
-    return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
-}
+const DmiMemory kPhysical = {ReadPhysical, nullptr};
 
 // Up to n characters, stopping at a zero byte, the rest of the n filled with zeros.
 void CopyUpTo(char* out, const uint8_t* in, size_t n) {
@@ -42,61 +32,13 @@ void CopyUpTo(char* out, const uint8_t* in, size_t n) {
     for (; i < n; ++i) out[i] = 0;
 }
 
-// String `number` (from 1) of the structure at s: each read as 32 bytes and cut to 31
-// characters; the strings before it are skipped by their whole length, however long. A number
-// the string set does not reach (0 included) reads as empty, never from the next structure.
-void ReadStructureString(uint64_t s, int number, char* out) {
-    memset(out, 0, kTextSize);
-    uint64_t at = s + ReadByte(s + 1);
-    for (int i = 1; i < number; ++i) {
-        uint32_t length = 0;
-        while (length < kLongestString && ReadByte(at + length) != 0) ++length;
-        if (length == 0) return;  // the set's terminating zero
-        at += length + 1;
-    }
-    if (number < 1) return;
-    uint8_t text[kIdentityText] = {};
-    PhysMemRead(at, kIdentityText, text);
-    text[kIdentityText - 1] = 0;
-    CopyUpTo(out, text, kIdentityText - 1);
-}
-
-// The string number in the System Information structure's serial field; 0 (none) when the
-// structure is too short to have one.
-int SerialStringNumber(uint64_t s) {
-    constexpr uint8_t kSerialField = 7;
-    return ReadByte(s + 1) > kSerialField ? ReadByte(s + kSerialField) : 0;
-}
-
 }  // namespace
 
 uint64_t SearchDMIBlock(uint8_t type) {
     LogLine("Search DMI String...");
     uint64_t entry = PhysMemFind(kBiosBase, kBiosSize, "_DMI_", 16);
     LogLine("Search Result : %08X", static_cast<unsigned>(entry));
-    uint64_t found = 0;
-    if (entry != 0) {
-        uint8_t head[8];
-        PhysMemRead(entry + 6, sizeof head, head);
-        uint32_t tableLength = head[0] | head[1] << 8;
-        uint64_t table = static_cast<uint64_t>(head[2] | head[3] << 8 | head[4] << 16) |
-                         static_cast<uint64_t>(head[5]) << 24;
-        uint32_t count = ReadWord(entry + 12);
-        uint64_t end = table + tableLength;
-        uint64_t s = table;
-        // The walk stays within the table the entry point describes.
-        for (uint32_t walked = 0; walked < count && s + 4 <= end; ++walked) {
-            uint8_t current = ReadByte(s);
-            if (current == type) {
-                found = s;
-                break;
-            }
-            if (current == kEndOfTable) break;
-            s += ReadByte(s + 1);
-            while (s + 2 <= end && ReadWord(s) != 0) ++s;
-            s += 2;
-        }
-    }
+    uint64_t found = entry != 0 ? FindDmiStructure(kPhysical, entry, type) : 0;
     LogLine("return from SearchDMIBlock...");
     return found;
 }
@@ -154,13 +96,13 @@ uint32_t ReadFirmwareIdentity(void) {
     size_t idLength = five ? 5 : 4;
 
     uint64_t s = SearchDMIBlock(1);
-    if (s != 0) ReadStructureString(s, SerialStringNumber(s), g_run.systemSerial);
+    if (s != 0) ReadDmiString(kPhysical, s, DmiSerialStringNumber(kPhysical, s), g_run.systemSerial, kTextSize);
     s = SearchDMIBlock(11);
     LogLine("Read memory 00");
     LogLine("Read memory 01");
-    if (s != 0) ReadStructureString(s, 1, g_run.biosFlag);
+    if (s != 0) ReadDmiString(kPhysical, s, 1, g_run.biosFlag, kTextSize);
     LogLine("Read memory 02");
-    if (s != 0) ReadStructureString(s, 2, g_run.purchaseDate);
+    if (s != 0) ReadDmiString(kPhysical, s, 2, g_run.purchaseDate, kTextSize);
     LogLine("Read memory 03");
 
     uint64_t devel = PhysMemFind(kBiosBase, kBiosSize, "DEVEL", 1);

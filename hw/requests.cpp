@@ -40,14 +40,15 @@ bool SendRepeated(const DriverRequest& request, void* input, void* output, DWORD
 
 // KMDFMEMIO: the buffer is input and output; the data area follows its 16-byte head. The
 // value is taken from the data area itself, whatever the driver left in the pointer field.
+// False when the device would not open or refused the request.
 bool SendKmdf(DriverRequest* request) {
     if (!OpenKmdfAccessDevice()) return false;
     uint8_t* buffer = request->input.data();
     PutPointer(buffer + kKmdfPointerField, buffer + kKmdfHeaderSize);
-    Send(*request, buffer, buffer, static_cast<DWORD>(request->input.size()));
+    bool answered = Send(*request, buffer, buffer, static_cast<DWORD>(request->input.size()));
     OsCloseHandle(g_accessDriver.device);
     g_accessDriver.device = INVALID_HANDLE_VALUE;
-    return true;
+    return answered;
 }
 
 uint32_t PortAccess(bool write, uint32_t port, int width, uint32_t value) {
@@ -86,15 +87,16 @@ void IoPortWrite8(uint32_t port, uint8_t value) { PortAccess(true, port, 1, valu
 void IoPortWrite16(uint32_t port, uint16_t value) { PortAccess(true, port, 2, value); }
 void IoPortWrite32(uint32_t port, uint32_t value) { PortAccess(true, port, 4, value); }
 
-void PhysMemRead(uint64_t address, uint32_t length, void* destination) {
+bool PhysMemRead(uint64_t address, uint32_t length, void* destination) {
     AccessMode mode = MemoryAccessMode(g_accessDriver.isWin61, g_accessDriver.isWin60);
     DriverRequest request =
         EncodeMemoryRequest(mode, g_accessDriver.isWow64 != FALSE, false, address, length, nullptr);
     if (mode == AccessMode::Kmdf) {
-        if (SendKmdf(&request)) memcpy(destination, request.input.data() + kKmdfHeaderSize, length);
-        return;
+        if (!SendKmdf(&request)) return false;
+        memcpy(destination, request.input.data() + kKmdfHeaderSize, length);
+        return true;
     }
-    Send(request, request.input.data(), destination, length);
+    return Send(request, request.input.data(), destination, length);
 }
 
 void PhysMemWrite(uint64_t address, uint32_t length, void* source) {

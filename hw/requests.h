@@ -10,8 +10,9 @@ void IoPortWrite8(uint32_t port, uint8_t value);
 void IoPortWrite16(uint32_t port, uint16_t value);
 void IoPortWrite32(uint32_t port, uint32_t value);
 
-// Memory requests are sent once; whether they succeeded is not known.
-void PhysMemRead(uint64_t address, uint32_t length, void* destination);
+// Memory requests are sent once. A read says whether the driver answered it; a write's success
+// is not known.
+bool PhysMemRead(uint64_t address, uint32_t length, void* destination);
 void PhysMemWrite(uint64_t address, uint32_t length, void* source);
 
 // Physical address of the first match of signature in the window, 0 when none.

@@ -2,14 +2,18 @@
 
 #include <windows.h>
 
+#include <cstring>
+
 #include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "package/archive_format.h"
 #include "package/gunzip.h"
+#include "package/member_inflate.h"
 
 namespace {
 
 constexpr DWORD kCopyChunk = 4096;
+constexpr size_t kCompareChunk = 4096;
 constexpr DWORD kModulePathSize = 1024;
 
 HANDLE OpenProgramFile(const char* path) {
@@ -41,7 +45,10 @@ bool ReadAt(void* context, uint64_t offset, uint8_t* bytes, size_t n) {
 // Copies the member at offset into a file of the entry's name, then inflates it. False when a
 // file cannot be created or written; no ".gz" file is left then.
 bool ExtractEntry(HANDLE program, uint64_t member, const EntryHeader& entry) {
-    HANDLE out = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_ALWAYS,
+    // A name planted as a link would lead this write elsewhere: what has the name goes, and the
+    // file is made anew or not at all.
+    DeleteFileA(entry.name);
+    HANDLE out = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out == INVALID_HANDLE_VALUE) return false;
     Seek(program, member);
@@ -65,6 +72,47 @@ bool ExtractEntry(HANDLE program, uint64_t member, const EntryHeader& entry) {
         return false;
     }
     return GunzipFile(entry.name);
+}
+
+// Opens the package at path and walks its checked archive to the first entry whose stored
+// name matches name; the file stays open for the caller then, else it is closed.
+HANDLE FindPackedEntry(const char* path, bool (*matches)(const char* stored, const char* name),
+                       const char* name, EntryHeader* entry, uint64_t* member) {
+    uint32_t offset = 0;
+    if (ReadArchiveOffset(path, &offset) != kArchiveOk) return INVALID_HANDLE_VALUE;
+    HANDLE file = OpenProgramFile(path);
+    if (file == INVALID_HANDLE_VALUE) return file;
+    uint64_t size = FileSize(file);
+    ArchiveHeader header = {};
+    if (ValidateArchive(ReadAt, file, offset, size, &header) == kArchiveOk) {
+        uint64_t position = offset + kArchiveHeaderSize;
+        for (uint32_t i = 0; i < header.count; ++i) {
+            ReadEntryAt(ReadAt, file, size, &position, entry, member);
+            if (matches(entry->name, name)) return file;
+        }
+    }
+    CloseHandle(file);
+    return INVALID_HANDLE_VALUE;
+}
+
+// Takes plain data that must be the next bytes of the file given as context.
+bool SameAsFile(void* file, const uint8_t* bytes, size_t n) {
+    uint8_t held[kCompareChunk];
+    while (n > 0) {
+        DWORD want = n < sizeof held ? static_cast<DWORD>(n) : static_cast<DWORD>(sizeof held);
+        if (!ReadExactly(static_cast<HANDLE>(file), held, want) || memcmp(held, bytes, want) != 0) {
+            return false;
+        }
+        bytes += want;
+        n -= want;
+    }
+    return true;
+}
+
+bool AtEndOfFile(HANDLE file) {
+    uint8_t extra;
+    DWORD got = 1;
+    return ReadFile(file, &extra, 1, &got, nullptr) && got == 0;
 }
 
 }  // namespace
@@ -120,30 +168,26 @@ uint32_t ExtractPackage(const char* path, uint32_t offset) {
 int ExtractPackedFile(const char* name) {
     char path[kModulePathSize];
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
-    uint32_t offset = 0;
-    if (length == 0 || length >= sizeof path || ReadArchiveOffset(path, &offset) != kArchiveOk ||
-        offset == 0) {
-        return 0;
-    }
-    HANDLE file = OpenProgramFile(path);
+    if (length == 0 || length >= sizeof path) return 0;
+    EntryHeader entry;
+    uint64_t member = 0;
+    HANDLE file = FindPackedEntry(path, StoredNameMatches, name, &entry, &member);
     if (file == INVALID_HANDLE_VALUE) return 0;
-
-    uint64_t size = FileSize(file);
-    ArchiveHeader header = {};
-    bool found = false;
-    int extracted = 0;
-    if (ValidateArchive(ReadAt, file, offset, size, &header) == kArchiveOk) {
-        uint64_t position = offset + kArchiveHeaderSize;
-        for (uint32_t i = 0; i < header.count && !found; ++i) {
-            EntryHeader entry;
-            uint64_t member = 0;
-            ReadEntryAt(ReadAt, file, size, &position, &entry, &member);
-            found = StoredNameMatches(entry.name, name);
-            if (found) extracted = ExtractEntry(file, member, entry) ? 1 : 0;
-        }
-    }
+    int extracted = ExtractEntry(file, member, entry) ? 1 : 0;
     CloseHandle(file);
     return extracted;
+}
+
+bool MatchesPackedFile(const char* package, const char* name, HANDLE file) {
+    EntryHeader entry;
+    uint64_t member = 0;
+    HANDLE program = FindPackedEntry(package, StoredNameIs, name, &entry, &member);
+    if (program == INVALID_HANDLE_VALUE) return false;
+    bool same = Seek(file, 0) &&
+                InflateEntry(ReadAt, program, member, entry.gzipSize, SameAsFile, file) == nullptr &&
+                AtEndOfFile(file);
+    CloseHandle(program);
+    return same;
 }
 
 int ExtractAccessDriverFile(void) {

@@ -1,5 +1,7 @@
 // The packed-file archive behind the program image: finding it and extracting its entries.
 #pragma once
+#include <windows.h>
+
 #include <cstdint>
 
 // Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file will not
@@ -18,6 +20,10 @@ uint32_t ExtractPackage(const char* path, uint32_t offset);
 // letter case ignored: 1 when it extracted one, else 0 (none matches, or its file could not be
 // written).
 int ExtractPackedFile(const char* name);
+
+// Whether file, read from its start, holds byte for byte what the entry for the plain name
+// (letter case ignored) of the package at path unpacks to, and nothing more.
+bool MatchesPackedFile(const char* package, const char* name, HANDLE file);
 
 // Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current, after removing
 // the ADDMEM service an earlier run left: 1 or 0.

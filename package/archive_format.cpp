@@ -103,6 +103,11 @@ bool StoredNameMatches(const char* stored, const char* wanted) {
     return strnlen(stored, n) == n && EqualNoCase(stored, wanted, n);
 }
 
+bool StoredNameIs(const char* stored, const char* plain) {
+    size_t n = strlen(plain);
+    return StoredNameMatches(stored, plain) && strcmp(stored + n, ".gz") == 0;
+}
+
 bool ReadEntryAt(ReadAtFn read, void* context, uint64_t fileSize, uint64_t* position,
                  EntryHeader* entry, uint64_t* member) {
     uint8_t bytes[kEntryHeaderSize];

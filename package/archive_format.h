@@ -58,6 +58,9 @@ bool IsSafeStoredName(const char* name);
 // Whether stored begins with wanted, letter case ignored over wanted's length.
 bool StoredNameMatches(const char* stored, const char* wanted);
 
+// Whether stored is plain with the member suffix behind it, letter case ignored.
+bool StoredNameIs(const char* stored, const char* plain);
+
 // Reads n bytes at offset of the file that holds the archive; false on a short read.
 typedef bool (*ReadAtFn)(void* context, uint64_t offset, uint8_t* bytes, size_t n);
 

@@ -1,5 +1,8 @@
 #include "package/gunzip.h"
 
+#include <fcntl.h>
+#include <io.h>
+#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -36,6 +39,17 @@ bool Inflate(gzFile in, FILE* out) {
     }
 }
 
+// The output made anew, never written through: a name planted as a link goes first, and a
+// name that is back by the time of the create fails it.
+FILE* CreateNew(const char* name) {
+    remove(name);
+    int file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (file < 0) return nullptr;
+    FILE* out = _fdopen(file, "wb");
+    if (out == nullptr) _close(file);
+    return out;
+}
+
 }  // namespace
 
 bool GunzipFile(const char* name) {
@@ -59,7 +73,7 @@ bool GunzipFile(const char* name) {
     }
     // A file that cannot be written (a loaded driver's, a full disk) is no fault of the member:
     // the caller decides what that means for the run.
-    FILE* out = fopen(output, "wb");
+    FILE* out = CreateNew(output);
     bool written = out != nullptr && Inflate(in, out);
     if (out != nullptr && fclose(out) != 0) written = false;
     if (!written) {

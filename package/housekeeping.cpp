@@ -101,6 +101,13 @@ void UsePhoenix64Files(void) {
     DeletePhoenix32Files();
 }
 
+const char* PackedNameOf(const char* name, bool wow64) {
+    for (const Rename& r : wow64 ? kUse64 : kUse32) {
+        if (lstrcmpiA(r.to, name) == 0) return r.from;
+    }
+    return name;
+}
+
 void DeleteExtractedFiles(void) {
     DeletePhoenixFiles();
     DeleteAmiFiles();

@@ -23,5 +23,9 @@ void DeleteListedAndRuntimeFiles(void);
 void UsePhoenix32Files(void);
 void UsePhoenix64Files(void);
 
+// The name a file of the working directory was unpacked under: for a generic flasher name the
+// 64-bit or the 32-bit file it was renamed from, for any other name that name.
+const char* PackedNameOf(const char* name, bool wow64);
+
 // The full clean-up of a run.
 void DeleteExtractedFiles(void);

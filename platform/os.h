@@ -1,9 +1,12 @@
 // The OS boundary: the few Win32 calls that reach the machine or the person in front of it.
 // Each has the Win32 signature; os_win32.cpp forwards 1:1, the Windows unit tests link a fake.
+// BitLocker's three calls stand for a whole WMI conversation each: os_bitlocker.cpp.
 #pragma once
 #include <windows.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
+
+#include "platform/bitlocker_volume.h"
 
 // Device handles of the access drivers and the physical drives.
 HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
@@ -48,6 +51,13 @@ BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
 BOOL OsSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data);
 BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set);
 CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG flags);
+
+// BitLocker on a volume ("C:"), through WMI's Win32_EncryptableVolume. Each returns S_OK or the
+// COM, WMI or BitLocker error that stopped it; the query reports a volume that is not listed
+// in volume->listed, not as an error.
+HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume);
+HRESULT OsBitLockerSuspend(LPCSTR drive, UINT restarts);  // protection back on after that many restarts
+HRESULT OsBitLockerResume(LPCSTR drive);
 
 // Privilege and shutdown.
 BOOL OsOpenProcessToken(HANDLE process, DWORD access, PHANDLE token);

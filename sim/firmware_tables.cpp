@@ -1,10 +1,22 @@
 #include "sim/firmware_tables.h"
 
+#include <algorithm>
+
 namespace {
 
 void Put16(std::vector<uint8_t>* bytes, uint16_t value) {
     bytes->push_back(static_cast<uint8_t>(value));
     bytes->push_back(static_cast<uint8_t>(value >> 8));
+}
+
+uint64_t Get(const std::vector<uint8_t>& bytes, size_t at, size_t size) {
+    uint64_t value = 0;
+    for (size_t i = size; i-- > 0;) value = value << 8 | bytes[at + i];
+    return value;
+}
+
+bool StartsWith(const std::vector<uint8_t>& bytes, size_t at, const char* anchor, size_t length) {
+    return bytes.size() >= at + length && std::equal(anchor, anchor + length, bytes.begin() + static_cast<long>(at));
 }
 
 void AppendStructure(std::vector<uint8_t>* table, const SmbiosStructure& s, uint16_t handle) {
@@ -41,6 +53,18 @@ std::vector<uint8_t> BuildDmiEntryPoint(uint32_t tableAddress, uint16_t tableLen
     for (uint8_t b : entry) sum = static_cast<uint8_t>(sum + b);
     entry[5] = static_cast<uint8_t>(-sum);
     return entry;
+}
+
+bool SmbiosTableAddress(const std::vector<uint8_t>& entry, uint64_t* address) {
+    constexpr size_t kSm3Address = 0x10, kSmDmi = 0x10, kDmiAddress = 8;
+    if (StartsWith(entry, 0, "_SM3_", 5) && entry.size() >= kSm3Address + 8) {
+        *address = Get(entry, kSm3Address, 8);
+        return true;
+    }
+    size_t dmi = StartsWith(entry, 0, "_SM_", 4) ? kSmDmi : 0;
+    if (!StartsWith(entry, dmi, "_DMI_", 5) || entry.size() < dmi + kDmiAddress + 4) return false;
+    *address = Get(entry, dmi + kDmiAddress, 4);
+    return true;
 }
 
 std::vector<uint8_t> BuildSwSmiBlock(const SwSmiBlock& block) {

@@ -5,7 +5,6 @@
 
 namespace {
 
-constexpr uint32_t kPciEnable = 0x80000000u;
 constexpr uint32_t kLpcPmBaseRegister = 0x8000F840u;  // bus 0, device 31, function 0, 0x40
 constexpr uint32_t kSwSmiMailboxSize = 21;
 
@@ -208,10 +207,12 @@ void PmWrite(Machine* machine, uint32_t port, int width, uint32_t value) {
 
 uint8_t* MemoryAt(Machine* machine, uint64_t address) {
     if (address < machine->lowMemory.size()) return &machine->lowMemory[address];
-    if (address >= kFlashBase && address < kFlashBase + machine->flash.size()) {
-        return &machine->flash[address - kFlashBase];
+    uint64_t flashBase = FlashBase(*machine);
+    if (address >= flashBase && address < flashBase + machine->flash.size()) {
+        return &machine->flash[address - flashBase];
     }
-    return nullptr;
+    auto page = machine->pages.find(address & ~(kPageSize - 1));
+    return page == machine->pages.end() ? nullptr : &page->second[address & (kPageSize - 1)];
 }
 
 // The firmware's answer to a software SMI: command 4 gives the model number; status 0xAA
@@ -245,6 +246,17 @@ void SoftwareSmi(Machine* machine, uint8_t value) {
 }  // namespace
 
 void KbcSettle(Machine* machine) { KbcTake(machine); }
+
+void LoadMemory(Machine* machine, uint64_t address, const uint8_t* data, size_t length) {
+    for (size_t i = 0; i < length; ++i) {
+        uint64_t at = address + i;
+        if (at >= kLowMemorySize) machine->pages.emplace(at & ~(kPageSize - 1), std::vector<uint8_t>(kPageSize, 0));
+        uint8_t* byte = MemoryAt(machine, at);
+        if (byte) *byte = data[i];
+    }
+}
+
+void PowerOff(Machine* machine) { Trace(machine, "poweroff armed=%u", machine->ecRam[0xE887] & 1u); }
 
 void SetPmBase(Machine* machine, uint16_t base) {
     machine->pmBase = base;

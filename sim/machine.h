@@ -95,14 +95,22 @@ struct Machine {
     // The first MiB: RAM below 0xF0000 reads 0, the BIOS segment F0000h-FFFFFh is erased (0xFF)
     // wherever the profile puts nothing.
     std::vector<uint8_t> lowMemory = LowMemory();
-    std::vector<uint8_t> flash = std::vector<uint8_t>(0x100000, 0xFF);       // at 0xFFF00000
+    // RAM between the first MiB and the flash, in pages made where the profile puts bytes (an
+    // SMBIOS table near the top of RAM); a page reads 0 wherever nothing was put.
+    std::map<uint64_t, std::vector<uint8_t>> pages;  // by the page's address
+    std::vector<uint8_t> flash = std::vector<uint8_t>(0x100000, 0xFF);  // ends at 0xFFFFFFFF
+    std::vector<uint8_t> ecFirmware;  // as the MICOM flasher last stored it
     std::vector<std::string> trace;
 };
 
 constexpr uint64_t kBiosSegmentBase = 0xF0000;
 constexpr uint64_t kLowMemorySize = 0x100000;
-constexpr uint64_t kFlashBase = 0xFFF00000;
+constexpr uint64_t kFlashLargest = 0x800000;
+constexpr uint64_t kPageSize = 0x1000;
 constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
+
+// The flash part sits at the top of the 4 GiB space: 0xFFF00000 for the 1 MiB default.
+inline uint64_t FlashBase(const Machine& machine) { return 0x100000000ull - machine.flash.size(); }
 
 // Sets the power-management base where PCI device 31 function 0 register 0x40 reports it.
 void SetPmBase(Machine* machine, uint16_t base);
@@ -114,6 +122,15 @@ void KbcSettle(Machine* machine);
 uint32_t PortIn(Machine* machine, uint32_t port, int width);
 void PortOut(Machine* machine, uint32_t port, int width, uint32_t value);
 
-// Unmapped memory reads 0xFF and ignores writes.
+// The session ends and the power goes off: traced with whether the controller was armed to
+// switch the machine on again (EC RAM 0xE887 bit 0).
+void PowerOff(Machine* machine);
+
+// Puts bytes into RAM as firmware left them before the program ran: into the first MiB, or into
+// pages made for them above it. The caller keeps them below the flash.
+void LoadMemory(Machine* machine, uint64_t address, const uint8_t* data, size_t length);
+
+// Where nothing answers (above the first MiB, outside the pages and the flash) memory reads 0xFF
+// and ignores writes.
 void MemoryRead(Machine* machine, uint64_t address, uint8_t* out, uint32_t length);
 void MemoryWrite(Machine* machine, uint64_t address, const uint8_t* data, uint32_t length);

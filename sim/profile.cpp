@@ -10,6 +10,8 @@ using nlohmann::json;
 
 namespace {
 
+constexpr uint64_t kEntryAt = 0xF0800;  // where the SMBIOS entry point goes unless told
+
 struct Reader {
     std::string* error;
 
@@ -67,40 +69,78 @@ struct Reader {
         return true;
     }
 
+    // Whether bytes at an absolute address lie within [low, high); an address near 2^64 must
+    // not wrap around into the area.
+    bool Within(uint64_t low, uint64_t high, uint64_t at, size_t size, const std::string& key) {
+        if (at < low || at > high || size > high - at) return Fail(key + ": outside its area");
+        return true;
+    }
+
     // Places bytes at an absolute address that must lie within [low, high).
     bool Place(std::vector<uint8_t>* area, uint64_t base, uint64_t low, uint64_t high, uint64_t at,
                const std::vector<uint8_t>& bytes, const std::string& key) {
-        if (at < low || at + bytes.size() > high) return Fail(key + ": outside its area");
+        if (!Within(low, high, at, bytes.size(), key)) return false;
         std::copy(bytes.begin(), bytes.end(), area->begin() + static_cast<long>(at - base));
         return true;
     }
 
-    // Blocks of text or hex bytes placed into a memory area at absolute addresses.
-    bool Blocks(const json& list, const char* key, std::vector<uint8_t>* area, uint64_t base,
-                uint64_t low, uint64_t high) {
-        if (!list.is_array()) return Fail(std::string(key) + ": not a list");
-        for (const json& block : list) {
-            uint64_t at = 0;
-            if (!block.is_object() || !block.contains("at") || !Number(block["at"], "at", &at)) {
-                return Fail(std::string(key) + ": a block without \"at\"");
+    // RAM anywhere below the flash.
+    bool PlaceInMemory(Machine* m, uint64_t at, const std::vector<uint8_t>& bytes, const std::string& key) {
+        if (!Within(0, FlashBase(*m), at, bytes.size(), key)) return false;
+        LoadMemory(m, at, bytes.data(), bytes.size());
+        return true;
+    }
+
+    struct Block {
+        uint64_t at;
+        std::vector<uint8_t> bytes;
+    };
+
+    // A list of blocks of text or hex bytes at absolute addresses.
+    bool ReadBlocks(const json& list, const std::string& key, std::vector<Block>* blocks) {
+        if (!list.is_array()) return Fail(key + ": not a list");
+        for (const json& item : list) {
+            Block block{0, {}};
+            if (!item.is_object() || !item.contains("at") || !Number(item["at"], "at", &block.at)) {
+                return Fail(key + ": a block without \"at\"");
             }
-            std::vector<uint8_t> bytes;
-            if (block.contains("text") && block["text"].is_string()) {
-                std::string text = block["text"].get<std::string>();
-                bytes.assign(text.begin(), text.end());
-            } else if (!block.contains("hex") || !Hex(block["hex"], key, &bytes)) {
-                return Fail(std::string(key) + ": a block needs \"text\" or \"hex\"");
+            if (item.contains("text") && item["text"].is_string()) {
+                std::string text = item["text"].get<std::string>();
+                block.bytes.assign(text.begin(), text.end());
+            } else if (!item.contains("hex") || !Hex(item["hex"], key, &block.bytes)) {
+                return Fail(key + ": a block needs \"text\" or \"hex\"");
             }
-            if (!Place(area, base, low, high, at, bytes, key)) return false;
+            blocks->push_back(block);
         }
         return true;
     }
 
-    // "smbios": the structure table in low memory and its "_DMI_" entry point.
+    // Blocks placed into a memory area at absolute addresses.
+    bool Blocks(const json& list, const char* key, std::vector<uint8_t>* area, uint64_t base,
+                uint64_t low, uint64_t high) {
+        std::vector<Block> blocks;
+        if (!ReadBlocks(list, key, &blocks)) return false;
+        for (const Block& block : blocks) {
+            if (!Place(area, base, low, high, block.at, block.bytes, key)) return false;
+        }
+        return true;
+    }
+
+    // "memory": blocks in RAM, in the first MiB or above it.
+    bool Memory(const json& list, Machine* m) {
+        std::vector<Block> blocks;
+        if (!ReadBlocks(list, "memory", &blocks)) return false;
+        for (const Block& block : blocks) {
+            if (!PlaceInMemory(m, block.at, block.bytes, "memory")) return false;
+        }
+        return true;
+    }
+
+    // "smbios": the structure table in RAM and its "_DMI_" entry point.
     bool Smbios(const json& smbios, Machine* m) {
-        uint64_t entryAt = 0xF0800, tableAt = 0xE8000;
+        uint64_t entryAt = kEntryAt, tableAt = 0xE8000;
         if (!smbios.is_object() || !Field(smbios, "entry_at", &entryAt, 0xFFFFF) ||
-            !Field(smbios, "table_at", &tableAt, 0xFFFFF)) {
+            !Field(smbios, "table_at", &tableAt, 0xFFFFFFFF)) {
             return Fail("smbios: bad entry_at or table_at");
         }
         std::vector<SmbiosStructure> structures;
@@ -124,8 +164,24 @@ struct Reader {
         std::vector<uint8_t> entry = BuildDmiEntryPoint(static_cast<uint32_t>(tableAt),
                                                         static_cast<uint16_t>(table.size()),
                                                         static_cast<uint16_t>(structures.size() + end));
-        return Place(&m->lowMemory, 0, 0, kLowMemorySize, tableAt, table, "smbios table") &&
+        return PlaceInMemory(m, tableAt, table, "smbios table") &&
                Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, entryAt, entry, "smbios entry");
+    }
+
+    // "dmi_tables": a real machine's table as Linux shows it (/sys/firmware/dmi/tables/), placed
+    // where its entry point says, and the entry point on a paragraph of the BIOS segment.
+    bool DmiTables(const json& tables, Machine* m) {
+        uint64_t entryAt = kEntryAt, tableAt = 0;
+        std::vector<uint8_t> entry, table;
+        if (!tables.is_object() || !tables.contains("smbios_entry_point") || !tables.contains("DMI") ||
+            !Field(tables, "entry_at", &entryAt, 0xFFFFF) ||
+            !Hex(tables["smbios_entry_point"], "smbios_entry_point", &entry) || !Hex(tables["DMI"], "DMI", &table)) {
+            return Fail("dmi_tables: needs the hex of smbios_entry_point and DMI");
+        }
+        if (!SmbiosTableAddress(entry, &tableAt)) return Fail("dmi_tables: no entry point it knows");
+        if (entryAt % 16 != 0) return Fail("dmi_tables: entry_at is not on a paragraph");
+        return PlaceInMemory(m, tableAt, table, "dmi_tables: DMI") &&
+               Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, entryAt, entry, "dmi_tables: entry point");
     }
 
     // "sw_smi": the "SwSmi@" block and the firmware service behind it.
@@ -144,6 +200,36 @@ struct Reader {
         m->swSmi.prepare = block.prepare;
         m->swSmi.mailboxAddress = block.mailboxAddress;
         return Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, at, BuildSwSmiBlock(block), "sw_smi");
+    }
+
+    // "flashers": how each stand-in flasher acts, by the tool's name.
+    bool Flashers(const json& flashers, FlasherScenarios* scenarios) {
+        if (!flashers.is_object()) return Fail("flashers: not an object");
+        for (auto& item : flashers.items()) {
+            FlasherScenario* scenario = FlasherScenarioOf(scenarios, item.key());
+            const json& f = item.value();
+            if (scenario == nullptr || !f.is_object()) return Fail("flashers: no tool " + item.key());
+            if (f.contains("exit")) {
+                // A 32-bit exit code, written signed (-120) or as Windows shows it (4294967176).
+                const json& code = f["exit"];
+                if (!code.is_number_integer() || code.get<int64_t>() < INT32_MIN ||
+                    (code.is_number_unsigned() && code.get<uint64_t>() > UINT32_MAX)) {
+                    return Fail("flashers: " + item.key() + ": exit is not a 32-bit number");
+                }
+                scenario->exitCode = static_cast<int32_t>(static_cast<uint32_t>(code.get<int64_t>()));
+            }
+            if (!Flag(f, "new_sys", &scenario->newSys) || !Flag(f, "window", &scenario->window)) return false;
+        }
+        return true;
+    }
+
+    // "flash_size": the part's size, a whole number of 64 KiB blocks.
+    bool FlashSize(const json& root, Machine* m) {
+        uint64_t size = m->flash.size();
+        if (!Field(root, "flash_size", &size, kFlashLargest)) return false;
+        if (size == 0 || size % 0x10000 != 0) return Fail("flash_size: not a whole number of 64 KiB blocks");
+        m->flash.assign(size, 0xFF);
+        return true;
     }
 };
 
@@ -236,14 +322,19 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
             m.ecRam[address] = static_cast<uint8_t>(value);
         }
     }
-    if (root.contains("memory")) r.Blocks(root["memory"], "memory", &m.lowMemory, 0, 0, kLowMemorySize);
+    bool flashSized = r.FlashSize(root, &m);  // RAM ends where the flash begins
+    if (root.contains("memory")) r.Memory(root["memory"], &m);
     if (root.contains("bios")) {
         r.Blocks(root["bios"], "bios", &m.lowMemory, 0, kBiosSegmentBase, kLowMemorySize);
     }
+    if (root.contains("smbios") && root.contains("dmi_tables")) r.Fail("smbios, dmi_tables: one table or the other");
     if (root.contains("smbios")) r.Smbios(root["smbios"], &m);
+    if (root.contains("dmi_tables")) r.DmiTables(root["dmi_tables"], &m);
     if (root.contains("sw_smi")) r.SwSmi(root["sw_smi"], &m);
-    if (root.contains("flash")) {
-        r.Blocks(root["flash"], "flash", &m.flash, kFlashBase, kFlashBase, kFlashBase + m.flash.size());
+    if (flashSized && root.contains("flash")) {
+        uint64_t base = FlashBase(m);
+        r.Blocks(root["flash"], "flash", &m.flash, base, base, base + m.flash.size());
     }
+    if (root.contains("flashers")) r.Flashers(root["flashers"], &profile->flashers);
     return error->empty();
 }

@@ -18,13 +18,19 @@
 //   "ec_ram": {"0xE887": "0x00"},
 //   "bios": [{"at": "0xF0010", "text": "AMIBIOS Version 08.00.15"},    (F0000h-FFFFFh)
 //            {"at": "0xF8000", "hex": "5F444D495F"}],
-//   "memory": [{"at": "0x9F000", "hex": "..."}],                          (the first MiB)
+//   "memory": [{"at": "0x9F000", "hex": "..."}],                 (RAM: anywhere below the flash)
 //   "smbios": {"entry_at": "0xF0800", "table_at": "0xE8000", "no_end": false,
 //              "structures": [{"type": 1, "formatted": "01020304", "strings": ["...", ...]}]},
+//   "dmi_tables": {"entry_at": "0xF0800", "smbios_entry_point": "5F534D335F...", "DMI": "..."},
+//              (or else a real machine's /sys/firmware/dmi/tables/ files as hex: the table goes
+//               where its entry point says, the entry point on a paragraph of F0000h-FFFFFh)
 //   "sw_smi": {"at": "0xF6000", "port": "0xB2", "trigger": "0xDE", "prepare": "0xDD",
 //              "finish": "0xDF", "mailbox": "0x9F000", "revision": "0x24", "model": "QN14",
 //              "answer_ff": false},
-//   "flash": [{"at": "0xFFF00000", "hex": "..."}]
+//   "flash_size": "0x200000",                                            (the part, at the top)
+//   "flash": [{"at": "0xFFF00000", "hex": "..."}],
+//   "flashers": {"SWinFlash": {"exit": -120, "new_sys": true, "window": true},
+//                "TarpexV01_10": {"exit": 0}, "afuwin": {"exit": 0}}
 // }
 // Numbers are JSON numbers or texts in C notation ("0x2E"). Every key is optional.
 #pragma once
@@ -32,6 +38,7 @@
 #include <string>
 #include <vector>
 
+#include "sim/flasher_scenario.h"
 #include "sim/machine.h"
 
 struct WindowsProfile {
@@ -86,6 +93,7 @@ struct MachineProfile {
     WindowsProfile windows;
     DriverProfile drivers;
     PowerProfile power;
+    FlasherScenarios flashers;
     Machine machine;
 };
 

@@ -36,3 +36,11 @@ bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& 
     if (kind == 'A' || kind == 'B') return true;
     return AppendAll(command, " /MODE=3", handed);
 }
+
+bool DmiDialogWanted(uint32_t runFlags) {
+    return (runFlags & kFlagDmiOnly) && !(runFlags & kFlagDmiMode3);
+}
+
+bool AppendTypedDmiOptions(char* command, const DmiValues& typed) {
+    return AppendAll(command, " /MODE=1", typed);
+}

@@ -20,3 +20,10 @@ void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out
 // False, with the line unchanged, when the pieces would push it past 255 characters: a line
 // without them would let the flasher write the new image's own DMI data over the machine's.
 bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);
+
+// Whether a run asks for the DMI values in the dialog: a DMI-only package without "/MODE=3".
+bool DmiDialogWanted(uint32_t runFlags);
+
+// Appends what the flasher is told about the values typed in the dialog: " /MODE=1" and the
+// three values behind " /DO0:", " /DO1:", " /DSS:". All or none, as above.
+bool AppendTypedDmiOptions(char* command, const DmiValues& typed);

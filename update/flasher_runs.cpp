@@ -7,8 +7,11 @@
 #include "core/run_context.h"
 #include "core/run_flags.h"
 #include "firmware/input_suppression.h"
+#include "hw/access_driver.h"
+#include "package/code_hold.h"
 #include "package/housekeeping.h"
 #include "ui/progress_window.h"
+#include "update/bitlocker.h"
 #include "update/flasher_commands.h"
 #include "update/new_image_identity.h"
 
@@ -18,42 +21,71 @@ constexpr int kControlBiosMark = 1008;
 constexpr int kControlMicomMark = 1009;
 constexpr UINT kStrMicomStatus = 8;
 
-}  // namespace
-
-bool RunChildProcess(const char* command, int markControl, DWORD* exitCode) {
+struct ChildCommand {
     char line[kChildCommandSize];
     char application[MAX_PATH];
-    if (!BuildChildCommandLine(g_run.workingDirectory, command, line, sizeof line) ||
-        !BuildChildApplicationName(g_run.workingDirectory, command, application, sizeof application)) {
-        LogLine("Bios command refused : longer than %u characters", static_cast<unsigned>(sizeof line - 1));
+};
+
+// The command line and the executable it names, logged; false, and the refusal logged, when
+// either would not fit.
+bool PrepareChildCommand(const char* command, ChildCommand* child) {
+    if (!BuildChildCommandLine(g_run.workingDirectory, command, child->line, sizeof child->line) ||
+        !BuildChildApplicationName(g_run.workingDirectory, command, child->application, sizeof child->application)) {
+        LogLine("Bios command refused : longer than %u characters", static_cast<unsigned>(sizeof child->line - 1));
         return false;
     }
-    LogLine("Bios command : %s", line);
+    LogLine("Bios command : %s", child->line);
+    return true;
+}
 
+bool StartChildAndWait(ChildCommand* child, int markControl, BitLockerHold* bitLocker, DWORD* exitCode) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     SetStepMark(markControl, 0);
     if (markControl == kControlMicomMark) SetStatusText(kStrMicomStatus);
 
-    PROCESS_INFORMATION child = {};
-    if (!CreateProcessA(application, line, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                        g_run.workingDirectory, &startup, &child)) {
-        LogLine("Bios command not started : error %lu", GetLastError());
+    // Every program, library and driver beside the flasher stays as the package has it until
+    // the flasher has ended: it may load any of them.
+    CodeHold hold = {};
+    if (!HoldPackageCode(g_run.packagePath, g_accessDriver.isWow64 != FALSE, &hold)) {
+        LogLine("Bios command refused : %s is not as packed", hold.refused);
         return false;
     }
-    WaitForSingleObject(child.hProcess, INFINITE);
-    if (!GetExitCodeProcess(child.hProcess, exitCode)) *exitCode = GetLastError();
-    CloseHandle(child.hThread);
-    CloseHandle(child.hProcess);
+    // Every check has passed: only now may the first start on a new BIOS go unguarded.
+    if (bitLocker) *bitLocker = SuspendBitLockerForFlash();
+    PROCESS_INFORMATION process = {};
+    if (!CreateProcessA(child->application, child->line, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
+                        g_run.workingDirectory, &startup, &process)) {
+        LogLine("Bios command not started : error %lu", GetLastError());
+        ReleaseCodeHold(&hold);
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    if (!GetExitCodeProcess(process.hProcess, exitCode)) *exitCode = GetLastError();
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    ReleaseCodeHold(&hold);
     return true;
 }
 
+}  // namespace
+
+bool RunChildProcess(const char* command, int markControl, BitLockerHold* bitLocker, DWORD* exitCode) {
+    ChildCommand child;
+    return PrepareChildCommand(command, &child) && StartChildAndWait(&child, markControl, bitLocker, exitCode);
+}
+
 uint32_t RunBiosFlasher(const char* command) {
+    BitLockerHold hold = {};
     DWORD exitCode = 0;
     // A flasher that never ran has written nothing: never a success.
-    if (!RunChildProcess(command, kControlBiosMark, &exitCode)) return kResultBiosUpdate;
+    if (!RunChildProcess(command, kControlBiosMark, &hold, &exitCode)) {
+        ResumeBitLocker(hold);
+        return kResultBiosUpdate;
+    }
     uint32_t result = BiosFlasherResult(static_cast<int32_t>(exitCode));
     if (result != kResultOk) {
+        ResumeBitLocker(hold);
         ReadNewImageIdentity("newSys.bin");
         RestoreInput();
         return result;
@@ -67,7 +99,7 @@ uint32_t RunBiosFlasher(const char* command) {
 uint32_t RunMicomFlasher(const char* command) {
     if (g_run.runFlags & kFlagSkipUpdateMicom) return kResultOk;
     DWORD exitCode = 0;
-    bool ran = RunChildProcess(command, kControlMicomMark, &exitCode);
+    bool ran = RunChildProcess(command, kControlMicomMark, nullptr, &exitCode);
     DeleteMicomFiles();
     if (!ran || exitCode != 0) return kResultMicomUpdate;
     SetStepMark(kControlMicomMark, 1);

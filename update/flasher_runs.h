@@ -4,10 +4,13 @@
 
 #include <cstdint>
 
+#include "update/bitlocker.h"
+
 // Starts the flasher the command text names, with the row's step mark on the arrow, and waits
 // for it. False when it could not be started (nothing was waited on); otherwise true with its
-// exit code, or the system's error when that cannot be read.
-bool RunChildProcess(const char* command, int markControl, DWORD* exitCode);
+// exit code, or the system's error when that cannot be read. With a BitLocker hold, BitLocker is
+// suspended into it right before the start, once every check has passed.
+bool RunChildProcess(const char* command, int markControl, BitLockerHold* bitLocker, DWORD* exitCode);
 
 // 0, 0x80000008 or 0x80000013 by the flasher's verdict; 0x80000009 when it could not be started.
 uint32_t RunBiosFlasher(const char* command);

@@ -11,6 +11,25 @@
 /* Which device the request came to. */
 enum { QV_RELAY_VEXA = 0, QV_RELAY_KMDF = 1, QV_RELAY_ADDMEM = 2, QV_RELAY_MEMIO = 3 };
 
+/* The stand-in flashers, which come as clients of their own; code is one of the kinds below. */
+#define QV_RELAY_FLASHER 4u
+
+/* Which tool's scenario: in the tool's name ("SWinFlash", "TarpexV01_10", "afuwin"), out a
+ * QvFlasherScenario. */
+#define QV_FLASHER_SCENARIO 1u
+/* Write flash: in a 32-bit physical address, then the bytes. */
+#define QV_FLASHER_FLASH_WRITE 2u
+/* Store the embedded controller's firmware: in its bytes. */
+#define QV_FLASHER_EC_FIRMWARE 3u
+/* One line for the trace, after "flasher ": in its text. */
+#define QV_FLASHER_RECORD 4u
+
+struct QvFlasherScenario {
+    int exitCode;
+    unsigned int newSys; /* leave "newSys.bin" */
+    unsigned int window; /* show the flasher's window */
+};
+
 /* Request: this head, then inSize bytes of input. */
 struct QvRelayRequest {
     unsigned int magic;

@@ -1,6 +1,7 @@
-// simhw.exe: serves the simulated notebook of a machine profile to simhw.sys over a named pipe,
-// writing every access to a trace file. It runs until it is ended, which keeps the Wine
-// session (and so the relay driver) alive while a run lasts.
+// simhw.exe: serves the simulated notebook of a machine profile to simhw.sys and to the stand-in
+// flashers over a named pipe, writing every access to a trace file, and traces the power going
+// off when the session ends. It runs until it is ended, which keeps the Wine session (and so the
+// relay driver) alive while a run lasts.
 //
 //   simhw --profile PROFILE.json --trace TRACE.txt [--ready FILE]
 #include <windows.h>
@@ -12,7 +13,9 @@
 #include <string>
 #include <vector>
 
+#include "sim/flasher_requests.h"
 #include "sim/profile.h"
+#include "sim/relay/pipe_io.h"
 #include "sim/relay/relay_protocol.h"
 #include "sim/request_decoder.h"
 
@@ -40,18 +43,6 @@ bool WriteCaller(void* context, uint32_t address, uint32_t value) {
                               &value, 4, &put) && put == 4;
 }
 
-bool PipeIo(HANDLE pipe, bool write, void* bytes, DWORD size) {
-    char* at = static_cast<char*>(bytes);
-    while (size > 0) {
-        DWORD done = 0;
-        BOOL ok = write ? WriteFile(pipe, at, size, &done, nullptr) : ReadFile(pipe, at, size, &done, nullptr);
-        if (!ok || done == 0) return false;
-        at += done;
-        size -= done;
-    }
-    return true;
-}
-
 HANDLE NewInstance() {
     return CreateNamedPipeA(kPipe, PIPE_ACCESS_DUPLEX, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT,
                             PIPE_UNLIMITED_INSTANCES, 1 << 16, 1 << 16, 0, nullptr);
@@ -66,20 +57,22 @@ SimDevice DeviceOf(unsigned int kind) {
     }
 }
 
-// One request from the relay: decode, serve on the machine, answer, trace.
-void Serve(HANDLE pipe, MachineProfile* profile, FILE* trace) {
-    QvRelayRequest request;
-    if (!PipeIo(pipe, false, &request, sizeof request) || request.magic != QV_RELAY_MAGIC ||
-        request.inSize > QV_RELAY_LARGEST || request.outSize > QV_RELAY_LARGEST || request.device > 3) {
-        return;
-    }
-    std::vector<uint8_t> in(request.inSize);
-    std::vector<uint8_t> out(request.outSize);
-    if (request.inSize && !PipeIo(pipe, false, in.data(), request.inSize)) return;
+// The machine and its trace file, shared by the pipe's loop and the power window's thread.
+MachineProfile g_profile;
+FILE* g_trace = nullptr;
+CRITICAL_SECTION g_lock;
 
-    Machine* machine = &profile->machine;
+void WriteTrace(size_t first) {
+    const std::vector<std::string>& trace = g_profile.machine.trace;
+    for (size_t i = first; i < trace.size(); ++i) fprintf(g_trace, "%s\n", trace[i].c_str());
+    fflush(g_trace);
+}
+
+// A relay request: decoded and served on the machine. False when the driver refuses it.
+bool ServeRelay(const QvRelayRequest& request, const std::vector<uint8_t>& in, std::vector<uint8_t>* out,
+                uint32_t* returned) {
+    Machine* machine = &g_profile.machine;
     SimDevice device = DeviceOf(request.device);
-    size_t first = machine->trace.size();
     char line[96];
     snprintf(line, sizeof line, "ioctl %s %X in=%u out=%u", SimDeviceName(device), request.code,
              request.inSize, request.outSize);
@@ -87,19 +80,72 @@ void Serve(HANDLE pipe, MachineProfile* profile, FILE* trace) {
     CallerProcess caller = {OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION,
                                         FALSE, request.processId)};
     CallerMemory memory = {&caller, ReadCaller, WriteCaller};
-    uint32_t returned = 0;
-    bool ok = ServeRequest(machine, device, profile->windows.wow64, request.code, in.data(),
-                           request.inSize, out.data(), request.outSize, &returned, &memory);
+    bool ok = ServeRequest(machine, device, g_profile.windows.wow64, request.code, in.data(),
+                           request.inSize, out->data(), request.outSize, returned, &memory);
     if (caller.process) CloseHandle(caller.process);
     if (!ok) machine->trace.push_back("refused");
+    return ok;
+}
+
+// One request from the relay or a stand-in flasher: served, traced, then answered, so that the
+// trace holds a request's lines by the time its caller goes on.
+void Serve(HANDLE pipe) {
+    QvRelayRequest request;
+    if (!PipeIo(pipe, false, &request, sizeof request) || request.magic != QV_RELAY_MAGIC ||
+        request.inSize > QV_RELAY_LARGEST || request.outSize > QV_RELAY_LARGEST ||
+        request.device > QV_RELAY_FLASHER) {
+        return;
+    }
+    bool flasher = request.device == QV_RELAY_FLASHER;
+    // A flasher's input larger than its kind allows is never read: the handler refuses it by size.
+    bool takeInput = !flasher || request.inSize <= FlasherRequestLimit(g_profile, request.code);
+    std::vector<uint8_t> in(takeInput ? request.inSize : 0);
+    std::vector<uint8_t> out(request.outSize);
+    if (!in.empty() && !PipeIo(pipe, false, in.data(), request.inSize)) return;
+
+    EnterCriticalSection(&g_lock);
+    size_t first = g_profile.machine.trace.size();
+    uint32_t returned = 0;
+    bool ok = flasher ? ServeFlasherRequest(&g_profile, request.code, in.data(), request.inSize, out.data(),
+                                            request.outSize, &returned)
+                      : ServeRelay(request, in, &out, &returned);
+    WriteTrace(first);
+    LeaveCriticalSection(&g_lock);
 
     QvRelayAnswer answer = {QV_RELAY_MAGIC, ok ? 1u : 0u, ok ? returned : 0u};
     if (PipeIo(pipe, true, &answer, sizeof answer) && answer.returned) {
         PipeIo(pipe, true, out.data(), answer.returned);
     }
     FlushFileBuffers(pipe);
-    for (size_t i = first; i < machine->trace.size(); ++i) fprintf(trace, "%s\n", machine->trace[i].c_str());
-    fflush(trace);
+}
+
+// Wine sends the end of the session to every top-level window, hidden ones too, when a program
+// calls ExitWindowsEx, and then ends the window's process: the moment the power goes off.
+LRESULT CALLBACK PowerWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_ENDSESSION && wParam) {
+        EnterCriticalSection(&g_lock);
+        size_t first = g_profile.machine.trace.size();
+        PowerOff(&g_profile.machine);
+        WriteTrace(first);
+        LeaveCriticalSection(&g_lock);
+        return 0;
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+DWORD WINAPI PowerWindowThread(void* created) {
+    WNDCLASSA windowClass = {};
+    windowClass.lpfnWndProc = PowerWindowProc;
+    windowClass.hInstance = GetModuleHandleA(nullptr);
+    windowClass.lpszClassName = "QvSimHwPower";
+    RegisterClassA(&windowClass);
+    HWND window = CreateWindowExA(0, windowClass.lpszClassName, "simhw", WS_OVERLAPPED, 0, 0, 0, 0, nullptr,
+                                  nullptr, windowClass.hInstance, nullptr);
+    SetEvent(created);
+    if (window == nullptr) return 1;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
 }
 
 }  // namespace
@@ -118,14 +164,13 @@ int main(int argc, char** argv) {
     std::ifstream file(profilePath);
     std::stringstream text;
     text << file.rdbuf();
-    static MachineProfile profile;
     std::string error;
-    if (!file || !ParseProfile(text.str(), &profile, &error)) {
+    if (!file || !ParseProfile(text.str(), &g_profile, &error)) {
         fprintf(stderr, "simhw: %s: %s\n", profilePath.c_str(), file ? error.c_str() : "cannot read");
         return 2;
     }
-    FILE* trace = fopen(tracePath.c_str(), "wb");  // one "\n" per line, as on the host
-    if (trace == nullptr) {
+    g_trace = fopen(tracePath.c_str(), "wb");  // one "\n" per line, as on the host
+    if (g_trace == nullptr) {
         fprintf(stderr, "simhw: cannot write %s\n", tracePath.c_str());
         return 2;
     }
@@ -135,12 +180,17 @@ int main(int argc, char** argv) {
         fprintf(stderr, "simhw: cannot create the pipe (error %lu)\n", GetLastError());
         return 2;
     }
+    InitializeCriticalSection(&g_lock);
+    HANDLE created = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    CloseHandle(CreateThread(nullptr, 0, PowerWindowThread, created, 0, nullptr));
+    WaitForSingleObject(created, INFINITE);
+    CloseHandle(created);
     if (!readyPath.empty()) std::ofstream(readyPath) << "ready\n";
     for (;;) {
         if (!ConnectNamedPipe(listening, nullptr) && GetLastError() != ERROR_PIPE_CONNECTED) continue;
         HANDLE current = listening;
         listening = NewInstance();
-        Serve(current, &profile, trace);
+        Serve(current);
         DisconnectNamedPipe(current);
         CloseHandle(current);
     }

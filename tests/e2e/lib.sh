@@ -14,7 +14,7 @@ finish() {
     echo "the keyboard controller lost the bytes above"
     status=1
   fi
-  rm -rf "$out"
+  if [ -n "${QV_KEEP_OUT:-}" ]; then echo "kept: $out"; else rm -rf "$out"; fi
   exit $status
 }
 trap finish EXIT

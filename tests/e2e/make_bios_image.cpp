@@ -45,8 +45,9 @@ int main(int argc, char** argv) {
     memcpy(diag, "DiaG@", 5);
     memcpy(diag + 12, argv[2], 4);
     memcpy(diag + 25, argv[4], strlen(argv[4]));
-    memcpy(&image[0x8100], "DEVEL", 5);
-    memcpy(&image[0x8105], argv[3], 3);
+    // Before "DiaG@": the scan of newSys.bin ends at the first "DiaG@".
+    memcpy(&image[0x7F00], "DEVEL", 5);
+    memcpy(&image[0x7F05], argv[3], 3);
 
     // The table in the block below the top one: "ZQDS", then "ZFLPF" whose header says where
     // the entries start, counted from "ZQDS".

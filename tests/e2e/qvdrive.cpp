@@ -1,25 +1,30 @@
 // Starts a program, reports and answers each message box it shows, and prints its full
 // 32-bit exit code (a shell sees only the low 8 bits).
 //
-//   qvdrive [--answer ok|cancel]... [--hold MS] [--park] [--timeout S] -- PROGRAM [ARGUMENT...]
+//   qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] [--timeout S]
+//           -- PROGRAM [ARGUMENT...]
 //
 // Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
 // has an owner window), ANSWER ok, and at the end
 // EXIT 0x........ or TIMEOUT. Boxes past the given answers are answered ok. Texts are printed
 // in UTF-8, whatever the system's code page. --park moves each box to the screen's lower-left
-// corner before --hold, so that a screenshot shows the window behind it.
+// corner before --hold, so that a screenshot shows the window behind it. --type types TEXT, key
+// by key, into the edit control ID of each box that has one (a dialog asking for values) before
+// it is answered.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstring>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
 
 struct Options {
     std::vector<std::string> answers;
+    std::vector<std::pair<int, std::string>> typed;  // edit control id, text
     DWORD holdMs = 0;
     bool park = false;
     DWORD timeoutMs = 60000;
@@ -63,6 +68,11 @@ bool ParseArguments(int argc, char** argv, Options* options) {
         if (i + 1 >= argc) return false;
         if (strcmp(argv[i], "--answer") == 0) {
             options->answers.push_back(argv[++i]);
+        } else if (strcmp(argv[i], "--type") == 0) {
+            const char* value = argv[++i];
+            const char* equals = strchr(value, '=');
+            if (equals == nullptr) return false;
+            options->typed.emplace_back(atoi(value), equals + 1);
         } else if (strcmp(argv[i], "--hold") == 0) {
             options->holdMs = static_cast<DWORD>(atoi(argv[++i]));
         } else if (strcmp(argv[i], "--timeout") == 0) {
@@ -146,6 +156,17 @@ BOOL CALLBACK ReadControl(HWND control, LPARAM context) {
     return TRUE;
 }
 
+// Replaces the text of the box's edit id as keys typed into it would.
+void TypeInto(HWND box, int id, const std::string& text) {
+    HWND edit = GetDlgItem(box, id);
+    char className[32] = {};
+    GetClassNameA(edit, className, sizeof className);
+    if (_stricmp(className, "Edit") != 0) return;
+    SendMessageA(edit, EM_SETSEL, 0, -1);
+    SendMessageA(edit, WM_CHAR, VK_BACK, 0);
+    for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
+}
+
 void AnswerBox(HWND box, const std::string& answer) {
     int id = answer == "cancel" ? IDCANCEL : IDOK;
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -158,8 +179,8 @@ int main(int argc, char** argv) {
     Options options;
     if (!ParseArguments(argc, argv, &options)) {
         fprintf(stderr,
-                "usage: qvdrive [--answer ok|cancel]... [--hold MS] [--park] [--timeout S] -- PROGRAM "
-                "[ARGUMENT...]\n");
+                "usage: qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] "
+                "[--timeout S] -- PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     STARTUPINFOA startup = {};
@@ -202,6 +223,7 @@ int main(int argc, char** argv) {
                          GetSystemMetrics(SM_CYSCREEN) - (box.bottom - box.top) - 8, 0, 0,
                          SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         }
+        for (const auto& typed : options.typed) TypeInto(search.found, typed.first, typed.second);
         if (options.holdMs) Sleep(options.holdMs);
         std::string answer = answered < options.answers.size() ? options.answers[answered] : "ok";
         ++answered;

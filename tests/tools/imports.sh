@@ -6,7 +6,7 @@
 set -uo pipefail
 win="$1/win"
 fail=0
-allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SETUPAPI|msvcrt)\.dll$'
+allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SETUPAPI|ole32|OLEAUT32|msvcrt)\.dll$'
 for program in QuorvinUpdate.exe qpack.exe; do
   imports=$(i686-w64-mingw32-objdump -p "$win/$program" | sed -n 's/^\tDLL Name: //p')
   [ -n "$imports" ] || { echo "$program: no imports read"; fail=1; }

@@ -90,6 +90,9 @@ TEST(ArchiveFormat, NameMatchingIgnoresCaseOverTheGivenLength) {
     EXPECT_TRUE(StoredNameMatches("UiLangEn.dll.gz", "UiLangEn.dll"));
     EXPECT_FALSE(StoredNameMatches("UiLangEn_ami.dll.gz", "UiLangEn.dll"));
     EXPECT_FALSE(StoredNameMatches("Add.gz", "AddMem.sys"));
+    EXPECT_TRUE(StoredNameIs("AddMem.sys.gz", "addmem.SYS"));
+    EXPECT_FALSE(StoredNameIs("UiLangEn_ami.dll.gz", "UiLangEn")) << "the whole plain name, not its start";
+    EXPECT_FALSE(StoredNameIs("AddMem.sys.gz", "AddMem.sys.gz"));
 }
 
 TEST(ArchiveFormat, SoundArchives) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "update/flasher_commands.h"
@@ -27,33 +29,48 @@ TEST(DmiOptions, WhatTheFlasherIsTold) {
     struct Case {
         const char* what;
         uint32_t flags;
+        const char* start;  // what the options put on the line before
         const char* flag;
-        const char* appended;  // nullptr: refused
+        size_t pad;         // characters added to both serials
+        bool asked;         // the dialog is shown
+        bool accepted;
+        const char* line;   // after "SWinFlash bios.wph /P"; serials padded as above
     };
-    const std::string full = " /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234";
-    const std::string nearlyFull(255 - 21 - full.size(), 'x');
+    const char* const current = " /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234";
+    const char* const typed = " /MODE=1 /DO0:BF0B /DO1:20270101 /DSS:QV14X0009999";
+    const std::string ordinary = std::string(" /MODE=3") + current;
+    const std::string both = ordinary + typed, twice = std::string(" /MODE=1") + typed;
     const Case cases[] = {
-        {"flag C, no /MODE", 0, "BF0C", " /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234"},
-        {"flag A", 0, "BF0A", ""},
-        {"flag B", 0, "BF0B", ""},
-        {"/MODE=1", 0x800, "BF0C", ""},
-        {"/MODE=3 already on the line, flag A", 0x200, "BF0A", " /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234"},
-        {"DMI-only with /MODE=3", 0x1200, "BF0C", " /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234"},
-        {"a serial that just fits", 0, "BF0C", ""},
-        {"one character more", 0, "BF0C", nullptr},
+        {"flag C, no /MODE", 0, "", "BF0C", 0, false, true, ordinary.c_str()},
+        {"flag A", 0, "", "BF0A", 0, false, true, ""},
+        {"flag B", 0, "", "BF0B", 0, false, true, ""},
+        {"/MODE=1, flag C", 0x800, " /MODE=1", "BF0C", 0, false, true, " /MODE=1"},
+        {"/MODE=3, flag A", 0x200, " /MODE=3", "BF0A", 0, false, true, ordinary.c_str()},
+        {"DMI-only with /MODE=3", 0x1200, " /MODE=3", "BF0C", 0, false, true, ordinary.c_str()},
+        {"DMI-only confirmed, flag A", 0x1000, "", "BF0A", 0, true, true, typed},
+        {"DMI-only confirmed, flag C", 0x1000, "", "BF0C", 0, true, true, both.c_str()},
+        {"DMI-only with /MODE=1: twice", 0x1800, " /MODE=1", "BF0C", 0, true, true, twice.c_str()},
+        {"current values that just fit", 0, "", "BF0C", 184, false, true, ordinary.c_str()},
+        {"one character more", 0, "", "BF0C", 185, false, false, ""},
+        {"typed values that just fit", 0x1000, "", "BF0A", 184, true, true, typed},
+        {"one character more", 0x1000, "", "BF0A", 185, true, false, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        std::string serial = "QV14X0001234";
-        std::string appended = c.appended ? c.appended : "";
-        if (std::string(c.what).find("fits") != std::string::npos) {
-            serial += nearlyFull;
-            appended = " /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:" + serial;
+        const std::string pad(c.pad, 'x');
+        const std::string serial = "QV14X0001234" + pad, typedSerial = "QV14X0009999" + pad;
+        char line[kCommandLineSize];
+        snprintf(line, sizeof line, "SWinFlash bios.wph /P%s", c.start);
+        bool accepted = AppendCurrentDmiOptions(line, c.flags, {c.flag, "20261207", serial.c_str()}, "05TX");
+        bool asked = accepted && DmiDialogWanted(c.flags);
+        if (asked) accepted = AppendTypedDmiOptions(line, {"BF0B", "20270101", typedSerial.c_str()});
+        EXPECT_EQ(asked, c.asked);
+        EXPECT_EQ(accepted, c.accepted);
+        std::string expected = std::string("SWinFlash bios.wph /P") + (c.accepted ? c.line : c.start);
+        for (const char* s : {"QV14X0001234", "QV14X0009999"}) {
+            size_t at = expected.find(s);
+            if (at != std::string::npos) expected.insert(at + strlen(s), pad);
         }
-        if (c.appended == nullptr) serial += nearlyFull + "y";
-        char line[kCommandLineSize] = "SWinFlash bios.wph /P";
-        EXPECT_EQ(AppendCurrentDmiOptions(line, c.flags, {c.flag, "20261207", serial.c_str()}, "05TX"),
-                  c.appended != nullptr);
-        EXPECT_EQ(std::string(line), "SWinFlash bios.wph /P" + appended);
+        EXPECT_EQ(std::string(line), expected);
     }
 }

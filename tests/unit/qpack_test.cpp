@@ -128,6 +128,46 @@ TEST_F(Qpack, RefusesWhatWouldMakeABadPackage) {
     }
 }
 
+TEST_F(Qpack, DosPackageBehindTheArchive) {
+    std::string windows = Write("in/AddMem.sys", "driver");
+    std::string big = Noise(70000);
+    std::string package = Path("pkg.exe");
+    ASSERT_EQ(BuildPackage(stub_, package, 0, {windows},
+                           {Write("in/BIG.DAT", big), Write("in/empty", ""), Write("in/run.bat", "go")}),
+              "");
+    PackageContents contents;
+    ASSERT_EQ(ReadPackage(package, &contents), "");
+    ASSERT_TRUE(contents.hasDosPackage);
+    ASSERT_EQ(contents.dosEntries.size(), 3u);
+    EXPECT_EQ(contents.dosEntries[2].name, "run.bat");
+    EXPECT_EQ(contents.dosEntries[2].size, 2u);
+    EXPECT_EQ(VerifyPackage(package), "");
+
+    const PackageEntry& archived = contents.entries[0];
+    EXPECT_EQ(contents.dosOffset, archived.memberOffset + archived.packedSize) << "right behind the archive";
+    EXPECT_EQ(Read(package).substr(contents.dosOffset, 40),
+              "BIG.DAT" + std::string(25, '\0') + std::string("\x70\x11\x01\x00", 4) + big.substr(0, 4));
+
+    ASSERT_EQ(BuildPackage(stub_, Path("plain.exe"), 0, {windows}), "");
+    ASSERT_EQ(ReadPackage(Path("plain.exe"), &contents), "");
+    EXPECT_FALSE(contents.hasDosPackage);
+
+    struct Case {
+        const char* what;
+        std::vector<std::string> dosFiles;
+    };
+    const Case cases[] = {
+        {"longer than 8.3", {Write("in/RUN_PACKAGE.BAT", "x")}},
+        {"device name", {Write("in/AUX.BAT", "x")}},
+        {"same name twice", {Write("in/A.BAT", "x"), Write("other/a.bat", "y")}},
+        {"missing file", {Path("in/ABSENT.BAT")}},
+    };
+    for (const Case& c : cases) {
+        EXPECT_NE(BuildPackage(stub_, Path("refused.exe"), 0, {windows}, c.dosFiles), "") << c.what;
+        EXPECT_FALSE(fs::exists(Path("refused.exe"))) << c.what;
+    }
+}
+
 TEST_F(Qpack, LongestFileNameFitsTheEntry) {
     // 255 bytes, the longest a file system gives: 258 stored, still NUL-terminated in 260.
     std::string name(255, 'n');

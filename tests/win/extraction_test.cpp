@@ -13,6 +13,7 @@
 #include "tests/support/archive_bytes.h"
 #include "tests/win/process_runner.h"
 #include "tests/win/scratch.h"
+#include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_writer.h"
 
 namespace {
@@ -109,6 +110,22 @@ TEST(ExtractPackedFile, ReplacesAnExistingFile) {
     WriteText(directory + "\\AddMem.sys", "an older driver that is much longer than the new one");
     EXPECT_EQ(RunProbe(package, "packed addmem.sys", directory).out, "extracted 1\n");
     EXPECT_EQ(ReadWholeFile(directory + "\\AddMem.sys"), "the access driver");
+}
+
+// TEMP is the user's: a name planted there as a hard link to a file elsewhere is replaced, never
+// written through.
+TEST(ExtractPackedFile, NeverWritesThroughAPlantedHardLink) {
+    std::string package = BuildProbePackage(kPackageFiles, 0x8);
+    for (const char* planted : {"AddMem.sys.gz", "AddMem.sys"}) {
+        SCOPED_TRACE(planted);
+        std::string victim = MakeScratchDir(false) + "\\victim.sys";
+        WriteText(victim, "only administrators may change this");
+        std::string directory = MakeScratchDir(false);
+        ASSERT_TRUE(CreateHardLinkA((directory + "\\" + planted).c_str(), victim.c_str(), nullptr));
+        EXPECT_EQ(RunProbe(package, "packed addmem.sys", directory).out, "extracted 1\n");
+        EXPECT_EQ(ReadWholeFile(victim), "only administrators may change this");
+        EXPECT_EQ(ReadWholeFile(directory + "\\AddMem.sys"), "the access driver");
+    }
 }
 
 TEST(ExtractPackedFile, DriverFileGoesIntoTemp) {
@@ -235,6 +252,55 @@ TEST(ExtractPackage, CorruptMemberEndsTheProcessWithExitCode1) {
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("QuorvinUpdate: ", 0), 0u) << run.err;
     EXPECT_EQ(ReadWholeFile(directory + "\\first.txt"), "first");
+}
+
+// The updater and qpack read an entry by one rule, zlib's gz reader's: one gzip member or several
+// back to back; what follows a whole member without the gzip magic is left unread. qpack
+// extract writes nothing for an entry it refuses, not even over the file of that name.
+TEST(ExtractPackage, QpackAndTheUpdaterAcceptTheSameEntries) {
+    const std::string text = "first part ";
+    const std::string bulk(70000, 'b');
+    const std::string first = Gzip(text);
+    const std::string second = Gzip(bulk);
+    std::string wrongCrc = second;
+    wrongCrc[wrongCrc.size() - 6] ^= 0x01;
+    const std::string cut = second.substr(0, second.size() / 2);
+    struct Case {
+        const char* what;
+        std::string data;
+        const char* plain;  // nullptr: refused
+    };
+    const std::string both = text + bulk;
+    const std::string twice = text + text;
+    const Case cases[] = {
+        {"one member", first, text.c_str()},
+        {"two members", first + second, both.c_str()},
+        {"three, one of them empty", first + Gzip("") + first, twice.c_str()},
+        {"junk after a member", first + "junk", text.c_str()},
+        {"a lone 1f byte after a member", first + "\x1f", text.c_str()},
+        {"the gzip magic, then no member", first + "\x1f\x8b\x07" + std::string(20, '\0'), nullptr},
+        {"second member cut short", first + cut, nullptr},
+        {"second member with a wrong CRC", first + wrongCrc, nullptr},
+        {"first member with a wrong CRC", wrongCrc + first, nullptr},
+        {"first member cut short", cut, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string package = RawProbePackage(Archive(0x8, 1, Entry("part.bin.gz", c.data)));
+        std::string updaterDir = MakeScratchDir(false);
+        ProcessResult run = RunProbe(package, "package", updaterDir);
+        std::string qpackDir = MakeScratchDir(false);
+        WriteText(qpackDir + "\\part.bin", "stale");
+        std::vector<std::string> written;
+        std::string extracted = ExtractEntries(package, qpackDir, {}, &written);
+
+        bool updaterTookIt = run.exitCode == 0 && run.out == "result 0 flags 0x8\n";
+        EXPECT_EQ(updaterTookIt, c.plain != nullptr) << run.out << run.err;
+        EXPECT_EQ(VerifyPackage(package).empty(), c.plain != nullptr) << VerifyPackage(package);
+        EXPECT_EQ(extracted.empty(), c.plain != nullptr) << extracted;
+        if (c.plain) EXPECT_EQ(ReadWholeFile(updaterDir + "\\part.bin"), c.plain);
+        EXPECT_EQ(ReadWholeFile(qpackDir + "\\part.bin"), c.plain ? c.plain : "stale");
+    }
 }
 
 TEST(GunzipFile, EveryInflationFailureIsOneLineAndExitCode1) {

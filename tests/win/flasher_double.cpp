@@ -1,5 +1,7 @@
 // Stands in for a flasher in the child-run tests: writes which file ran, its command line and
 // current directory to "child.txt" beside it, then ends with the code QV_CHILD_EXIT names.
+// When QV_CHILD_TAMPER names a file, it first tries to write over it and to delete it, and
+// writes into "tamper.txt" which of the two the system let through.
 #include <windows.h>
 
 #include <cstdio>
@@ -13,6 +15,18 @@ int main() {
     if (FILE* out = fopen("child.txt", "ab")) {
         fprintf(out, "%s\n%s\n%s\n", module, GetCommandLineA(), directory);
         fclose(out);
+    }
+    char tamper[MAX_PATH] = {};
+    if (GetEnvironmentVariableA("QV_CHILD_TAMPER", tamper, sizeof tamper) > 0) {
+        HANDLE file = CreateFileA(tamper, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        bool written = file != INVALID_HANDLE_VALUE;
+        if (written) CloseHandle(file);
+        bool deleted = DeleteFileA(tamper) != 0;
+        if (FILE* out = fopen("tamper.txt", "wb")) {
+            fprintf(out, "write %s, delete %s\n", written ? "let through" : "refused", deleted ? "let through" : "refused");
+            fclose(out);
+        }
     }
     char code[16] = {};
     GetEnvironmentVariableA("QV_CHILD_EXIT", code, sizeof code);

@@ -1,15 +1,22 @@
-// The flashers as child processes: verdicts, files, a flasher that cannot start, and a working
-// directory with spaces whose leading words name a planted program.
+// The flashers as child processes: verdicts, files, a flasher that cannot start, a working
+// directory with spaces whose leading words name a planted program, BitLocker around the BIOS
+// flash, and only the package's own code beside a flasher.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
+#include "hw/access_driver.h"
+#include "tests/win/call_log.h"
+#include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
 #include "tests/win/scratch.h"
+#include "tools/qpack/package_writer.h"
 #include "update/flasher_runs.h"
 
 namespace {
@@ -20,6 +27,33 @@ void Touch(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     CloseHandle(file);
+}
+
+// The package the run's programs are checked against: the double under the packed names of
+// the flashers and of the Phoenix flasher's library; the 64-bit flasher has "64" behind it.
+std::string FlasherPackage() {
+    static std::string package;
+    if (package.empty()) {
+        std::string source = MakeScratchDir(false);
+        std::string doubleExe = TestProgramDirectory() + "flasher_double.exe";
+        std::vector<std::string> files;
+        for (const char* name : {"SWinFlash_32.exe", "TarpexV01_10.exe", "PhlashLc_32.dll"}) {
+            files.push_back(source + "\\" + name);
+            EXPECT_TRUE(CopyFileA(doubleExe.c_str(), files.back().c_str(), FALSE));
+        }
+        files.push_back(source + "\\SWinFlash_64.exe");
+        std::ofstream(files.back(), std::ios::binary) << ReadWholeFile(doubleExe) << "64";
+        package = source + "\\package.exe";
+        EXPECT_EQ(BuildPackage(doubleExe, package, 0, files), "");
+    }
+    return package;
+}
+
+// A fresh run context with the working directory and the package set.
+void StartRun(const std::string& work) {
+    g_run = RunContext{};
+    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s", work.c_str());
+    snprintf(g_run.packagePath, sizeof g_run.packagePath, "%s", FlasherPackage().c_str());
 }
 
 TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
@@ -55,8 +89,7 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         if (c.exitCode) ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (work + tool + ".exe").c_str(), FALSE));
         for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin"}) Touch(work + name);
         SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
-        g_run = RunContext{};
-        snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s", work.c_str());
+        StartRun(work);
         ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
 
         const char* command = c.bios ? "SWinFlash bios.wph /P /BBL" : "TarpexV01_10 kbc.bin /FORCE /A";
@@ -77,17 +110,154 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
     SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
 }
 
+std::vector<std::string> BitLockerCalls() {
+    std::vector<std::string> calls;
+    for (const std::string& call : RecordedCalls()) {
+        if (call.rfind("BitLocker ", 0) == 0) calls.push_back(call);
+    }
+    return calls;
+}
+
+// A TPM-protected system drive with the provider there.
+void ProtectSystemDrive(uint32_t major, uint32_t minor) {
+    g_fakeOs.profile.windows.major = major;
+    g_fakeOs.profile.windows.minor = minor;
+    g_fakeOs.bitLocker = FakeBitLocker{};
+    g_fakeOs.bitLocker.provider = true;
+    g_fakeOs.bitLocker.protectionOn = true;
+    g_fakeOs.bitLocker.tpm = true;
+    ClearCalls();
+}
+
+void ForgetBitLocker() {
+    g_fakeOs.profile.windows = WindowsProfile{};
+    g_fakeOs.bitLocker = FakeBitLocker{};
+}
+
+TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
+    const std::vector<std::string> query = {"BitLocker query C:"};
+    const std::vector<std::string> suspend = {"BitLocker query C:", "BitLocker suspend C: 1"};
+    const std::vector<std::string> resume = {"BitLocker query C:", "BitLocker suspend C: 1", "BitLocker resume C:"};
+    struct Case {
+        const char* what;
+        uint32_t major, minor;
+        HRESULT queryError;
+        const char* exitCode;  // nullptr: the flasher is missing
+        uint32_t result;
+        std::vector<std::string> calls;
+        std::vector<bool> flasherRanAtChange;  // at each suspend or resume
+        bool protectedAfter;
+        UINT restartsLeft;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"Windows 10, flashed", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
+         "BitLocker : C: suspended for one restart"},
+        {"Windows 10, verdict -120", 10, 0, S_OK, "-120", kResultModel, resume, {false, true}, true, 0,
+         "BitLocker : C: resumed"},
+        {"Windows 10, flasher missing", 10, 0, S_OK, nullptr, kResultBiosUpdate, resume, {false, false}, true, 0,
+         "BitLocker : C: resumed"},
+        {"Windows 7", 6, 1, S_OK, "0", 0, query, {}, true, 0,
+         "BitLocker : C: protected, left as it is on Windows 6.1"},
+        {"query fails", 10, 0, static_cast<HRESULT>(0x80041003), "0", 0, query, {}, true, 0,
+         "BitLocker : query failed (0x80041003), left as it is"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string work = MakeScratchDir(true) + "\\";
+        if (c.exitCode) {
+            ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(),
+                                  (work + "SWinFlash.exe").c_str(), FALSE));
+        }
+        SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
+        StartRun(work);
+        ProtectSystemDrive(c.major, c.minor);
+        g_fakeOs.bitLocker.queryError = c.queryError;
+        std::vector<bool> flasherRan;
+        g_fakeOs.bitLocker.changed = [&] { flasherRan.push_back(Exists(work + "child.txt")); };
+
+        EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), c.result);
+
+        EXPECT_EQ(BitLockerCalls(), c.calls);
+        EXPECT_EQ(flasherRan, c.flasherRanAtChange);
+        EXPECT_EQ(g_fakeOs.bitLocker.protectionOn, c.protectedAfter);
+        EXPECT_EQ(g_fakeOs.bitLocker.restartsLeft, c.restartsLeft);
+        std::string log = ReadWholeFile(work + "DebugLog.txt");
+        EXPECT_NE(log.find(std::string(c.logged) + "\r\n"), std::string::npos) << log;
+        EXPECT_EQ(Exists(work + "child.txt"), c.exitCode != nullptr) << "the flasher ran all the same";
+    }
+    SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
+    ForgetBitLocker();
+}
+
 TEST(FlasherRuns, SkipMicomAndOverlongLines) {
     g_run = RunContext{};
     g_run.runFlags = kFlagSkipUpdateMicom;
     EXPECT_EQ(RunMicomFlasher("TarpexV01_10 kbc.bin /FORCE"), 0u) << "nothing run";
 
     std::string work = MakeScratchDir(true) + "\\";
-    g_run = RunContext{};
-    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s", work.c_str());
+    StartRun(work);
     std::string command = "SWinFlash bios.wph /P" + std::string(511 - work.size() - 21 + 1, 'x');
+    ProtectSystemDrive(10, 0);
     EXPECT_EQ(RunBiosFlasher(command.c_str()), kResultBiosUpdate) << "one character over 511 is refused";
     EXPECT_NE(ReadWholeFile("DebugLog.txt").find("refused"), std::string::npos);
+    EXPECT_TRUE(BitLockerCalls().empty()) << "a refused run never touches BitLocker";
+    ForgetBitLocker();
+}
+
+// Before a flasher starts, every program, library and driver beside it must be what the package
+// unpacked, and stays so, unwritable and undeletable, until the flasher has ended.
+TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
+    std::string doubleBytes = ReadWholeFile(TestProgramDirectory() + "flasher_double.exe");
+    std::string changed = doubleBytes;
+    changed[changed.size() / 2] ^= 0x01;
+    struct Case {
+        const char* what;
+        const char* file;  // written beside a true 32-bit SWinFlash.exe
+        std::string content;
+        bool started;
+        BOOL wow64 = FALSE;
+    };
+    const Case cases[] = {
+        {"on 64-bit Windows, the 64-bit flasher", "SWinFlash.exe", doubleBytes + "64", true, TRUE},
+        {"on 64-bit Windows, the 32-bit flasher", "SWinFlash.exe", doubleBytes, false, TRUE},
+        {"its library as packed", "PhlashLc.dll", doubleBytes, true},
+        {"the MICOM flasher as packed", "TarpexV01_10.exe", doubleBytes, true},
+        {"a text file beside it", "notes.txt", "not code", true},
+        {"its library changed in one bit", "PhlashLc.dll", changed, false},
+        {"its library cut short", "PhlashLc.dll", doubleBytes.substr(0, doubleBytes.size() - 1), false},
+        {"its library grown", "PhlashLc.dll", doubleBytes + "x", false},
+        {"a library the package lacks", "version.dll", doubleBytes, false},
+        {"a driver the package lacks", "PhlashNT.sys", "planted", false},
+        {"the flasher itself grown", "SWinFlash.exe", doubleBytes + "x", false},
+    };
+    SetEnvironmentVariableA("QV_CHILD_TAMPER", "TarpexV01_10.exe");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string work = MakeScratchDir(true) + "\\";
+        std::ofstream(work + "SWinFlash.exe", std::ios::binary) << doubleBytes;
+        std::ofstream(work + c.file, std::ios::binary) << c.content;
+        StartRun(work);
+        g_accessDriver.isWow64 = c.wow64;
+        ProtectSystemDrive(10, 0);
+
+        EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), c.started ? 0u : kResultBiosUpdate);
+
+        EXPECT_EQ(Exists(work + "child.txt"), c.started);
+        EXPECT_EQ(BitLockerCalls().empty(), !c.started) << "a refused run never touches BitLocker";
+        std::string log = ReadWholeFile(work + "DebugLog.txt");
+        if (!c.started) {
+            EXPECT_NE(log.find(std::string("Bios command refused : ") + c.file + " is not as packed\r\n"),
+                      std::string::npos) << log;
+        } else if (std::string(c.file) == "TarpexV01_10.exe") {
+            EXPECT_EQ(ReadWholeFile(work + "tamper.txt"), "write refused, delete refused\n");
+            EXPECT_TRUE(DeleteFileA((work + c.file).c_str())) << "held no longer once the flasher ended";
+        }
+        SetCurrentDirectoryA(TestProgramDirectory().c_str());
+    }
+    SetEnvironmentVariableA("QV_CHILD_TAMPER", nullptr);
+    g_accessDriver.isWow64 = FALSE;
+    ForgetBitLocker();
 }
 
 }  // namespace

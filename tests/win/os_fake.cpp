@@ -5,6 +5,8 @@
 #include <cstring>
 #include <utility>
 
+#include <wbemcli.h>
+
 #include "platform/os.h"
 #include "sim/request_decoder.h"
 #include "tests/win/call_log.h"
@@ -158,6 +160,11 @@ BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOI
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
+    if (g_fakeOs.requestsUntilRefusal == 0) {
+        SetLastError(ERROR_GEN_FAILURE);
+        return FALSE;
+    }
+    if (g_fakeOs.requestsUntilRefusal > 0) --g_fakeOs.requestsUntilRefusal;
     SimDevice simDevice = kDevices[index].device;
     Machine* machine = &g_fakeOs.profile.machine;
     char line[96];
@@ -386,6 +393,49 @@ CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst
     *status = device->status;
     *problem = device->problem;
     return CR_SUCCESS;
+}
+
+// Each call stands for a whole WMI conversation: no provider, a failing one, or the volume.
+HRESULT FakeBitLockerCall(const std::string& call) {
+    Record("BitLocker " + call);
+    if (!g_fakeOs.bitLocker.provider) return static_cast<HRESULT>(WBEM_E_INVALID_NAMESPACE);
+    return g_fakeOs.bitLocker.queryError;
+}
+
+HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
+    *volume = BitLockerVolume{};
+    HRESULT result = FakeBitLockerCall(std::string("query ") + drive);
+    const FakeBitLocker& bitLocker = g_fakeOs.bitLocker;
+    if (result != S_OK || bitLocker.drive != drive) return result;
+    volume->listed = true;
+    volume->protection = bitLocker.protectionOn ? 1 : 0;
+    volume->tpmProtector = bitLocker.protectionOn && bitLocker.tpm;
+    return S_OK;
+}
+
+HRESULT OsBitLockerSuspend(LPCSTR drive, UINT restarts) {
+    HRESULT result = FakeBitLockerCall(std::string("suspend ") + drive + " " + std::to_string(restarts));
+    FakeBitLocker& bitLocker = g_fakeOs.bitLocker;
+    const WindowsProfile& windows = g_fakeOs.profile.windows;
+    // Before Windows 8 DisableKeyProtectors takes no DisableCount.
+    bool counts = windows.major > 6 || (windows.major == 6 && windows.minor >= 2);
+    if (result == S_OK && (bitLocker.drive != drive || !counts)) result = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    if (result != S_OK) return result;
+    bitLocker.protectionOn = false;
+    bitLocker.restartsLeft = restarts;
+    if (bitLocker.changed) bitLocker.changed();
+    return S_OK;
+}
+
+HRESULT OsBitLockerResume(LPCSTR drive) {
+    HRESULT result = FakeBitLockerCall(std::string("resume ") + drive);
+    FakeBitLocker& bitLocker = g_fakeOs.bitLocker;
+    if (result == S_OK && bitLocker.drive != drive) result = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+    if (result != S_OK) return result;
+    bitLocker.protectionOn = true;
+    bitLocker.restartsLeft = 0;
+    if (bitLocker.changed) bitLocker.changed();
+    return S_OK;
 }
 
 BOOL OsOpenProcessToken(HANDLE, DWORD access, PHANDLE token) {

@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -26,6 +27,19 @@ struct FakeService {
     HANDLE image = INVALID_HANDLE_VALUE;
 };
 
+// BitLocker on the system drive as WMI reports it. Without its provider (Windows XP, Wine) the
+// namespace does not exist. Suspended, protection reads as off until the restarts pass or it is
+// resumed; Windows before 8 has no count of restarts to suspend for.
+struct FakeBitLocker {
+    bool provider = false;
+    std::string drive = "C:";       // the one encryptable volume
+    bool protectionOn = false;
+    bool tpm = false;               // a TPM key protector
+    HRESULT queryError = S_OK;      // every call fails with this
+    UINT restartsLeft = 0;          // of a suspension
+    std::function<void()> changed;  // after each suspend or resume, for a test to look around
+};
+
 struct FakeOs {
     MachineProfile profile;
     std::vector<FakeBox> boxes;
@@ -36,7 +50,9 @@ struct FakeOs {
     bool deviceListAvailable = true;
     bool powerStatusReported = true;  // false: GetSystemPowerStatus fails
     bool diskSpaceReadable = true;    // false: GetDiskFreeSpaceEx fails
+    int requestsUntilRefusal = -1;    // access-driver requests answered before it refuses all (-1: never)
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
+    FakeBitLocker bitLocker;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 

@@ -10,11 +10,13 @@
 #include "hw/disk_identity.h"
 #include "hw/shutdown.h"
 #include "package/archive.h"
+#include "package/code_hold.h"
 #include "package/housekeeping.h"
 #include "package/language.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "ui/progress_window.h"
+#include "update/ami_image.h"
 #include "update/ami_path.h"
 #include "update/dmi_mode.h"
 #include "update/flasher_runs.h"
@@ -54,6 +56,11 @@ void ProbeWindowsVersion(void) {
 }
 
 int ExtractAccessDriverFile(void) { return static_cast<int>(Step("ExtractAccessDriverFile", 1)); }
+
+bool HoldPackagedFile(const char*, const char* name, CodeHold*) {
+    return Step((std::string("HoldPackagedFile ") + name).c_str(), 1) != 0;
+}
+void ReleaseCodeHold(CodeHold*) { RecordCall("ReleaseCodeHold"); }
 
 int DetectAmiBios(void) {
     g_run.biosFamily = g_steps.biosFamily;
@@ -99,14 +106,11 @@ void DeleteExtractedFiles(void) { RecordCall("DeleteExtractedFiles"); }
 void DeleteListedAndRuntimeFiles(void) { RecordCall("DeleteListedAndRuntimeFiles"); }
 int DeleteAccessDriverFile(void) { return static_cast<int>(Step("DeleteAccessDriverFile", 1)); }
 
-uint32_t AmiUpdateSequence(const char* options) {
-    g_steps.amiOptions = options;
-    return static_cast<uint32_t>(Step("AmiUpdateSequence", 0));
-}
-
 void SuppressInput(void) { RecordCall("SuppressInput"); }
 void RestoreInput(void) { RecordCall("RestoreInput"); }
-void ReadBiosRom(const char* fileName) { RecordCall(std::string("ReadBiosRom ") + fileName); }
+uint32_t ReadBiosRom(const char* fileName) {
+    return static_cast<uint32_t>(Step((std::string("ReadBiosRom ") + fileName).c_str(), 0));
+}
 uint32_t CheckHddPassword(void) { return static_cast<uint32_t>(Step("CheckHddPassword", 0)); }
 uint32_t FindBiosImages(void) { return static_cast<uint32_t>(Step("FindBiosImages", 0)); }
 
@@ -118,7 +122,10 @@ int CheckChipVendor(void) {
 uint32_t FindMicomFiles(void) { return static_cast<uint32_t>(Step("FindMicomFiles", 0)); }
 uint32_t ReadFirmwareIdentity(void) { return static_cast<uint32_t>(Step("ReadFirmwareIdentity", 0)); }
 uint32_t SelectBiosImage(void) { return static_cast<uint32_t>(Step("SelectBiosImage", 0)); }
-uint32_t RunDmiUpdateMode(char*) { return static_cast<uint32_t>(Step("RunDmiUpdateMode", 0)); }
+uint32_t RunDmiUpdateMode(char*, bool* cancelled) {
+    *cancelled = g_steps.dmiCancelled;
+    return static_cast<uint32_t>(Step("RunDmiUpdateMode", 0));
+}
 int PrepareFlashAreas(void) { return static_cast<int>(Step("PrepareFlashAreas", 0)); }
 
 uint32_t RunBiosFlasher(const char* command) {
@@ -136,3 +143,10 @@ uint32_t EnableGlobalSmi(void) { return static_cast<uint32_t>(Step("EnableGlobal
 uint32_t ArmAutoPowerOn(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOn", 0)); }
 uint32_t ArmAutoPowerOnLegacy(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOnLegacy", 0)); }
 void ShutdownSystem(UINT flags) { RecordCall("ShutdownSystem " + std::to_string(flags)); }
+
+uint32_t FindAmiImages(void) { return static_cast<uint32_t>(Step("FindAmiImages", 0)); }
+uint32_t ReadAmiVersion(void) { return static_cast<uint32_t>(Step("ReadAmiVersion", 0)); }
+uint32_t SelectAmiImage(void) { return static_cast<uint32_t>(Step("SelectAmiImage", 0)); }
+uint32_t ReadAmiBuildNumber(void) { return static_cast<uint32_t>(Step("ReadAmiBuildNumber", 250)); }
+uint32_t ReadFidBuildNumber(const char*) { return static_cast<uint32_t>(Step("ReadFidBuildNumber", 250)); }
+uint32_t ComparePartNumbers(void) { return static_cast<uint32_t>(Step("ComparePartNumbers", 0)); }

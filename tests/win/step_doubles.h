@@ -16,7 +16,7 @@ struct StepScript {
     bool windows61 = false;
     bool wow64 = false;
     WindowScript window = WindowScript::Unpacks;
-    std::string amiOptions;    // what the AMI path was handed
+    bool dmiCancelled = false;  // the DMI dialog is cancelled
     std::string biosCommand;   // what the flashers were handed
     std::string micomCommand;
 };

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -100,6 +101,18 @@ TEST_F(UpdateSequence, AnExistingWorkingDirectoryIsSweptFirst) {
     EXPECT_TRUE(CalledBefore("SweepWorkingDirectory", "CheckDiskSpace"));
 }
 
+// The driver file stays held from its unpacking until the driver is up, and no longer: a held
+// file could not be cleaned up.
+TEST_F(UpdateSequence, TheDriverFileIsHeldWhileTheDriverComesUp) {
+    g_steps.results["DetectAmiBios"] = 0;
+    EXPECT_EQ(Run(""), 0x80000005u);
+    const std::vector<std::string> order = {"ExtractAccessDriverFile", "HoldPackagedFile AddMem.sys", "DetectAmiBios",
+                                            "ReleaseCodeHold", "DeleteAccessDriverFile"};
+    for (size_t i = 1; i < order.size(); ++i) {
+        EXPECT_TRUE(CalledBefore(order[i - 1], order[i])) << order[i - 1] << " before " << order[i];
+    }
+}
+
 TEST_F(UpdateSequence, WithoutTempTheDirectoryFails) {
     SetEnvironmentVariableA("TEMP", nullptr);
     EXPECT_EQ(Run(""), 0x8000000fu);
@@ -118,6 +131,7 @@ TEST_F(UpdateSequence, FirstFailingStepEndsTheRunWithItsCode) {
     };
     const Case cases[] = {
         {"ExtractAccessDriverFile", 0, 0x80000003, "Fail : Unpack", "DetectAmiBios"},
+        {"HoldPackagedFile AddMem.sys", 0, 0x80000003, "Fail : Unpack", "DetectAmiBios"},
         {"DetectAmiBios", 0, 0x80000005, "Fail : Driver Load", "SelectLanguageResources"},
         {"ReadArchiveOffset", 6, 0x8000000e, "Fail : Invalid Option", "ReadPackageHeader"},
         {"ReadPackageHeader", 4, 0x8000000e, "Fail : Invalid Option", "CheckSystemPower"},
@@ -187,6 +201,34 @@ TEST_F(UpdateSequence, ReadBiosSavesTheRomAndEndsWithoutUpdating) {
     EXPECT_TRUE(CalledBefore("DeleteExtractedFiles", "RestoreInput"));
     EXPECT_FALSE(Called("CheckHddPassword"));
     EXPECT_EQ(Log().find("Step 00"), std::string::npos);
+}
+
+TEST_F(UpdateSequence, ReadOutThatSavedNothingIsAFailure) {
+    struct Case {
+        uint32_t result;
+        const char* box;
+    };
+    for (const Case& c : {Case{0x80000005, "Fail : Driver Load"}, Case{0x8000000f, "Fail : Directory"}}) {
+        SetUp();
+        g_steps.results["ReadBiosRom ReadRomFile.bin"] = c.result;
+        EXPECT_EQ(Run("/READ_BIOS"), c.result);
+        ASSERT_EQ(g_fakeOs.boxes.size(), 2u);
+        EXPECT_EQ(g_fakeOs.boxes[1].title, c.box);
+        EXPECT_TRUE(CalledBefore("RestoreInput", "MessageBox " + std::string(c.box)));
+        std::vector<std::string> calls = RecordedCalls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "DeleteExtractedFiles"), 1) << "cleaned up once";
+        EXPECT_FALSE(Called("CheckHddPassword"));
+    }
+}
+
+TEST_F(UpdateSequence, CancelledDmiDialogEndsWithZeroWithoutFlashing) {
+    g_steps.packageFlags = 0x1000;
+    g_steps.dmiCancelled = true;
+    EXPECT_EQ(Run(""), 0u);
+    EXPECT_TRUE(Called("RunDmiUpdateMode"));
+    EXPECT_FALSE(Called("PrepareFlashAreas"));
+    EXPECT_FALSE(Called("RunBiosFlasher"));
+    EXPECT_EQ(Log().find("Step 06"), std::string::npos);
 }
 
 TEST_F(UpdateSequence, DmiOnlyPackageEndsAfterStep07) {
@@ -285,11 +327,10 @@ TEST_F(UpdateSequence, ClearCmosRunsAfterTheMicomFlasherWhenThePackageAsks) {
 
 TEST_F(UpdateSequence, AmiMachineGetsTheRawCommandLine) {
     g_steps.biosFamily = 0;
-    g_steps.results["AmiUpdateSequence"] = 0x80000009;
-    EXPECT_EQ(Run("/XYZ /p"), 0x80000009u);
-    EXPECT_EQ(g_steps.amiOptions, "/XYZ /p");
+    EXPECT_EQ(Run("/MFORCE /BBL"), 0x8000000eu) << "a Phoenix option, refused on this path";
     EXPECT_TRUE(CalledBefore("DeletePhoenix64Files", "DeletePhoenix32Files"));
-    EXPECT_TRUE(CalledBefore("DeletePhoenix32Files", "AmiUpdateSequence"));
+    EXPECT_TRUE(CalledBefore("DeletePhoenix32Files", "MessageBox Fail : Invalid Option"));
+    EXPECT_FALSE(Called("UsePhoenix32Files"));
     EXPECT_FALSE(Called("SuppressInput"));
     EXPECT_NE(Log().find("02. Success to Unpack\r\n************* AMI Update *****************\r\n"),
               std::string::npos);
@@ -315,6 +356,7 @@ TEST_F(UpdateSequence, WindowsVersionChoosesDriverFileAndFlasherBitness) {
         g_steps.wow64 = c.wow64;
         EXPECT_EQ(Run(""), 0u);
         EXPECT_EQ(Called("ExtractAccessDriverFile"), c.extractsDriver);
+        EXPECT_EQ(Called("HoldPackagedFile AddMem.sys"), c.extractsDriver);
         EXPECT_TRUE(Called(c.flasherFiles));
         EXPECT_FALSE(Called(c.otherFlasherFiles));
     }

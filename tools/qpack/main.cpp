@@ -17,11 +17,15 @@ void PrintHelp() {
         "qpack: builds and inspects Quorvin update packages.\n"
         "\n"
         "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
+        "              [--dos DOSFILE...]\n"
         "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
         "      Each file is stored gzip-compressed under its base name + \".gz\".\n"
+        "      Every file after --dos goes, stored plain, into a DOS package behind the\n"
+        "      archive: started under DOS, the package unpacks them into the current\n"
+        "      directory and runs the last one. Their names must be DOS 8.3 names.\n"
         "  qpack list PKG.exe\n"
         "      The package flags word and one line per entry: stored name, packed size,\n"
-        "      plain size, CRC-32.\n"
+        "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"
         "  qpack verify PKG.exe\n"
         "      Checks the archive and inflates every member; exit 0, or 1 with the first fault.\n"
         "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
@@ -47,11 +51,14 @@ int Fault(const std::string& text) {
 int Build(const std::vector<std::string>& args) {
     std::string out, stub;
     uint32_t flags = 0;
-    std::vector<std::string> files;
+    std::vector<std::string> files, dosFiles;
+    bool dos = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool hasValue = i + 1 < args.size();
-        if (a == "-o" || a == "--stub" || a == "--flags") {
+        if (a == "--dos") {
+            dos = true;
+        } else if (a == "-o" || a == "--stub" || a == "--flags") {
             if (!hasValue) return Usage(a + " needs a value");
             const std::string& value = args[++i];
             if (a == "-o") {
@@ -65,13 +72,14 @@ int Build(const std::vector<std::string>& args) {
         } else if (!a.empty() && a[0] == '-') {
             return Usage("unknown option " + a);
         } else {
-            files.push_back(a);
+            (dos ? dosFiles : files).push_back(a);
         }
     }
     if (out.empty()) return Usage("build needs -o OUT.exe");
     if (stub.empty()) return Usage("build needs --stub QuorvinUpdate.exe");
     if (files.empty()) return Usage("build needs at least one FILE");
-    std::string error = BuildPackage(stub, out, flags, files);
+    if (dos && dosFiles.empty()) return Usage("--dos needs at least one DOSFILE");
+    std::string error = BuildPackage(stub, out, flags, files, dosFiles);
     return error.empty() ? kExitOk : Fault(error);
 }
 
@@ -84,6 +92,10 @@ int List(const std::vector<std::string>& args) {
            contents.flags, DescribeFlags(contents.flags).c_str(), contents.entries.size());
     for (const PackageEntry& e : contents.entries) {
         printf("%-40s %10u %10u %08x\n", e.storedName.c_str(), e.packedSize, e.plainSize, e.crc);
+    }
+    if (contents.hasDosPackage) {
+        printf("DOS package at 0x%X, %zu entries\n", contents.dosOffset, contents.dosEntries.size());
+        for (const DosPackageEntry& e : contents.dosEntries) printf("%-40s %10u\n", e.name.c_str(), e.size);
     }
     return kExitOk;
 }

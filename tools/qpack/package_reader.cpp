@@ -1,16 +1,55 @@
 #include "tools/qpack/package_reader.h"
 
-#include <zlib.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "dos/dos_package.h"
 #include "package/archive_format.h"
+#include "package/member_inflate.h"
 #include "tools/qpack/file_io.h"
 
 namespace {
 
-constexpr size_t kChunk = 65536;
+int ReadDosBytes(void* file, unsigned long offset, unsigned char* bytes, unsigned n) {
+    return ReadFileAt(file, offset, bytes, n);
+}
+
+// The trailer as the DOS unpacker finds it (a record that does not fit reads as zeros, as there).
+DosTrailer DosTrailerAt(FILE* file, uint64_t size, uint64_t fromEnd) {
+    uint8_t record[DOS_TRAILER_SIZE] = {};
+    if (size >= fromEnd) ReadFileAt(file, size - fromEnd, record, sizeof record);
+    DosTrailer trailer;
+    DecodeDosTrailer(record, &trailer);
+    return trailer;
+}
+
+std::string ReadDosPackage(FILE* file, uint64_t size, PackageContents* contents) {
+    DosTrailer atEnd = DosTrailerAt(file, size, DOS_TRAILER_SIZE);
+    DosTrailer beforeEnd = DosTrailerAt(file, size, 2 * DOS_TRAILER_SIZE);
+    const DosTrailer* trailer = TakeDosTrailer(&atEnd, &beforeEnd);
+    contents->hasDosPackage = HasDosSignature(trailer->signature);
+    contents->dosEntries.clear();
+    if (!contents->hasDosPackage) return "";
+    DosEntry entry;
+    int faultEntry = 0;
+    int fault = CheckDosPackage(ReadDosBytes, file, static_cast<unsigned long>(size), trailer, &entry,
+                                &faultEntry);
+    if (fault != DOS_PACKAGE_OK) {
+        return "DOS package: " +
+               (faultEntry > 0 ? "file " + std::to_string(faultEntry) + " " : std::string()) +
+               DosPackageFaultText(fault);
+    }
+    contents->dosOffset = static_cast<uint32_t>(trailer->offset);
+    uint64_t position = trailer->offset;
+    for (unsigned long i = 0; i < trailer->count; ++i) {
+        uint8_t header[DOS_ENTRY_HEADER_SIZE];
+        ReadFileAt(file, position, header, sizeof header);
+        DecodeDosEntry(header, &entry);
+        contents->dosEntries.push_back({entry.name, static_cast<uint32_t>(entry.size)});
+        position += DOS_ENTRY_HEADER_SIZE + entry.size;
+    }
+    return "";
+}
 
 std::string ReadContents(FILE* file, PackageContents* contents) {
     uint8_t head[kProgramHeadSize];
@@ -39,44 +78,19 @@ std::string ReadContents(FILE* file, PackageContents* contents) {
         contents->entries.push_back(
             {entry.name, member, entry.gzipSize, ReadLe32(trailer + 4), ReadLe32(trailer)});
     }
-    return "";
+    return ReadDosPackage(file, size, contents);
 }
 
-// Inflates one member; each piece of plain data goes to sink (nullptr: nowhere).
+bool WritePlain(void* sink, const uint8_t* bytes, size_t n) {
+    return sink == nullptr || fwrite(bytes, 1, n, static_cast<FILE*>(sink)) == n;
+}
+
+// Inflates one entry by the updater's rule; each piece of plain data goes to sink (nullptr:
+// nowhere).
 std::string Inflate(FILE* file, const PackageEntry& entry, FILE* sink) {
-    if (!SeekTo(file, entry.memberOffset)) return "cannot read";
-    z_stream stream = {};
-    if (inflateInit2(&stream, 16 + MAX_WBITS) != Z_OK) return "inflate cannot start";
-    static unsigned char input[kChunk];
-    static unsigned char output[kChunk];
-    uint64_t left = entry.packedSize;
-    int status = Z_OK;
-    std::string error;
-    while (status != Z_STREAM_END && error.empty()) {
-        if (stream.avail_in == 0 && left > 0) {
-            size_t want = left < kChunk ? static_cast<size_t>(left) : kChunk;
-            if (fread(input, 1, want, file) != want) {
-                error = "cannot read";
-                break;
-            }
-            left -= want;
-            stream.next_in = input;
-            stream.avail_in = static_cast<uInt>(want);
-        }
-        stream.next_out = output;
-        stream.avail_out = kChunk;
-        status = inflate(&stream, Z_NO_FLUSH);
-        if (status == Z_BUF_ERROR && stream.avail_in == 0 && left == 0) {
-            error = "member ends before its data";
-        } else if (status != Z_OK && status != Z_STREAM_END) {
-            error = stream.msg ? stream.msg : "corrupt data";
-        }
-        size_t have = kChunk - stream.avail_out;
-        if (error.empty() && sink && fwrite(output, 1, have, sink) != have) error = "write failed";
-    }
-    if (error.empty() && (left != 0 || stream.avail_in != 0)) error = "data after the end of the member";
-    inflateEnd(&stream);
-    return error;
+    const char* fault =
+        InflateEntry(ReadFileAt, file, entry.memberOffset, entry.packedSize, WritePlain, sink);
+    return fault == nullptr ? "" : fault;
 }
 
 // Opens the package and reads its entries; *file stays open for the caller when it opened.
@@ -125,6 +139,9 @@ std::string ExtractEntries(const std::string& path, const std::string& directory
             if (LowerAscii(names[i]) == LowerAscii(plain)) wanted = found[i] = true;
         }
         if (!wanted) continue;
+        // A member that does not inflate whole writes nothing, not even an empty file.
+        error = Inflate(file, entry, nullptr);
+        if (!error.empty()) return path + ": " + entry.storedName + ": " + error;
         std::string target = directory + "/" + plain;
         FILE* out = fopen(target.c_str(), "wb");
         if (out == nullptr) return target + ": " + strerror(errno);

@@ -12,20 +12,31 @@ struct PackageEntry {
     uint32_t crc;        // from the member's trailer
 };
 
+struct DosPackageEntry {
+    std::string name;
+    uint32_t size;
+};
+
 struct PackageContents {
     uint32_t archiveOffset;
     uint32_t flags;
     std::vector<PackageEntry> entries;
+    bool hasDosPackage;
+    uint32_t dosOffset;
+    std::vector<DosPackageEntry> dosEntries;
 };
 
-// Reads the archive behind a package with the updater's own safety rules; an empty text, or
-// the first fault found.
+// Reads the archive behind a package with the updater's own safety rules, and the DOS package
+// behind it, if any, with the DOS unpacker's; an empty text, or the first fault found.
 std::string ReadPackage(const std::string& path, PackageContents* contents);
 
-// Inflates every member and checks its CRC-32 and length; an empty text or the first fault.
+// Inflates every entry as the updater does (one gzip member or several back to back, anything
+// after a whole member that starts none left unread) and checks each member's CRC-32 and
+// length; an empty text or the first fault.
 std::string VerifyPackage(const std::string& path);
 
 // Writes the plain files into directory (all, or those whose plain name is in names, letter
-// case ignored); a member that fails to inflate leaves no file behind.
+// case ignored); an entry that fails to inflate writes nothing, not even over a file of its
+// name.
 std::string ExtractEntries(const std::string& path, const std::string& directory,
                            const std::vector<std::string>& names, std::vector<std::string>* written);

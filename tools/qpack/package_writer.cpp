@@ -6,6 +6,7 @@
 #include <cstring>
 #include <set>
 
+#include "dos/dos_package.h"
 #include "package/archive_format.h"
 #include "tools/qpack/file_io.h"
 
@@ -83,6 +84,24 @@ std::string CheckInputs(const std::vector<std::string>& files) {
     return "";
 }
 
+std::string CheckDosInputs(const std::vector<std::string>& files) {
+    if (files.size() > DOS_MAX_ENTRIES) return "more files than a DOS package holds";
+    std::set<std::string> stored;
+    for (const std::string& path : files) {
+        FILE* probe = fopen(path.c_str(), "rb");
+        if (probe == nullptr) return path + ": " + strerror(errno);
+        uint64_t size = SizeOf(probe);
+        fclose(probe);
+        std::string name = BaseName(path);
+        if (!IsPlainDosName(name.c_str())) return path + ": '" + name + "' is not a DOS 8.3 file name";
+        if (size > DOS_LARGEST_VALUE) return path + ": too large for a DOS package";
+        if (!stored.insert(LowerAscii(name)).second) {
+            return path + ": a second DOS file named '" + name + "'";
+        }
+    }
+    return "";
+}
+
 std::string CopyStub(FILE* stub, FILE* out, uint64_t* stubSize) {
     uint8_t head[kProgramHeadSize];
     if (fread(head, 1, sizeof head, stub) != sizeof head || head[0] != 'M' || head[1] != 'Z') {
@@ -134,11 +153,42 @@ std::string WriteArchive(FILE* out, uint64_t start, uint32_t flags,
     return "";
 }
 
+// Behind the archive: each file as a 36-byte header and its plain bytes, then the trailer.
+std::string WriteDosPackage(FILE* out, const std::vector<std::string>& files) {
+    uint64_t start = SizeOf(out);
+    if (start > DOS_LARGEST_VALUE) return "the archive is too large for a DOS package behind it";
+    static char chunk[kChunk];
+    for (const std::string& path : files) {
+        FILE* in = fopen(path.c_str(), "rb");
+        if (in == nullptr) return path + ": " + strerror(errno);
+        FileCloser closeIn{in};
+        uint8_t header[DOS_ENTRY_HEADER_SIZE] = {};
+        std::string name = BaseName(path);
+        memcpy(header, name.c_str(), name.size());
+        WriteLe32(header + DOS_NAME_FIELD, static_cast<uint32_t>(SizeOf(in)));
+        if (!SeekTo(in, 0) || fwrite(header, 1, sizeof header, out) != sizeof header) {
+            return "write failed";
+        }
+        size_t got;
+        while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) {
+            if (fwrite(chunk, 1, got, out) != got) return "write failed";
+        }
+        if (ferror(in)) return path + ": read failed";
+    }
+    uint8_t trailer[DOS_TRAILER_SIZE] = {};
+    memcpy(trailer, DOS_SIGNATURE, DOS_SIGNATURE_LENGTH);
+    WriteLe32(trailer + DOS_SIGNATURE_FIELD, static_cast<uint32_t>(start));
+    WriteLe32(trailer + DOS_SIGNATURE_FIELD + 4, static_cast<uint32_t>(files.size()));
+    return fwrite(trailer, 1, sizeof trailer, out) == sizeof trailer ? "" : "write failed";
+}
+
 }  // namespace
 
 std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
-                         const std::vector<std::string>& files) {
+                         const std::vector<std::string>& files,
+                         const std::vector<std::string>& dosFiles) {
     std::string error = CheckInputs(files);
+    if (error.empty()) error = CheckDosInputs(dosFiles);
     if (!error.empty()) return error;
     FILE* stub = fopen(stubPath.c_str(), "rb");
     if (stub == nullptr) return stubPath + ": " + strerror(errno);
@@ -149,6 +199,7 @@ std::string BuildPackage(const std::string& stubPath, const std::string& outPath
     uint64_t stubSize = 0;
     error = CopyStub(stub, out, &stubSize);
     if (error.empty()) error = WriteArchive(out, stubSize, flags, files);
+    if (error.empty() && !dosFiles.empty()) error = WriteDosPackage(out, dosFiles);
     if (fclose(out) != 0 && error.empty()) error = outPath + ": write failed";
     if (!error.empty()) remove(outPath.c_str());
     return error;

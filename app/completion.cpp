@@ -1,0 +1,47 @@
+#include "app/completion.h"
+
+#include <windows.h>
+
+#include "core/message.h"
+#include "core/result_codes.h"
+#include "core/run_context.h"
+#include "core/run_flags.h"
+#include "firmware/ec.h"
+#include "hw/shutdown.h"
+#include "package/housekeeping.h"
+
+namespace {
+
+enum : UINT {
+    kStrCompleteText = 20,
+    kStrAutoOnFailedText = 26,
+    kStrCompleteTitle = 39,
+    kStrAutoOnFailedTitle = 40,
+};
+
+void ShowCompletionNotice() {
+    SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
+    ShowStringMessage(MB_ICONINFORMATION, kStrCompleteTitle, kStrCompleteText);
+}
+
+}  // namespace
+
+uint32_t FinishUpdate(void) {
+    uint32_t armed;
+    if (g_run.ecVendor == 1) {
+        ShowCompletionNotice();
+        armed = ArmAutoPowerOn();
+    } else {
+        if (g_run.runFlags & (kFlagNoPowerOff | kFlagBlockPowerOff | kFlagSkipUpdateMicom)) {
+            return kResultOk;
+        }
+        ShowCompletionNotice();
+        armed = ArmAutoPowerOnLegacy();
+    }
+    if (armed != kResultOk) {
+        DeleteAccessDriverFile();
+        ShowStringMessage(MB_ICONERROR, kStrAutoOnFailedTitle, kStrAutoOnFailedText);
+    }
+    ShutdownSystem(EWX_POWEROFF);
+    return kResultOk;
+}

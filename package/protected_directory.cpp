@@ -1,0 +1,106 @@
+#include "package/protected_directory.h"
+
+#include <windows.h>
+#include <sddl.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "core/run_context.h"
+
+namespace {
+
+// Owner Administrators; full control for SYSTEM and Administrators, reading for every signed-in
+// user; protected from what TEMP would pass down, and passed down to everything made inside.
+const char kProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)";
+
+bool IsReparsePoint(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES &&
+           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+}
+
+// Whether a directory between the drive and path is a reparse point. What is asked once path
+// is current stays true: a directory above one in use can no longer be renamed, nor become a
+// link while it is not empty.
+bool ReachedThroughLink(const char* path) {
+    char above[kPathSize];
+    snprintf(above, sizeof above, "%s", path);
+    for (char* cut = strrchr(above, '\\'); cut != nullptr && cut - above > 2;
+         cut = strrchr(above, '\\')) {
+        *cut = '\0';
+        if (IsReparsePoint(GetFileAttributesA(above))) return true;
+    }
+    return false;
+}
+
+bool SameFile(HANDLE a, HANDLE b) {
+    BY_HANDLE_FILE_INFORMATION x;
+    BY_HANDLE_FILE_INFORMATION y;
+    return GetFileInformationByHandle(a, &x) && GetFileInformationByHandle(b, &y) &&
+           x.dwVolumeSerialNumber == y.dwVolumeSerialNumber &&
+           x.nFileIndexHigh == y.nFileIndexHigh && x.nFileIndexLow == y.nFileIndexLow;
+}
+
+bool IsCurrentDirectory(HANDLE directory) {
+    HANDLE current = CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (current == INVALID_HANDLE_VALUE) return false;
+    bool same = SameFile(current, directory);
+    CloseHandle(current);
+    return same;
+}
+
+// Gives the directory behind the handle the protection's owner and DACL, exactly: set on this
+// very object, not on whatever a path names, and not pushed down onto what it holds. False when
+// it is no plain directory.
+bool Protect(HANDLE directory, PSECURITY_DESCRIPTOR protection) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(directory, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
+           !IsReparsePoint(info.dwFileAttributes) &&
+           SetKernelObjectSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
+                                   protection);
+}
+
+// Protects the directory that exists at path and makes it current.
+bool ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection) {
+    // A link is opened as itself, not followed, and without delete sharing: while this handle
+    // is open nobody can rename the directory or put a link in its place.
+    HANDLE directory = CreateFileA(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (directory == INVALID_HANDLE_VALUE) return false;
+    bool entered = Protect(directory, protection) && SetCurrentDirectoryA(path) &&
+                   IsCurrentDirectory(directory) && !ReachedThroughLink(path);
+    CloseHandle(directory);
+    return entered;
+}
+
+}  // namespace
+
+bool EnterProtectedDirectory(const char* path, bool* existed) {
+    *existed = false;
+    char directory[kPathSize];
+    int length = snprintf(directory, sizeof directory, "%s", path);
+    if (length <= 0 || length >= static_cast<int>(sizeof directory)) return false;
+    if (directory[length - 1] == '\\') directory[length - 1] = '\0';
+    char previous[kPathSize];
+    DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
+    if (previousLength == 0 || previousLength >= sizeof previous) return false;
+    PSECURITY_DESCRIPTOR protection = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtection, SDDL_REVISION_1,
+                                                              &protection, nullptr)) {
+        return false;
+    }
+
+    SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
+    DWORD attributes = GetFileAttributesA(directory);
+    *existed = attributes != INVALID_FILE_ATTRIBUTES;
+    // Nothing is made behind a link; once the directory is current the path is looked at again.
+    bool entered = !IsReparsePoint(attributes) && !ReachedThroughLink(directory) &&
+                   (*existed || CreateDirectoryA(directory, &security)) &&
+                   ProtectAndEnter(directory, protection);
+    LocalFree(protection);
+    if (!entered) SetCurrentDirectoryA(previous);
+    return entered;
+}

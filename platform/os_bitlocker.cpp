@@ -1,0 +1,224 @@
+// BitLocker through WMI's Win32_EncryptableVolume rather than a command-line tool, whose text
+// follows the display language. Each call holds its own conversation with the provider and ends
+// it before returning.
+#include <windows.h>
+#include <objbase.h>
+#include <oleauto.h>
+#include <wbemidl.h>
+
+#include <cwchar>
+
+#include "platform/os.h"
+
+namespace {
+
+constexpr long kEnumerationWaitMs = 30000;  // a local query answers in well under a second
+constexpr LONG kProtectionOn = 1;
+// The key protector types that involve the TPM: alone, with PIN, with startup key, with both.
+const LONG kTpmProtectorTypes[] = {1, 4, 5, 6};
+// WMI's codes are enumerators: as HRESULTs once, here.
+const HRESULT kNotFound = static_cast<HRESULT>(WBEM_E_NOT_FOUND);
+const HRESULT kTimedOut = static_cast<HRESULT>(WBEM_E_TIMED_OUT);
+const HRESULT kNoPath = static_cast<HRESULT>(WBEM_E_INVALID_OBJECT_PATH);
+const HRESULT kNotANumber = static_cast<HRESULT>(WBEM_E_TYPE_MISMATCH);
+
+struct Conversation {
+    bool comStarted;  // ours to undo
+    IWbemServices* services;
+    BSTR volumePath;  // nullptr: the drive is not an encryptable volume
+};
+
+template <typename T>
+void ReleaseOnce(T** object) {
+    if (*object) (*object)->Release();
+    *object = nullptr;
+}
+
+// Our identity travels to the WMI service, and encrypted: this namespace asks for privacy.
+HRESULT SecureProxy(IUnknown* proxy) {
+    return CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+                             RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
+}
+
+// A uint32 property or out-parameter (WMI hands them over as VT_I4).
+HRESULT ReadNumber(IWbemClassObject* object, const wchar_t* name, LONG* value) {
+    VARIANT content;
+    VariantInit(&content);
+    HRESULT hr = object->Get(name, 0, &content, nullptr, nullptr);
+    if (hr == S_OK && content.vt != VT_I4) hr = kNotANumber;
+    if (hr == S_OK) *value = content.lVal;
+    VariantClear(&content);
+    return hr;
+}
+
+HRESULT FindVolume(IWbemServices* services, LPCSTR drive, BSTR* path) {
+    wchar_t text[96];
+    swprintf(text, sizeof text / sizeof text[0], L"SELECT * FROM Win32_EncryptableVolume WHERE DriveLetter = '%c:'",
+             drive[0]);
+    BSTR language = SysAllocString(L"WQL");
+    BSTR query = SysAllocString(text);
+    IEnumWbemClassObject* found = nullptr;
+    HRESULT hr = language && query ? services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY |
+                                                         WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &found)
+                                   : E_OUTOFMEMORY;
+    SysFreeString(language);
+    SysFreeString(query);
+    if (hr != S_OK) return hr;
+    SecureProxy(found);
+    IWbemClassObject* volume = nullptr;
+    ULONG count = 0;
+    hr = found->Next(kEnumerationWaitMs, 1, &volume, &count);
+    ReleaseOnce(&found);
+    if (hr == WBEM_S_TIMEDOUT) return kTimedOut;
+    if (count == 0) return FAILED(hr) ? hr : S_OK;
+    VARIANT value;
+    VariantInit(&value);
+    hr = volume->Get(L"__PATH", 0, &value, nullptr, nullptr);
+    ReleaseOnce(&volume);
+    if (hr == S_OK && value.vt == VT_BSTR) {
+        *path = value.bstrVal;  // the string is ours now: freed with the conversation
+        return S_OK;
+    }
+    VariantClear(&value);
+    return hr == S_OK ? kNoPath : hr;
+}
+
+HRESULT OpenConversation(LPCSTR drive, Conversation* talk) {
+    *talk = Conversation{};
+    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    talk->comStarted = SUCCEEDED(hr);
+    // A thread COM already runs as an apartment serves as well.
+    if (FAILED(hr) && hr != RPC_E_CHANGED_MODE) return hr;
+    IWbemLocator* locator = nullptr;
+    hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                          reinterpret_cast<void**>(&locator));
+    if (hr != S_OK) return hr;
+    BSTR space = SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftVolumeEncryption");
+    hr = space ? locator->ConnectServer(space, nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
+                                        nullptr, &talk->services)
+               : E_OUTOFMEMORY;
+    SysFreeString(space);
+    ReleaseOnce(&locator);
+    if (hr == S_OK) hr = SecureProxy(talk->services);
+    if (hr == S_OK) hr = FindVolume(talk->services, drive, &talk->volumePath);
+    return hr;
+}
+
+void CloseConversation(Conversation* talk) {
+    SysFreeString(talk->volumePath);
+    ReleaseOnce(&talk->services);
+    if (talk->comStarted) CoUninitialize();
+}
+
+// The method's in-parameters with its one argument set.
+HRESULT MakeArguments(IWbemServices* services, const wchar_t* method, const wchar_t* name, LONG value,
+                      IWbemClassObject** arguments) {
+    BSTR className = SysAllocString(L"Win32_EncryptableVolume");
+    IWbemClassObject* definition = nullptr;
+    IWbemClassObject* signature = nullptr;
+    HRESULT hr = className ? services->GetObject(className, 0, nullptr, &definition, nullptr) : E_OUTOFMEMORY;
+    SysFreeString(className);
+    if (hr == S_OK) hr = definition->GetMethod(method, 0, &signature, nullptr);
+    if (hr == S_OK) hr = signature ? signature->SpawnInstance(0, arguments) : kNotFound;
+    if (hr == S_OK) {
+        VARIANT content;
+        VariantInit(&content);
+        content.vt = VT_I4;
+        content.lVal = value;
+        hr = (*arguments)->Put(name, 0, &content, 0);
+    }
+    ReleaseOnce(&signature);
+    ReleaseOnce(&definition);
+    if (hr != S_OK) ReleaseOnce(arguments);
+    return hr;
+}
+
+// Runs a method of the volume with at most one argument (argument nullptr: none). A non-zero
+// ReturnValue is the method's error; out, when given, receives its out-parameters.
+HRESULT CallMethod(const Conversation& talk, const wchar_t* method, const wchar_t* argument, LONG value,
+                   IWbemClassObject** out) {
+    IWbemClassObject* arguments = nullptr;
+    HRESULT hr = argument ? MakeArguments(talk.services, method, argument, value, &arguments) : S_OK;
+    BSTR name = SysAllocString(method);
+    IWbemClassObject* results = nullptr;
+    if (hr == S_OK) {
+        hr = name ? talk.services->ExecMethod(talk.volumePath, name, 0, nullptr, arguments, &results, nullptr)
+                  : E_OUTOFMEMORY;
+    }
+    SysFreeString(name);
+    ReleaseOnce(&arguments);
+    LONG returned = 0;
+    if (hr == S_OK) hr = ReadNumber(results, L"ReturnValue", &returned);
+    if (hr == S_OK) hr = static_cast<HRESULT>(returned);
+    if (hr == S_OK && out) {
+        *out = results;
+        return S_OK;
+    }
+    ReleaseOnce(&results);
+    return hr;
+}
+
+HRESULT FindTpmProtector(const Conversation& talk, bool* tpm) {
+    for (LONG type : kTpmProtectorTypes) {
+        IWbemClassObject* results = nullptr;
+        HRESULT hr = CallMethod(talk, L"GetKeyProtectors", L"KeyProtectorType", type, &results);
+        if (hr != S_OK) return hr;
+        VARIANT ids;
+        VariantInit(&ids);
+        hr = results->Get(L"VolumeKeyProtectorID", 0, &ids, nullptr, nullptr);
+        ReleaseOnce(&results);
+        LONG lower = 0;
+        LONG upper = -1;
+        // None of a type comes back as VT_NULL or as an empty array.
+        if (hr == S_OK && (ids.vt & VT_ARRAY) && ids.parray) {
+            SafeArrayGetLBound(ids.parray, 1, &lower);
+            SafeArrayGetUBound(ids.parray, 1, &upper);
+        }
+        VariantClear(&ids);
+        if (hr != S_OK) return hr;
+        if (upper >= lower) {
+            *tpm = true;
+            return S_OK;
+        }
+    }
+    return S_OK;
+}
+
+}  // namespace
+
+HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
+    *volume = BitLockerVolume{};
+    Conversation talk;
+    HRESULT hr = OpenConversation(drive, &talk);
+    if (hr == S_OK && talk.volumePath) {
+        volume->listed = true;
+        IWbemClassObject* results = nullptr;
+        LONG protection = 0;
+        hr = CallMethod(talk, L"GetProtectionStatus", nullptr, 0, &results);
+        if (hr == S_OK) hr = ReadNumber(results, L"ProtectionStatus", &protection);
+        ReleaseOnce(&results);
+        volume->protection = static_cast<uint32_t>(protection);
+        // The protectors of a drive whose protection is off guard nothing at start-up.
+        if (hr == S_OK && protection == kProtectionOn) hr = FindTpmProtector(talk, &volume->tpmProtector);
+    }
+    CloseConversation(&talk);
+    return hr;
+}
+
+HRESULT OsBitLockerSuspend(LPCSTR drive, UINT restarts) {
+    Conversation talk;
+    HRESULT hr = OpenConversation(drive, &talk);
+    if (hr == S_OK && !talk.volumePath) hr = kNotFound;
+    if (hr == S_OK) hr = CallMethod(talk, L"DisableKeyProtectors", L"DisableCount", static_cast<LONG>(restarts), nullptr);
+    CloseConversation(&talk);
+    return hr;
+}
+
+HRESULT OsBitLockerResume(LPCSTR drive) {
+    Conversation talk;
+    HRESULT hr = OpenConversation(drive, &talk);
+    if (hr == S_OK && !talk.volumePath) hr = kNotFound;
+    if (hr == S_OK) hr = CallMethod(talk, L"EnableKeyProtectors", nullptr, 0, nullptr);
+    CloseConversation(&talk);
+    return hr;
+}

@@ -1,0 +1,95 @@
+#!/usr/bin/env bash
+# A DMI-only package on the simulated notebook, its dialog filled in through the window, and the
+# ROM read-out: what the BIOS flasher was told, which flash block it wrote, the end without
+# power-off, and "ReadRomFile.bin" against the notebook's flash.
+#
+#   dmi_update.sh BUILD CASE
+#
+# CASE: dmi      the dialog filled and confirmed: " /MODE=1" and the typed values, only the image's
+#                DMI block written, "Complete", no power-off; then "/READ_BIOS" on the same
+#                notebook reads the flash with that block in it
+#       cancel   Cancel in the dialog: "Stop Update", exit 0, nothing flashed, the working
+#                directory emptied
+#       read     "/READ_BIOS" on a fresh notebook
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+case=$2
+drive=()
+case "$case" in
+  dmi) drive=(--type 1017=QV14X0009999 --type 1018=BF0B --type 1019=20270101 --again /READ_BIOS) ;;
+  cancel) drive=(--answer ok --answer cancel) ;;
+  read) drive=(-- /READ_BIOS) ;;
+  *) echo "dmi_update.sh: unknown case $case" >&2; exit 2 ;;
+esac
+
+# The shipped notebook with a legacy EC (the run then keeps its flags exactly DMI-only), a BIOS
+# flag of kind A (so only the typed values go to the flasher) and a flash of its own.
+sed -e 's/"chip_id": "0x4D"/"chip_id": "0x11"/' -e 's/"BF01"/"BF0A"/' -e '$ d' \
+  "$here/../../sim/profiles/phoenix.json" >"$out/profile.json"
+echo ', "flash": [{"at": "0xFFF00000", "text": "installed BIOS"}, {"at": "0xFFFFFFF0", "hex": "EA5BE000F0"}]}' \
+  >>"$out/profile.json"
+
+# The image names its DMI block in "BCPSYS": word 0x2000 at +0x69, entry 2 of a 2 MiB image's
+# flash-area table (flash 0xFFF20000).
+"$here/package-entries" "$out/entries" "$win" >"$out/entries.txt"
+image="$out/entries/QN14XB05.wph"
+"$build/make_bios_image" "$image" QN14 P07 05TX || exit 1
+printf 'BCPSYS' | dd of="$image" bs=1 seek=$((0x9000)) conv=notrunc status=none
+printf '\x00\x20' | dd of="$image" bs=1 seek=$((0x9000 + 0x69)) conv=notrunc status=none
+yes 'EC firmware ' | head -c 4096 >"$out/entries/QNTX0105.bin"
+"$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" --flags DMI_ONLY \
+  $(cat "$out/entries.txt") "$out/entries/QNTX0105.bin" >/dev/null || exit 1
+"$here/../wine/with-wine" --template "$template" --winver winxp -- \
+  "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
+  --out "$out" --power 1:80 "${drive[@]}"
+cat "$out/drive.txt"
+trace=$(tr -d '\r' <"$out/trace.txt")
+work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+
+# The top MiB of the notebook's flash as the profile gives it, with what the trace says was
+# written there taken from the image.
+expected_rom() {
+  python3 - "$image" "$out/trace.txt" "$out/expected.bin" <<'PY'
+import re, sys
+image = open(sys.argv[1], 'rb').read()
+rom = bytearray(b'\xff' * 0x100000)
+rom[0:14] = b'installed BIOS'
+rom[0xFFFF0:0xFFFF5] = bytes.fromhex('EA5BE000F0')
+for line in open(sys.argv[2]):
+    m = re.fullmatch(r'flashwr ([0-9A-F]{8})\+([0-9A-F]+)', line.strip())
+    if m:
+        address, length = int(m[1], 16), int(m[2], 16)
+        rom[address - 0xFFF00000:address - 0xFFF00000 + length] = image[address - 0xFFE00000:][:length]
+open(sys.argv[3], 'wb').write(rom)
+PY
+}
+dialog='BOX title="BCPDMI Setting" text="System Serial  :Bios Flag         :Purchase Date :" buttons=OK,Cancel owned=0'
+case "$case" in
+  dmi)
+    expect_line "$dialog"
+    expect_line 'BOX title="Complete" text="DMI Update is complete.\n\nRestart system." buttons=OK owned=1'
+    expect_line 'EXIT 0x00000000'
+    expected="flasher SWinFlash cmd=\"$work\\SWinFlash bios.wph /P /MODE=1 /DO0:BF0B /DO1:20270101 /DSS:QV14X0009999\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+flashwr FFF20000+10000"
+    actual=$(grep -E '^(flasher [A-Za-z]|flashwr|ecfw|poweroff)' <<<"$trace")
+    [ "$actual" = "$expected" ] || { printf 'trace:\n%s\nexpected:\n%s\n' "$actual" "$expected"; fail=1; }
+    grep -qx 'EXIT 0x00000000' "$out/again/drive.txt" || { echo "the read-out:"; cat "$out/again/drive.txt"; fail=1; }
+    expected_rom
+    cmp "$out/ReadRomFile.bin" "$out/expected.bin" || { echo "ReadRomFile.bin is not the flash"; fail=1; } ;;
+  cancel)
+    expect_line "$dialog"
+    expect_line 'BOX title="Stop Update" text="Cancel DMI Update." buttons=OK owned=1'
+    expect_line 'EXIT 0x00000000'
+    grep -E '^(flasher|flashwr)' <<<"$trace" && { echo "flashed after Cancel"; fail=1; }
+    left=$(grep -v -x DebugLog.txt "$out/workdir.txt")
+    [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
+  read)
+    expect_line 'EXIT 0x00000000'
+    [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "a box after the confirmation"; fail=1; }
+    expected_rom
+    cmp "$out/ReadRomFile.bin" "$out/expected.bin" || { echo "ReadRomFile.bin is not the flash"; fail=1; }
+    left=$(grep -v -x -e DebugLog.txt -e ReadRomFile.bin -e QN14XB05.wph -e QNTX0105.bin "$out/workdir.txt")
+    [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
+esac
+[ $fail = 0 ] || { echo "== log"; tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt"; echo "== trace (not polls)"; grep -v '^in8 0064' <<<"$trace" | tail -n 30; }
+exit $fail

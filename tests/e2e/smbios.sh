@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# A Phoenix update on the simulated notebook carrying a real 2017 notebook's SMBIOS table at
+# 0x6A162000, above the first MiB (sim/profiles/notebook-2017.json): what the identity read at
+# "Step 03" takes from it, as the BIOS flasher is then told.
+#
+#   smbios.sh BUILD CASE
+#
+# CASE: sm3     the table as that notebook offers it, through a 3.0 "_SM3_" entry point only
+#       legacy  the same table through a 2.x "_SM_" entry point with its "_DMI_"
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+profiles="$here/../../sim/profiles"
+hex() { od -An -v -tx1 "$profiles/data/$1" | tr -d ' \n' | tr a-f A-F; }
+shipped=$(hex notebook-2017.smbios_entry_point)
+entry=$shipped
+[ "$2" = legacy ] && entry=$(hex notebook-2017-legacy.smbios_entry_point)
+sed "s/\"$shipped\"/\"$entry\"/" "$profiles/notebook-2017.json" >"$out/profile.json"
+grep -q "\"$entry\"" "$out/profile.json" || { echo "no entry point in the profile"; exit 1; }
+
+"$here/update-package" "$build" "$out/QuorvinUpdate.exe" SKIP_CHECK_POWER || exit 1
+"$here/../wine/with-wine" --template "$template" --winver winxp -- \
+  "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
+  --out "$out"
+cat "$out/drive.txt"
+log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
+bios=$(grep '^Bios command : ' <<<"$log")
+echo "== the BIOS flasher's command line: ${bios#Bios command : }"
+# The walk's reads of the table's two pages.
+table_reads=$(grep -c '^memrd 6A16[23]' "$out/trace.txt")
+
+case "$2" in
+  sm3)
+    # No "_DMI_" in the BIOS segment: the walk never reaches the table, serial, flag and date
+    # stay empty; the identity blocks still give part, model and version.
+    search=00000000
+    [ "$table_reads" = 0 ] || { echo "the table was read without a _DMI_ entry point"; fail=1; } ;;
+  legacy)
+    search=000F0810
+    [ "$table_reads" -gt 0 ] || { echo "the table above 1 MiB was never read"; fail=1; }
+    # The serial the type-1 structure's serial field names, and the first two OEM strings
+    # (the flag with its kind letter), through the flasher's command line to the stand-in.
+    dmi='/P /MODE=3 /DO0:DelA System /DO1:1[077A] /DSS:2R0Q2G2'
+    grep -qF " $dmi" <<<"$bios" || { echo "the log's BIOS command lacks: $dmi"; fail=1; }
+    grep -q "^flasher SWinFlash cmd=\".*SWinFlash bios.wph $(sed 's/[][]/\\&/g' <<<"$dmi")\"" "$out/trace.txt" ||
+      { echo "the flasher was not told: $dmi"; fail=1; } ;;
+  *) echo "smbios.sh: unknown case $2" >&2; exit 2 ;;
+esac
+steps="Step 03
+Search DMI String...
+Search Result : $search
+return from SearchDMIBlock...
+Search DMI String...
+Search Result : $search
+return from SearchDMIBlock...
+Step 04
+*** Old Bios Info ***
+Bios Part Number : P07
+Bios Model Number : QN14
+Bios Part Version : 05TX"
+lines_in_order "$steps" "$log" || { echo "log lacks, in this order:"; echo "$steps"; fail=1; }
+grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
+[ $fail = 0 ] || { echo "== log"; echo "$log"; }
+exit $fail

@@ -1,0 +1,133 @@
+#!/usr/bin/env bash
+# A whole Phoenix update on the simulated notebook, with the stand-in flashers: what the flashers
+# were told, which flash blocks were written, the EC firmware, automatic power-on and power-off.
+#
+#   update.sh BUILD CASE
+#
+# CASE: whole     default options, EC vendor 0: both flashers, legacy power-on, power-off
+#       options   /bbl /mode=3 /mauto, package flags MARK_LAST_AREA and BREAK_ESCD
+#       verdict   the BIOS flasher refuses the image (-120): string 21 with newSys.bin's numbers
+#       micom     the MICOM flasher fails: 0x8000000A
+#       vendor    EC vendor 1 with /BLOCK_POWER_OFF: no MICOM flasher, power-on by the mailbox
+#       vista     /VISTA_UPGRADE on EC vendor 0: no box after the confirmation, no power-off
+set -uo pipefail
+source "$(dirname "$0")/lib.sh"
+case=$2
+chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14
+case "$case" in
+  whole) ;;
+  options) flags=$flags,MARK_LAST_AREA,BREAK_ESCD options=(/bbl /mode=3 /mauto) ;;
+  verdict) bios_exit=-120 model=QN15 ;;
+  micom) micom_exit=3 ;;
+  vendor) chip=0x4D options=(/BLOCK_POWER_OFF) ;;
+  vista) options=(/VISTA_UPGRADE) ;;
+  *) echo "update.sh: unknown case $case" >&2; exit 2 ;;
+esac
+
+# The shipped notebook (BIOS 05TX, flag BF01) with the chip and the flashers' scenario.
+sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e '$ d' "$here/../../sim/profiles/phoenix.json" \
+  >"$out/profile.json"
+echo ", \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
+  >>"$out/profile.json"
+
+"$here/update-package" "$build" "$out/QuorvinUpdate.exe" "$flags" "$model" || exit 1
+"$here/../wine/with-wine" --template "$template" --winver winxp -- \
+  "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
+  --out "$out" -- "${options[@]}"
+cat "$out/drive.txt"
+log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
+check() { lines_in_order "$1" "$2" || { echo "== $3 lacks, in this order:"; echo "$1"; fail=1; }; }
+
+work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+swinflash="flasher SWinFlash cmd=\"$work\\SWinFlash bios.wph /P"
+tarpex="flasher TarpexV01_10 cmd=\"$work\\TarpexV01_10 kbc.bin /FORCE"
+bios_options=' /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234' micom_options=
+[ "$case" = options ] && bios_options=" /BBL$bios_options" micom_options=' /A'
+# Blocks 2-7 and the five below the top are marked 0x22; the top block (0x122), the two lowest and
+# the ESCD area are the flasher's to leave.
+written="flashwr FFF20000+10000
+flashwr FFF30000+10000
+flashwr FFF40000+10000
+flashwr FFF50000+10000
+flashwr FFF60000+10000
+flashwr FFF70000+10000
+flashwr FFFA0000+10000
+flashwr FFFB0000+10000
+flashwr FFFC0000+10000
+flashwr FFFD0000+10000
+flashwr FFFE0000+10000"
+flashes=$(grep '^flashwr ' "$out/trace.txt")
+ecfw=$(grep '^ecfw ' "$out/trace.txt")
+crc=$(gzip -c "$out/entries/QNTX0106.bin" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F)
+
+case "$case" in
+  whole|options|micom|vista)
+    steps="00. Success to Create Directory
+02. Success to Unpack
+Step 00
+Step 01
+Step 02
+Step 03
+Step 04
+*** Old Bios Info ***
+Micom File : QNTX0106.bin
+Step 05
+Step 06
+Step 06-1
+Bios command : $work\\SWinFlash bios.wph /P$bios_options
+Step 07
+Bios command : $work\\TarpexV01_10 kbc.bin /FORCE$micom_options"
+    [ "$case" = micom ] || steps="$steps
+Step 08"
+    check "$steps" "$log" "the log" ;;
+esac
+
+case "$case" in
+  whole)
+    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+$written
+$tarpex\" cwd=\"$work\" files=kbc.bin
+ecfw 8192 crc32=$crc
+poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
+    # Wine's WMI has no BitLocker namespace: said right before the flasher, and the run goes on.
+    check "Bios command : $work\\SWinFlash bios.wph /P$bios_options
+BitLocker : not available (0x8004100E)
+Step 07" "$log" "the log around the BIOS flasher"
+    grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
+    left=$(grep -v -x DebugLog.txt "$out/workdir.txt")
+    [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
+  options)
+    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+$tarpex$micom_options\" cwd=\"$work\" files=kbc.bin" "$(cat "$out/trace.txt")" "the trace"
+    # BREAK_ESCD widens the ESCD area to its 64 KiB block; MARK_LAST_AREA marks the top block.
+    for block in 'flashwr FFF90000+10000' 'flashwr FFFF0000+10000' 'flashwr FFF20000+10000'; do
+      grep -qxF "$block" <<<"$flashes" || { echo "not written: $block"; fail=1; }
+    done
+    grep -q '^poweroff armed=1' "$out/trace.txt" || { echo "no power-off"; fail=1; } ;;
+  verdict)
+    expect_line 'BOX title="Fail : Model(Bios Part Number)" text="The BIOS/MICOM model to be updated is different.\n\nCheck the program.\n\n Current Model (BIOS Part Number) : QN14(P07)\n\n     New Model (BIOS Part Number) : QN15(P08)" buttons=OK owned=1'
+    expect_line 'EXIT 0x80000008'
+    [ -z "$flashes$ecfw" ] || { echo "the flash or the EC was written:"; echo "$flashes$ecfw"; fail=1; }
+    grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
+    # Input restored: the keyboard comes back on after the refusal.
+    tail -n 40 "$out/trace.txt" | grep -qx 'out8 0064 AE' || { echo "keyboard not restored"; fail=1; } ;;
+  micom)
+    expect_line 'EXIT 0x8000000A'
+    grep -q '^BOX title="Fail : Micom"' "$out/drive.txt" || { echo "no MICOM failure box"; fail=1; }
+    [ "$flashes" = "$written" ] || { echo "flash blocks:"; echo "$flashes"; fail=1; }
+    grep -q '^poweroff' "$out/trace.txt" && { echo "powered off after a failure"; fail=1; } ;;
+  vendor)
+    grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
+    grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
+    check 'out8 0680 82
+out8 0681 DC
+poweroff armed=1' "$(cat "$out/trace.txt")" "the trace (power-on through the mailbox)" ;;
+  vista)
+    [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "a box after the confirmation"; fail=1; }
+    expect_line 'EXIT 0x00000000'
+    grep -q '^poweroff' "$out/trace.txt" && { echo "powered off"; fail=1; }
+    grep -q '^out8 0060 DC\|^out8 0681 DC' "$out/trace.txt" && { echo "power-on armed"; fail=1; }
+    [ "$flashes" = "$written" ] || { echo "flash blocks:"; echo "$flashes"; fail=1; } ;;
+esac
+[ $fail = 0 ] || { echo "== log"; echo "$log"; echo "== trace (not polls)"; grep -v '^in8 0064' "$out/trace.txt" | tail -n 30; }
+exit $fail
