@@ -8,6 +8,7 @@ constexpr uint8_t kEndOfTable = 127;
 constexpr uint32_t kIdentityText = 32;  // a field holds 31 characters and its terminator
 constexpr uint32_t kLongestString = 256;
 constexpr uint8_t kSerialField = 7;
+constexpr uint64_t kLegacyTableLimit = 0xFFFF;
 
 // One request per byte or word, as the firmware's memory is read everywhere else.
 uint8_t ReadByte(const DmiMemory& memory, uint64_t address) {
@@ -22,19 +23,9 @@ uint16_t ReadWord(const DmiMemory& memory, uint64_t address) {
     return static_cast<uint16_t>(bytes[0] | bytes[1] << 8);
 }
 
-}  // namespace
-
-uint64_t FindDmiStructure(const DmiMemory& memory, uint64_t entry, uint8_t type) {
-    uint8_t head[8];
-    memset(head, 0xFF, sizeof head);
-    memory.read(memory.context, entry + 6, sizeof head, head);
-    uint32_t tableLength = head[0] | head[1] << 8;
-    uint64_t table = static_cast<uint64_t>(head[2] | head[3] << 8 | head[4] << 16) |
-                     static_cast<uint64_t>(head[5]) << 24;
-    uint32_t count = ReadWord(memory, entry + 12);
-    uint64_t end = table + tableLength;
+// The walk stays within the table its entry point describes.
+uint64_t WalkTable(const DmiMemory& memory, uint64_t table, uint64_t end, uint32_t count, uint8_t type) {
     uint64_t s = table;
-    // The walk stays within the table the entry point describes.
     for (uint32_t walked = 0; walked < count && s + 4 <= end; ++walked) {
         uint8_t current = ReadByte(memory, s);
         if (current == type) return s;
@@ -44,6 +35,31 @@ uint64_t FindDmiStructure(const DmiMemory& memory, uint64_t entry, uint8_t type)
         s += 2;
     }
     return 0;
+}
+
+}  // namespace
+
+uint64_t FindDmiStructure(const DmiMemory& memory, uint64_t entry, uint8_t type) {
+    uint8_t head[8];
+    memset(head, 0xFF, sizeof head);
+    memory.read(memory.context, entry + 6, sizeof head, head);
+    uint32_t tableLength = head[0] | head[1] << 8;
+    uint64_t table = static_cast<uint64_t>(head[2] | head[3] << 8 | head[4] << 16) |
+                     static_cast<uint64_t>(head[5]) << 24;
+    return WalkTable(memory, table, table + tableLength, ReadWord(memory, entry + 12), type);
+}
+
+uint64_t FindSmbios3Structure(const DmiMemory& memory, uint64_t entry, uint8_t type) {
+    uint8_t head[12];
+    memset(head, 0xFF, sizeof head);
+    memory.read(memory.context, entry + 12, sizeof head, head);
+    uint64_t maximum = 0, table = 0;
+    for (int i = 3; i >= 0; --i) maximum = maximum << 8 | head[i];
+    for (int i = 11; i >= 4; --i) table = table << 8 | head[i];
+    // Each byte walked is a driver request: no further than a legacy table can reach.
+    if (maximum > kLegacyTableLimit) maximum = kLegacyTableLimit;
+    if (table > UINT64_MAX - maximum) return 0;
+    return WalkTable(memory, table, table + maximum, UINT32_MAX, type);
 }
 
 void ReadDmiString(const DmiMemory& memory, uint64_t s, int number, char* out, size_t size) {

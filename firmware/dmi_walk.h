@@ -15,6 +15,10 @@ struct DmiMemory {
 // structure, the table's length or its structure count, whichever comes first).
 uint64_t FindDmiStructure(const DmiMemory& memory, uint64_t entry, uint8_t type);
 
+// The same through a 3.0 "_SM3_" entry point, which newer firmware offers alone: a 64-bit table
+// address and the table's maximum size, no structure count.
+uint64_t FindSmbios3Structure(const DmiMemory& memory, uint64_t entry, uint8_t type);
+
 // String number (from 1) of the structure at s into out (size bytes, at least 32): read as 32
 // bytes and cut to 31 characters; the strings before it are skipped by their whole length,
 // however long. A number the string set does not reach (0 included) reads as empty, never from

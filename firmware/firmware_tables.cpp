@@ -38,7 +38,15 @@ uint64_t SearchDMIBlock(uint8_t type) {
     LogLine("Search DMI String...");
     uint64_t entry = PhysMemFind(kBiosBase, kBiosSize, "_DMI_", 16);
     LogLine("Search Result : %08X", static_cast<unsigned>(entry));
-    uint64_t found = entry != 0 ? FindDmiStructure(kPhysical, entry, type) : 0;
+    uint64_t found = 0;
+    if (entry != 0) {
+        found = FindDmiStructure(kPhysical, entry, type);
+    } else {
+        // Without it, the identity would go to the flasher empty and be written so.
+        uint64_t entry3 = PhysMemFind(kBiosBase, kBiosSize, "_SM3_", 16);
+        LogLine("Search Result SM3 : %08X", static_cast<unsigned>(entry3));
+        if (entry3 != 0) found = FindSmbios3Structure(kPhysical, entry3, type);
+    }
     LogLine("return from SearchDMIBlock...");
     return found;
 }

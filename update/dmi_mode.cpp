@@ -83,7 +83,12 @@ INT_PTR CALLBACK DmiSettingDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 uint32_t RunDmiUpdateMode(char* biosCommand, bool* cancelled) {
     *cancelled = false;
     const DmiValues current = {g_run.biosFlag, g_run.purchaseDate, g_run.systemSerial};
-    if (!AppendCurrentDmiOptions(biosCommand, g_run.runFlags, current, g_run.biosVersion)) return Refuse();
+    DmiAppend appended = AppendCurrentDmiOptions(biosCommand, g_run.runFlags, current, g_run.biosVersion);
+    if (appended == DmiAppend::kNothingRead) {
+        LogLine("DMI options refused : no DMI values were read from this machine");
+        return kResultBiosFile;
+    }
+    if (appended == DmiAppend::kTooLong) return Refuse();
     if (!DmiDialogWanted(g_run.runFlags)) return kResultOk;
 
     DeleteMicomFiles();

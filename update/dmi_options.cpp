@@ -26,15 +26,19 @@ void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out
     out[3] = kind;
 }
 
-bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion) {
+DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion) {
+    const char* mode = " /MODE=3";
+    if (runFlags & kFlagDmiMode3) {
+        mode = "";
+    } else {
+        char kind = strlen(current.biosFlag) >= 4 ? current.biosFlag[3] : '\0';
+        if ((runFlags & kFlagDmiMode1) || kind == 'A' || kind == 'B') return DmiAppend::kAppended;
+    }
+    if (!*current.biosFlag && !*current.purchaseDate && !*current.systemSerial) return DmiAppend::kNothingRead;
     char flag[kCommandLineSize];
     DmiFlagWithKind(current.biosFlag, biosVersion, flag, sizeof flag);
     const DmiValues handed = {flag, current.purchaseDate, current.systemSerial};
-    if (runFlags & kFlagDmiMode3) return AppendAll(command, "", handed);
-    if (runFlags & kFlagDmiMode1) return true;
-    char kind = strlen(current.biosFlag) >= 4 ? current.biosFlag[3] : '\0';
-    if (kind == 'A' || kind == 'B') return true;
-    return AppendAll(command, " /MODE=3", handed);
+    return AppendAll(command, mode, handed) ? DmiAppend::kAppended : DmiAppend::kTooLong;
 }
 
 bool DmiDialogWanted(uint32_t runFlags) {

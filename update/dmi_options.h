@@ -14,12 +14,15 @@ struct DmiValues {
 // character is 'E', else 'A'). A flag shorter than four characters goes through unchanged.
 void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out, unsigned size);
 
+enum class DmiAppend { kAppended, kTooLong, kNothingRead };
+
 // Appends what an ordinary run or a "/MODE=3" run tells the flasher about the current values
 // (the flag's fourth character decides; the flag goes out with its kind letter): " /MODE=3"
 // (only without a /MODE option) and the three values, each behind " /DO0:", " /DO1:", " /DSS:".
-// False, with the line unchanged, when the pieces would push it past 255 characters: a line
-// without them would let the flasher write the new image's own DMI data over the machine's.
-bool AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);
+// With the line unchanged: kTooLong when the pieces would push it past 255 characters (a line
+// without them would let the flasher write the new image's own DMI data over the machine's);
+// kNothingRead when all three values are empty, which the flasher would write as they stand.
+DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);
 
 // Whether a run asks for the DMI values in the dialog: a DMI-only package without "/MODE=3".
 bool DmiDialogWanted(uint32_t runFlags);

@@ -61,7 +61,8 @@ TEST(DmiOptions, WhatTheFlasherIsTold) {
         const std::string serial = "QV14X0001234" + pad, typedSerial = "QV14X0009999" + pad;
         char line[kCommandLineSize];
         snprintf(line, sizeof line, "SWinFlash bios.wph /P%s", c.start);
-        bool accepted = AppendCurrentDmiOptions(line, c.flags, {c.flag, "20261207", serial.c_str()}, "05TX");
+        bool accepted = AppendCurrentDmiOptions(line, c.flags, {c.flag, "20261207", serial.c_str()}, "05TX") ==
+                        DmiAppend::kAppended;
         bool asked = accepted && DmiDialogWanted(c.flags);
         if (asked) accepted = AppendTypedDmiOptions(line, {"BF0B", "20270101", typedSerial.c_str()});
         EXPECT_EQ(asked, c.asked);
@@ -72,5 +73,27 @@ TEST(DmiOptions, WhatTheFlasherIsTold) {
             if (at != std::string::npos) expected.insert(at + strlen(s), pad);
         }
         EXPECT_EQ(std::string(line), expected);
+    }
+}
+
+// Values the identity read found nowhere would be written into the new BIOS as empty texts.
+TEST(DmiOptions, NothingReadIsNeverHandedOn) {
+    struct Case {
+        uint32_t flags;
+        const char* flag;
+        const char* serial;
+        DmiAppend result;
+    };
+    const Case cases[] = {
+        {0, "", "", DmiAppend::kNothingRead},         {0x200, "", "", DmiAppend::kNothingRead},
+        {0x1200, "", "", DmiAppend::kNothingRead},    {0x800, "", "", DmiAppend::kAppended},
+        {0, "", "SN1", DmiAppend::kAppended},         {0, "BF0C", "", DmiAppend::kAppended},
+    };
+    for (const Case& c : cases) {
+        char line[kCommandLineSize] = "SWinFlash bios.wph /P";
+        EXPECT_EQ(AppendCurrentDmiOptions(line, c.flags, {c.flag, "", c.serial}, "05TX"), c.result) << c.flags;
+        if (c.result == DmiAppend::kNothingRead) {
+            EXPECT_STREQ(line, "SWinFlash bios.wph /P");
+        }
     }
 }

@@ -145,3 +145,17 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
 }
 
 }  // namespace
+
+// A machine whose identity read found no DMI values: the flasher is not told to write empty ones.
+TEST(DmiSetting, NothingReadEndsWithoutAFlasherLine) {
+    g_fakeOs = FakeOs{};
+    g_run = RunContext{};
+    MakeScratchDir(true);
+    char command[kCommandLineSize] = "SWinFlash bios.wph /P";
+    bool cancelled = true;
+    EXPECT_EQ(RunDmiUpdateMode(command, &cancelled), 0x8000000Bu);
+    EXPECT_FALSE(cancelled);
+    EXPECT_STREQ(command, "SWinFlash bios.wph /P");
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("DMI options refused : no DMI values were read from this machine"),
+              std::string::npos);
+}

@@ -262,6 +262,17 @@ TEST(FirmwareIdentity, ReadsTheShippedNotebook) {
     EXPECT_EQ(M().swSmi.writes, (std::vector<uint8_t>{0xDD, 0xDE, 0xDF}));
 }
 
+// A real notebook's table, reached through its 3.0 entry point alone (no "_DMI_").
+TEST(FirmwareIdentity, ReadsATableOfferedOnlyThroughTheSmbios3EntryPoint) {
+    Boot(ReadProfileText("notebook-2017.json"));
+    EXPECT_EQ(ReadFirmwareIdentity(), 0u);
+    EXPECT_STREQ(g_run.systemSerial, "2R0Q2G2");
+    EXPECT_STREQ(g_run.biosFlag, "Dell System");
+    EXPECT_STREQ(g_run.purchaseDate, "1[077A]");
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Search Result : 00000000\r\nSearch Result SM3 : 000F0800\r\n"),
+              std::string::npos);
+}
+
 // A notebook with a "DiaG@" block whose text at offset 11 is `diag11` and at 25 "05TXB".
 std::string Notebook(const std::string& swSmi, const std::string& diag11, const std::string& smbios) {
     std::string block(40, '\0');
