@@ -52,6 +52,7 @@ add_library(qv_ops OBJECT
   update/dmi_mode.cpp
   update/flasher_runs.cpp
   update/image_selection.cpp
+  update/listed_files.cpp
   update/new_image_identity.cpp
   update/power_checks.cpp
   update/rom_readout.cpp)
@@ -189,6 +190,7 @@ add_executable(win_hw_tests
   tests/win/power_checks_test.cpp
   tests/win/win_tests.rc
   update/image_selection.cpp
+  update/listed_files.cpp
   update/new_image_identity.cpp
   update/power_checks.cpp
   tests/win/call_log.cpp

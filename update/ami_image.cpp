@@ -12,18 +12,9 @@
 #include "core/run_flags.h"
 #include "update/ami_identity.h"
 #include "update/ami_path.h"
+#include "update/listed_files.h"
 
 namespace {
-
-// Copies the listed file that fits the key to target; a choice made by name is logged as
-// "<kind> File : <name>". False when none fits.
-bool TakeFileForKey(const NameList& list, const char* key, const char* kind, const char* target) {
-    int chosen = ChooseListedName(list, key);
-    if (chosen < 0) return false;
-    if (list.count != 1) LogLine("%s File : %s", kind, list.slots[chosen]);
-    CopyFileA(list.slots[chosen], target, FALSE);
-    return true;
-}
 
 bool ScanFidFile(const char* fileName, FidBlock* block) {
     MappedFile mapped;
@@ -36,15 +27,7 @@ bool ScanFidFile(const char* fileName, FidBlock* block) {
 }  // namespace
 
 uint32_t FindAmiImages(void) {
-    g_run.images = NameList{};
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("*.rom", &found);
-    if (search == INVALID_HANDLE_VALUE) return kResultBiosFile;
-    // Beyond the tenth name the list is full; those files are no candidates.
-    do {
-        AddListedName(&g_run.images, found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
+    if (!ListFiles("*.rom", &g_run.images)) return kResultBiosFile;
     if (g_run.images.count == 1) CopyFileA(g_run.images.slots[0], "bios.rom", FALSE);
     return kResultOk;
 }
@@ -54,9 +37,9 @@ uint32_t SelectAmiImage(void) {
     LogLine("Bios Part Version : %s", g_run.biosVersion);
     char key[5];
     AmiVersionKey(g_run.biosVersion, key);
-    if (!TakeFileForKey(g_run.images, key, "Bios", "bios.rom")) return kResultBiosFile;
+    if (!TakeListedFile(g_run.images, key, "Bios", "bios.rom")) return kResultBiosFile;
     if (g_run.runFlags & kFlagSkipUpdateMicom) return kResultOk;
-    return TakeFileForKey(g_run.micomFiles, key, "Micom", "kbc.bin") ? kResultOk : kResultMicomFile;
+    return TakeListedFile(g_run.micomFiles, key, "Micom", "kbc.bin") ? kResultOk : kResultMicomFile;
 }
 
 uint32_t ReadFidBuildNumber(const char* fileName) {

@@ -11,35 +11,12 @@
 #include "core/run_flags.h"
 #include "update/flash_area_table.h"
 #include "update/image_blocks.h"
+#include "update/listed_files.h"
 
 namespace {
 
 // Larger than any flash part: such a file is no image of ours and is flashed as delivered.
 constexpr LONGLONG kMaxImageSize = 32 << 20;
-
-// Fills list with the names matching pattern in the current directory; false when none does.
-bool ListFiles(const char* pattern, NameList* list) {
-    *list = NameList{};
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA(pattern, &found);
-    if (search == INVALID_HANDLE_VALUE) return false;
-    // Beyond the tenth name the list is full; those files are no candidates.
-    do {
-        AddListedName(list, found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return true;
-}
-
-// Copies the listed file that fits the current BIOS version to target; a choice made by name
-// is logged as "<kind> File : <name>". False when none fits.
-bool TakeListedFile(const NameList& list, const char* kind, const char* target) {
-    int chosen = ChooseListedName(list, g_run.biosVersion);
-    if (chosen < 0) return false;
-    if (list.count != 1) LogLine("%s File : %s", kind, list.slots[chosen]);
-    CopyFileA(list.slots[chosen], target, FALSE);
-    return true;
-}
 
 bool ReadImage(HANDLE file, std::vector<uint8_t>* image) {
     LARGE_INTEGER size = {};
@@ -70,13 +47,13 @@ uint32_t SelectBiosImage(void) {
     LogLine("Bios Part Number : %s", g_run.partNumber);
     LogLine("Bios Model Number : %s", g_run.modelNumber);
     LogLine("Bios Part Version : %s", g_run.biosVersion);
-    if (!TakeListedFile(g_run.images, "Bios", "bios.wph")) return kResultBiosFile;
+    if (!TakeListedFile(g_run.images, g_run.biosVersion, "Bios", "bios.wph")) return kResultBiosFile;
     return SelectMicomFile();
 }
 
 uint32_t SelectMicomFile(void) {
     if (g_run.runFlags & kFlagSkipUpdateMicom) return kResultOk;
-    return TakeListedFile(g_run.micomFiles, "Micom", "kbc.bin") ? kResultOk : kResultMicomFile;
+    return TakeListedFile(g_run.micomFiles, g_run.biosVersion, "Micom", "kbc.bin") ? kResultOk : kResultMicomFile;
 }
 
 int PrepareFlashAreas(void) {
