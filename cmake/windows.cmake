@@ -67,7 +67,7 @@ endforeach()
 # BitLocker is asked through COM and WMI: ole32, oleaut32, and the GUIDs of a static library.
 set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
 
-add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
+add_executable(QuorvinUpdate WIN32 app/main.cpp platform/xp_tick_count.cpp ui/QuorvinUpdate.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
   $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
   $<TARGET_OBJECTS:qv_os_win32>)

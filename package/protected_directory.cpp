@@ -76,6 +76,13 @@ bool ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection) {
     return entered;
 }
 
+// Windows 95, 98 and Me keep no owners or DACLs and know no links, and every process there may
+// write anywhere: the directory is only made and entered.
+bool EnterPlainDirectory(const char* directory, bool* existed) {
+    *existed = GetFileAttributesA(directory) != INVALID_FILE_ATTRIBUTES;
+    return (*existed || CreateDirectoryA(directory, nullptr)) && SetCurrentDirectoryA(directory);
+}
+
 }  // namespace
 
 bool EnterProtectedDirectory(const char* path, bool* existed) {
@@ -87,6 +94,11 @@ bool EnterProtectedDirectory(const char* path, bool* existed) {
     char previous[kPathSize];
     DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (previousLength == 0 || previousLength >= sizeof previous) return false;
+    if (GetVersion() & 0x80000000) {
+        bool entered = EnterPlainDirectory(directory, existed);
+        if (!entered) SetCurrentDirectoryA(previous);
+        return entered;
+    }
     PSECURITY_DESCRIPTOR protection = nullptr;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtection, SDDL_REVISION_1,
                                                               &protection, nullptr)) {

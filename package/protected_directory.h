@@ -8,5 +8,6 @@
 // Administrators as owner and that DACL in place of its own. False, with the current directory
 // as it was, when path or a directory above it is a junction, a symbolic link or another
 // reparse point, when it is no directory, or when it cannot be made or protected. *existed
-// tells whether it was there before.
+// tells whether it was there before. Windows 95, 98 and Me have no security to give: there it
+// is only made and entered.
 bool EnterProtectedDirectory(const char* path, bool* existed);

@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 mode=$2
 
 arch=win64 winver="" appwinver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
-search="" fatal=0
+search="" fatal=0 power=""
 case "$mode" in
   xp) winver=winxp search='ioctl ADDMEM 22204C in=8 out=65536' ;;
   8) winver=win8 search='ioctl ADDMEM 22204C in=8 out=65536' ;;
@@ -22,7 +22,8 @@ case "$mode" in
   7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
   7-ami) winver=win7 preinstall=--preinstall profile="$here/../../sim/profiles/ami.json"
          search='ioctl VEXA 9C41200C in=17 out=65536' flags=0x10008 ;;
-  98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall
+  # On AC, so that the run goes on to make its working directory, which 98 has no DACL for.
+  98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall power="--power 1:100"
       profile="$here/../../sim/profiles/phoenix_x86.json" search='ioctl MEMIO 22204C in=8 out=65536' ;;
   *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
 esac
@@ -33,7 +34,7 @@ esac
 
 "$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$profile" \
-  --out "$out" $preinstall ${appwinver:+--app-winver $appwinver}
+  --out "$out" $preinstall ${appwinver:+--app-winver $appwinver} $power
 cat "$out/drive.txt"
 
 if [ $fatal = 1 ]; then
@@ -45,6 +46,10 @@ else
   grep -qxF 'memrd F0000+10000' "$out/trace.txt" || { echo "trace lacks the BIOS segment read"; fail=1; }
   grep -qE '^EXIT 0x(80000003|80000005|FFFFFFFF)$' "$out/drive.txt" && { echo "stopped at the driver"; fail=1; }
   grep -q '^EXIT ' "$out/drive.txt" || { echo "no exit code"; fail=1; }
+fi
+if [ -n "$power" ]; then
+  grep -q '^00. Success to Create Directory' "$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null ||
+    { echo "no working directory made"; fail=1; }
 fi
 # The BIOS family decides the language DLL and the path after unpacking.
 if [ "$mode" = 7-ami ]; then
