@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # What ships runs on a bare Windows: the programs import only system DLLs (no MinGW runtime, no
-# zlib1.dll), and the language DLLs import nothing at all.
+# zlib1.dll), the language DLLs import nothing at all, and the updater imports none of the
+# functions that came after Windows XP which the compiler's runtime likes to pull in (Wine has
+# them all, so no run under Wine would show that the program cannot start on XP).
 #
 #   imports.sh BUILD
 set -uo pipefail
@@ -14,6 +16,16 @@ for program in QuorvinUpdate.exe qpack.exe; do
     [[ "$dll" =~ $allowed ]] || { echo "$program imports $dll"; fail=1; }
   done
 done
+after_xp='GetTickCount64|GetCurrentProcessorNumber|GetSystemTimePreciseAsFileTime|InitializeConditionVariable
+SleepConditionVariableCS|SleepConditionVariableSRW|WakeConditionVariable|WakeAllConditionVariable|InitializeSRWLock
+AcquireSRWLockExclusive|AcquireSRWLockShared|ReleaseSRWLockExclusive|ReleaseSRWLockShared|TryAcquireSRWLockExclusive
+InitOnceExecuteOnce|InitOnceBeginInitialize|InitOnceComplete|GetFileInformationByHandleEx|SetFileInformationByHandle
+GetFinalPathNameByHandleA|GetFinalPathNameByHandleW|CreateSymbolicLinkA|CreateSymbolicLinkW|CancelIoEx
+CreateEventExA|CreateEventExW|CreateMutexExA|CreateMutexExW|CreateSemaphoreExA|CreateSemaphoreExW|GetLocaleInfoEx
+LCIDToLocaleName|LocaleNameToLCID|CompareStringEx|GetUserDefaultLocaleName|RegGetValueA|RegGetValueW'
+newer=$(i686-w64-mingw32-objdump -p "$win/QuorvinUpdate.exe" | awk '$1 ~ /^[0-9a-f]+$/ && NF == 3 { print $3 }' |
+  grep -xE "$(tr '\n' '|' <<<"$after_xp" | sed 's/|$//')")
+[ -z "$newer" ] || { echo "QuorvinUpdate.exe imports what Windows XP lacks:" $newer; fail=1; }
 for dll in "$win"/UiLang*.dll; do
   if i686-w64-mingw32-objdump -p "$dll" | grep -q 'DLL Name:'; then echo "$(basename "$dll") imports code"; fail=1; fi
 done
