@@ -25,6 +25,7 @@ add_executable(unit_tests
   tests/unit/options_test.cpp
   tests/unit/power_decisions_test.cpp
   tests/unit/qpack_test.cpp
+  tests/unit/qpack_try_test.cpp
   tests/unit/request_format_test.cpp
   tests/unit/result_codes_test.cpp
   tests/unit/sim_test.cpp
@@ -37,7 +38,7 @@ target_compile_options(unit_tests PRIVATE ${QV_WARNINGS})
 target_compile_definitions(unit_tests PRIVATE QV_SOURCE_DIR="${CMAKE_SOURCE_DIR}"
   QV_DOS_UNPACKER_HOST="$<TARGET_FILE:dos_unpacker_host>")
 add_dependencies(unit_tests dos_unpacker_host)
-target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim GTest::gtest_main)
+target_link_libraries(unit_tests PRIVATE qv_core qv_packer qv_sim qv_try GTest::gtest_main)
 gtest_discover_tests(unit_tests TEST_PREFIX "unit." DISCOVERY_TIMEOUT 30)
 
 # The bench's package contents.
@@ -128,8 +129,16 @@ foreach(case unpack no_package refused)
 endforeach()
 add_test(NAME dos.windows COMMAND ${CMAKE_SOURCE_DIR}/tests/dos/windows.sh ${CMAKE_BINARY_DIR})
 
-foreach(script no_archive driver_needed second_run)
+foreach(script no_archive driver_needed second_run cost)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
+endforeach()
+
+# Every fault a run can meet, one run each, and README.md's table of them.
+add_test(NAME e2e.faults COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/faults.sh ${CMAKE_BINARY_DIR})
+set_tests_properties(e2e.faults PROPERTIES TIMEOUT 600)
+
+foreach(case matrix misnamed setup)
+  add_test(NAME e2e.qpack_try.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/qpack_try.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
 foreach(case workdir-link temp-link leftover)

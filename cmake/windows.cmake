@@ -262,5 +262,10 @@ target_link_libraries(power_off PRIVATE ${QV_SYSTEM_LIBS})
 
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)
+target_include_directories(qvdrive PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(qvdrive PRIVATE ${QV_WARNINGS})
-target_link_libraries(qvdrive PRIVATE user32 kernel32)
+target_link_libraries(qvdrive PRIVATE user32 kernel32 psapi)
+
+# The bench's baseline: a program that only starts and ends.
+add_executable(bare_start WIN32 tools/bench/bare_start.cpp)
+target_compile_options(bare_start PRIVATE ${QV_WARNINGS})

@@ -13,6 +13,9 @@
 namespace {
 
 bool g_kbcTimedOut = false;
+// Set once a port request was refused through all its attempts: a driver that refuses costs one
+// repetition, not one for every request of the clean-up that follows.
+bool g_portRequestsRefused = false;
 
 uint32_t AllOnes(int width) { return width == 4 ? 0xFFFFFFFFu : (1u << (8 * width)) - 1; }
 
@@ -32,9 +35,14 @@ bool Send(const DriverRequest& request, void* input, void* output, DWORD outputS
 }
 
 bool SendRepeated(const DriverRequest& request, void* input, void* output, DWORD outputSize) {
-    for (int i = 0; i < kPortRequestAttempts; ++i) {
-        if (Send(request, input, output, outputSize)) return true;
+    int attempts = g_portRequestsRefused ? 1 : kPortRequestAttempts;
+    for (int i = 0; i < attempts; ++i) {
+        if (Send(request, input, output, outputSize)) {
+            g_portRequestsRefused = false;
+            return true;
+        }
     }
+    g_portRequestsRefused = true;
     return false;
 }
 
@@ -111,12 +119,14 @@ void PhysMemWrite(uint64_t address, uint32_t length, void* source) {
     Send(request, request.input.data(), source, length);
 }
 
-uint64_t PhysMemFind(uint64_t base, uint32_t length, const char* signature, uint32_t stride) {
+uint64_t PhysMemFind(uint64_t base, uint32_t length, const char* signature, uint32_t stride, bool* answered) {
+    if (answered) *answered = false;
     uint8_t* window = static_cast<uint8_t*>(malloc(length));
     if (window == nullptr) return 0;
     // What the driver does not fill must not match by chance.
     memset(window, 0, length);
-    PhysMemRead(base, length, window);
+    bool read = PhysMemRead(base, length, window);
+    if (answered) *answered = read;
     int64_t offset = FindSignature(window, length, signature, stride);
     free(window);
     return offset < 0 ? 0 : base + static_cast<uint64_t>(offset);

@@ -15,8 +15,10 @@ void IoPortWrite32(uint32_t port, uint32_t value);
 bool PhysMemRead(uint64_t address, uint32_t length, void* destination);
 void PhysMemWrite(uint64_t address, uint32_t length, void* source);
 
-// Physical address of the first match of signature in the window, 0 when none.
-uint64_t PhysMemFind(uint64_t base, uint32_t length, const char* signature, uint32_t stride);
+// Physical address of the first match of signature in the window, 0 when none; *answered, when
+// given, says whether the driver answered the window's read.
+uint64_t PhysMemFind(uint64_t base, uint32_t length, const char* signature, uint32_t stride,
+                     bool* answered = nullptr);
 
 uint32_t PciConfigRead32(uint8_t bus, uint8_t device, uint8_t function, uint8_t reg);
 
@@ -32,6 +34,7 @@ void CmosWrite(uint8_t index, uint8_t value);
 void CmosWriteHigh(uint8_t index, uint8_t value);
 
 // A port request the driver keeps refusing is repeated this many times, then a read gives
-// all ones (what an absent device reads) and a write is dropped.
+// all ones (what an absent device reads) and a write is dropped. Until the driver serves one
+// again, later port requests are tried once.
 constexpr int kPortRequestAttempts = 1000;
 constexpr unsigned kKbcWaitMs = 1000;

@@ -293,7 +293,8 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
             r.Flag(f, "kbc_input_never_clears", &m.faults.kbcInputNeverClears) &&
             r.Flag(f, "kbc_output_never_fills", &m.faults.kbcOutputNeverFills) &&
             r.Flag(f, "mailbox_never_idle", &m.faults.mailboxNeverIdle) &&
-            r.Flag(f, "smi_never_answers", &m.faults.smiNeverAnswers);
+            r.Flag(f, "smi_never_answers", &m.faults.smiNeverAnswers) &&
+            r.Field(f, "driver_refuses_after", &profile->drivers.refuseAfter, 0x7FFFFFFF);
     }
     if (root.contains("kbc_pending")) {
         const json& p = root["kbc_pending"];

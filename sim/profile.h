@@ -11,7 +11,7 @@
 //   "drives": [{"index": 0, "atapi": false, "fixed": true, "security": false, "locked": false,
 //               "frozen": false, "smart": true}],
 //   "faults": {"kbc_input_never_clears": false, "kbc_takes_bytes": 5, "kbc_output_never_fills": false,
-//              "mailbox_never_idle": false, "smi_never_answers": false},
+//              "mailbox_never_idle": false, "smi_never_answers": false, "driver_refuses_after": 0},
 //   "kbc_pending": {"channel": "aux" | "keyboard", "value": "0xFA"},
 //   "super_io": {"port": "0x2E", "chip_id": "0x4D", "mailbox_base": "0x680", "mailbox_active": true},
 //   "pm_base": "0x400",
@@ -30,7 +30,12 @@
 //   "flash_size": "0x200000",                                            (the part, at the top)
 //   "flash": [{"at": "0xFFF00000", "hex": "..."}],
 //   "flashers": {"SWinFlash": {"exit": -120, "new_sys": true, "window": true},
-//                "TarpexV01_10": {"exit": 0}, "afuwin": {"exit": 0}}
+//                "TarpexV01_10": {"exit": 0}, "afuwin": {"exit": 0}},
+//   "expect": {"exit": "0x0", "image": "QN14XB06.wph", "ec": "QNTX0106.bin" | "none",
+//              "power": "armed" | "unarmed" | "on"}
+//              (what "qpack try" expects of a package on this machine: exit code, image and EC
+//               file chosen, powered off with power-on armed or not, or left on; the notebook
+//               ignores it. Without it a run is expected to end with 0x0)
 // }
 // Numbers are JSON numbers or texts in C notation ("0x2E"). Every key is optional.
 #pragma once
@@ -56,6 +61,7 @@ struct DriverProfile {
     bool vexa = false;   // the maker's driver is installed
     bool kmdf = false;
     bool memio = false;
+    int refuseAfter = -1;  // requests answered before the driver fails every one (-1: never)
 };
 
 // What the system reports about power and disk space.

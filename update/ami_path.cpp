@@ -30,11 +30,14 @@ bool ReadAfter(const char* signature, uint32_t stride, uint32_t offset, uint32_t
 int DetectAmiBios(void) {
     if (!AcquireAccessDriver()) return 0;
     g_run.biosFamily = 1;
-    if (PhysMemFind(kBiosSegment, kBiosSegmentSize, "AMIBIOS Version", 16) != 0) {
+    bool answered = false;
+    if (PhysMemFind(kBiosSegment, kBiosSegmentSize, "AMIBIOS Version", 16, &answered) != 0) {
         g_run.biosFamily = 0;
     }
     ReleaseAccessDriver();
-    return 1;
+    // A driver that opens but refuses its requests is as good as none: every later request,
+    // input held off included, would fail the same way.
+    return answered ? 1 : 0;
 }
 
 uint32_t ReadAmiVersion(void) {

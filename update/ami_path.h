@@ -6,7 +6,8 @@
 // What the reads of the BIOS and of the image return when what they look for is not there.
 constexpr uint32_t kNotFound = 0xFFFFFFFF;
 
-// Sets the BIOS-family indicator: 1 when the search was made, 0 without the access driver.
+// Sets the BIOS-family indicator: 1 when the search was made, 0 without the access driver or
+// when it refused to read the BIOS segment.
 int DetectAmiBios(void);
 
 // The 4 characters after "AMIBIOS Version " into the current BIOS version: 0, 0x80000005 (no

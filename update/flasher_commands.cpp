@@ -36,6 +36,9 @@ bool BuildChildApplicationName(const char* directory, const char* command, char*
 }
 
 uint32_t BiosFlasherResult(int32_t exitCode) {
+    // An exception status (0xC0000005 ...) is a flasher that crashed or never came up: it may
+    // have left the flash half written, and that is never a success.
+    if ((static_cast<uint32_t>(exitCode) & 0xF0000000u) == 0xC0000000u) return kResultBiosUpdate;
     switch (exitCode) {
         case -120: return kResultModel;
         case -110:

@@ -85,7 +85,9 @@ uint32_t RunBiosFlasher(const char* command) {
     }
     uint32_t result = BiosFlasherResult(static_cast<int32_t>(exitCode));
     if (result != kResultOk) {
-        ResumeBitLocker(hold);
+        // Only a verdict says nothing was written; a crash may have written part of the flash,
+        // and then protection stays suspended for the restart.
+        if (result != kResultBiosUpdate) ResumeBitLocker(hold);
         ReadNewImageIdentity("newSys.bin");
         RestoreInput();
         return result;

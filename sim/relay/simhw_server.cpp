@@ -3,7 +3,10 @@
 // off when the session ends. It runs until it is ended, which keeps the Wine session (and so the
 // relay driver) alive while a run lasts.
 //
-//   simhw --profile PROFILE.json --trace TRACE.txt [--ready FILE]
+//   simhw --profile PROFILE.json --trace TRACE.txt [--ready FILE] [--times FILE]
+//
+// --times writes each trace line once more, behind the moment it was served (microseconds
+// since 1970 on the host's clock): what the bench times the run's steps by.
 #include <windows.h>
 
 #include <cstdio>
@@ -15,6 +18,7 @@
 
 #include "sim/flasher_requests.h"
 #include "sim/profile.h"
+#include "sim/relay/host_clock.h"
 #include "sim/relay/pipe_io.h"
 #include "sim/relay/relay_protocol.h"
 #include "sim/request_decoder.h"
@@ -60,12 +64,18 @@ SimDevice DeviceOf(unsigned int kind) {
 // The machine and its trace file, shared by the pipe's loop and the power window's thread.
 MachineProfile g_profile;
 FILE* g_trace = nullptr;
+FILE* g_times = nullptr;
 CRITICAL_SECTION g_lock;
+int g_relayRequests = 0;
 
 void WriteTrace(size_t first) {
     const std::vector<std::string>& trace = g_profile.machine.trace;
     for (size_t i = first; i < trace.size(); ++i) fprintf(g_trace, "%s\n", trace[i].c_str());
     fflush(g_trace);
+    if (g_times == nullptr) return;
+    unsigned long long micros = HostMicros();
+    for (size_t i = first; i < trace.size(); ++i) fprintf(g_times, "%llu %s\n", micros, trace[i].c_str());
+    fflush(g_times);
 }
 
 // A relay request: decoded and served on the machine. False when the driver refuses it.
@@ -80,8 +90,11 @@ bool ServeRelay(const QvRelayRequest& request, const std::vector<uint8_t>& in, s
     CallerProcess caller = {OpenProcess(PROCESS_VM_READ | PROCESS_VM_WRITE | PROCESS_VM_OPERATION,
                                         FALSE, request.processId)};
     CallerMemory memory = {&caller, ReadCaller, WriteCaller};
-    bool ok = ServeRequest(machine, device, g_profile.windows.wow64, request.code, in.data(),
-                           request.inSize, out->data(), request.outSize, returned, &memory);
+    // A driver that refuses requests fails each DeviceIoControl, the machine untouched.
+    int refuseAfter = g_profile.drivers.refuseAfter;
+    bool ok = (refuseAfter < 0 || g_relayRequests++ < refuseAfter) &&
+              ServeRequest(machine, device, g_profile.windows.wow64, request.code, in.data(), request.inSize,
+                           out->data(), request.outSize, returned, &memory);
     if (caller.process) CloseHandle(caller.process);
     if (!ok) machine->trace.push_back("refused");
     return ok;
@@ -151,14 +164,15 @@ DWORD WINAPI PowerWindowThread(void* created) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    std::string profilePath, tracePath, readyPath;
+    std::string profilePath, tracePath, readyPath, timesPath;
     for (int i = 1; i + 1 < argc; i += 2) {
         if (strcmp(argv[i], "--profile") == 0) profilePath = argv[i + 1];
         if (strcmp(argv[i], "--trace") == 0) tracePath = argv[i + 1];
         if (strcmp(argv[i], "--ready") == 0) readyPath = argv[i + 1];
+        if (strcmp(argv[i], "--times") == 0) timesPath = argv[i + 1];
     }
     if (profilePath.empty() || tracePath.empty()) {
-        fprintf(stderr, "usage: simhw --profile PROFILE.json --trace TRACE.txt [--ready FILE]\n");
+        fprintf(stderr, "usage: simhw --profile PROFILE.json --trace TRACE.txt [--ready FILE] [--times FILE]\n");
         return 2;
     }
     std::ifstream file(profilePath);
@@ -172,6 +186,10 @@ int main(int argc, char** argv) {
     g_trace = fopen(tracePath.c_str(), "wb");  // one "\n" per line, as on the host
     if (g_trace == nullptr) {
         fprintf(stderr, "simhw: cannot write %s\n", tracePath.c_str());
+        return 2;
+    }
+    if (!timesPath.empty() && (g_times = fopen(timesPath.c_str(), "wb")) == nullptr) {
+        fprintf(stderr, "simhw: cannot write %s\n", timesPath.c_str());
         return 2;
     }
     // One instance always listens, so that the next request never finds the pipe busy.

@@ -2,7 +2,7 @@
 // 32-bit exit code (a shell sees only the low 8 bits).
 //
 //   qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] [--timeout S]
-//           -- PROGRAM [ARGUMENT...]
+//           [--times] -- PROGRAM [ARGUMENT...]
 //
 // Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
 // has an owner window), ANSWER ok, and at the end
@@ -10,8 +10,13 @@
 // in UTF-8, whatever the system's code page. --park moves each box to the screen's lower-left
 // corner before --hold, so that a screenshot shows the window behind it. --type types TEXT, key
 // by key, into the edit control ID of each box that has one (a dialog asking for values) before
-// it is answered.
+// it is answered. --times looks for boxes every 5 ms instead of 50 and adds what the bench
+// measures: TIME lines (microseconds since 1970 on the host's clock) when the program starts,
+// each box is found and answered, each process it starts begins and ends, and the program
+// ends, PID, the program's process id, and PEAK, its peak working set in bytes as last read
+// before it ended.
 #include <windows.h>
+#include <psapi.h>
 
 #include <cstdio>
 #include <cstring>
@@ -20,6 +25,8 @@
 #include <utility>
 #include <vector>
 
+#include "sim/relay/host_clock.h"
+
 namespace {
 
 struct Options {
@@ -27,6 +34,7 @@ struct Options {
     std::vector<std::pair<int, std::string>> typed;  // edit control id, text
     DWORD holdMs = 0;
     bool park = false;
+    bool times = false;
     DWORD timeoutMs = 60000;
     std::string commandLine;
 };
@@ -63,6 +71,10 @@ bool ParseArguments(int argc, char** argv, Options* options) {
     for (; i < argc && strcmp(argv[i], "--") != 0; ++i) {
         if (strcmp(argv[i], "--park") == 0) {
             options->park = true;
+            continue;
+        }
+        if (strcmp(argv[i], "--times") == 0) {
+            options->times = true;
             continue;
         }
         if (i + 1 >= argc) return false;
@@ -167,6 +179,57 @@ void TypeInto(HWND box, int id, const std::string& text) {
     for (char c : text) SendMessageA(edit, WM_CHAR, static_cast<unsigned char>(c), 0);
 }
 
+void SayTime(bool times, const char* event, DWORD processId = 0) {
+    if (!times) return;
+    char line[96];
+    if (processId) {
+        snprintf(line, sizeof line, "TIME %s %lu %llu", event, processId, HostMicros());
+    } else {
+        snprintf(line, sizeof line, "TIME %s %llu", event, HostMicros());
+    }
+    Say(line);
+}
+
+struct JobWatch {
+    HANDLE port;
+    DWORD programId;
+    HANDLE programEnded;  // set once the program's own end is reported
+};
+
+// The program's processes come and go through its job: its children's start and end, timed.
+DWORD WINAPI WatchJob(LPVOID context) {
+    JobWatch* watch = static_cast<JobWatch*>(context);
+    DWORD message = 0;
+    ULONG_PTR key = 0;
+    LPOVERLAPPED processId = nullptr;
+    while (GetQueuedCompletionStatus(watch->port, &message, &key, &processId, INFINITE)) {
+        DWORD id = static_cast<DWORD>(reinterpret_cast<ULONG_PTR>(processId));
+        if (message == JOB_OBJECT_MSG_NEW_PROCESS) SayTime(true, "process-start", id);
+        if (message == JOB_OBJECT_MSG_EXIT_PROCESS || message == JOB_OBJECT_MSG_ABNORMAL_EXIT_PROCESS) {
+            SayTime(true, "process-end", id);
+            if (id == watch->programId) SetEvent(watch->programEnded);
+        }
+    }
+    return 0;
+}
+
+// A job whose completion port reports the processes in it; false when Wine or Windows has none.
+bool WatchProcesses(HANDLE suspended, JobWatch* watch) {
+    HANDLE job = CreateJobObjectA(nullptr, nullptr);
+    watch->port = CreateIoCompletionPort(INVALID_HANDLE_VALUE, nullptr, 0, 1);
+    watch->programEnded = CreateEventA(nullptr, TRUE, FALSE, nullptr);
+    JOBOBJECT_ASSOCIATE_COMPLETION_PORT association = {job, watch->port};
+    if (job == nullptr || watch->port == nullptr || watch->programEnded == nullptr ||
+        !SetInformationJobObject(job, JobObjectAssociateCompletionPortInformation, &association,
+                                 sizeof association) ||
+        !AssignProcessToJobObject(job, suspended)) {
+        return false;
+    }
+    HANDLE watcher = CreateThread(nullptr, 0, WatchJob, watch, 0, nullptr);
+    if (watcher) CloseHandle(watcher);
+    return watcher != nullptr;
+}
+
 void AnswerBox(HWND box, const std::string& answer) {
     int id = answer == "cancel" ? IDCANCEL : IDOK;
     PostMessageA(box, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED),
@@ -180,7 +243,7 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, &options)) {
         fprintf(stderr,
                 "usage: qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] "
-                "[--timeout S] -- PROGRAM [ARGUMENT...]\n");
+                "[--timeout S] [--times] -- PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     STARTUPINFOA startup = {};
@@ -188,25 +251,39 @@ int main(int argc, char** argv) {
     PROCESS_INFORMATION process = {};
     std::vector<char> commandLine(options.commandLine.begin(), options.commandLine.end());
     commandLine.push_back('\0');
-    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &process)) {
+    SayTime(options.times, "start");
+    if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
+                        options.times ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process)) {
         fprintf(stderr, "qvdrive: cannot start %s (error %lu)\n", options.commandLine.c_str(),
                 GetLastError());
         return 2;
     }
+    JobWatch watch = {nullptr, process.dwProcessId, nullptr};
+    if (options.times) {
+        Say("PID " + std::to_string(process.dwProcessId));
+        if (!WatchProcesses(process.hProcess, &watch)) SayTime(true, "no-job");
+        ResumeThread(process.hThread);
+    }
+    SIZE_T peak = 0;
 
     std::set<HWND> seen;
     size_t answered = 0;
     DWORD started = GetTickCount();
-    while (WaitForSingleObject(process.hProcess, 50) == WAIT_TIMEOUT) {
+    while (WaitForSingleObject(process.hProcess, options.times ? 5 : 50) == WAIT_TIMEOUT) {
         if (GetTickCount() - started > options.timeoutMs) {
             TerminateProcess(process.hProcess, 0xDEAD);
             Say("TIMEOUT");
             return 3;
         }
+        PROCESS_MEMORY_COUNTERS memory = {};
+        memory.cb = sizeof memory;
+        if (options.times && GetProcessMemoryInfo(process.hProcess, &memory, sizeof memory)) {
+            peak = memory.PeakWorkingSetSize > peak ? memory.PeakWorkingSetSize : peak;
+        }
         BoxSearch search = {process.dwProcessId, &seen, nullptr};
         EnumWindows(FindBox, reinterpret_cast<LPARAM>(&search));
         if (search.found == nullptr) continue;
+        SayTime(options.times, "box");
         // Give the box a moment to fill its controls before reading them.
         Sleep(100);
         seen.insert(search.found);
@@ -227,9 +304,14 @@ int main(int argc, char** argv) {
         if (options.holdMs) Sleep(options.holdMs);
         std::string answer = answered < options.answers.size() ? options.answers[answered] : "ok";
         ++answered;
+        SayTime(options.times, "answer");
         AnswerBox(search.found, answer);
         Say("ANSWER " + answer);
     }
+    SayTime(options.times, "end");
+    // The job reports the program's end a moment apart from its handle: wait for that line.
+    if (watch.programEnded) WaitForSingleObject(watch.programEnded, 1000);
+    if (options.times) Say("PEAK " + std::to_string(peak));
     DWORD exitCode = 0;
     GetExitCodeProcess(process.hProcess, &exitCode);
     char line[32];

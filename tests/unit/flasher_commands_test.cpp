@@ -61,7 +61,12 @@ TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
                   c.application != nullptr);
         EXPECT_STREQ(application, c.application ? c.application : "");
     }
-    const int32_t codes[] = {0, 1, -1, -120, -110, -109, -108};
-    const uint32_t results[] = {0, 0, 0, 0x80000008, 0x80000013, 0x80000013, 0};
+    // Exception statuses 0xC0000000-0xCFFFFFFF are a failed update, their neighbours are not.
+    const int32_t codes[] = {0, 1, -1, -120, -110, -109, -108,
+                             static_cast<int32_t>(0xC0000005u), static_cast<int32_t>(0xC0000142u),
+                             static_cast<int32_t>(0xC0000000u), static_cast<int32_t>(0xCFFFFFFFu),
+                             static_cast<int32_t>(0xBFFFFFFFu), static_cast<int32_t>(0xD0000000u)};
+    const uint32_t results[] = {0, 0, 0, 0x80000008, 0x80000013, 0x80000013, 0,
+                                0x80000009, 0x80000009, 0x80000009, 0x80000009, 0, 0};
     for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) EXPECT_EQ(BiosFlasherResult(codes[i]), results[i]);
 }

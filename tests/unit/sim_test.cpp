@@ -271,7 +271,7 @@ TEST(Profile, ReadsEveryPartAndRefusesBadValues) {
         "name": "AMI notebook on Windows 7 x64",
         "windows": {"major": 6, "minor": 1, "build": 7601, "wow64": true, "language": "0x0412"},
         "drivers": {"addmem": false, "vexa": true},
-        "faults": {"smi_never_answers": true},
+        "faults": {"smi_never_answers": true, "driver_refuses_after": 3},
         "kbc_pending": {"channel": "aux", "value": "0xFA"},
         "super_io": {"port": "0x6C2", "chip_id": "0x85", "mailbox_base": "0x0680"},
         "pm_base": "0x1000",
@@ -286,6 +286,7 @@ TEST(Profile, ReadsEveryPartAndRefusesBadValues) {
     EXPECT_FALSE(profile.drivers.addmem);
     EXPECT_TRUE(profile.drivers.vexa);
     EXPECT_TRUE(profile.machine.faults.smiNeverAnswers);
+    EXPECT_EQ(profile.drivers.refuseAfter, 3);
     ASSERT_EQ(profile.machine.kbc.output.size(), 1u);
     EXPECT_TRUE(profile.machine.kbc.output.front().aux);
     EXPECT_EQ(profile.machine.superIo.chipId, 0x85);

@@ -155,6 +155,8 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
          "BitLocker : C: suspended for one restart"},
         {"Windows 10, verdict -120", 10, 0, S_OK, "-120", kResultModel, resume, {false, true}, true, 0,
          "BitLocker : C: resumed"},
+        {"Windows 10, flasher crashed", 10, 0, S_OK, "-1073741819", kResultBiosUpdate, suspend, {false}, false, 1,
+         "BitLocker : C: suspended for one restart"},
         {"Windows 10, flasher missing", 10, 0, S_OK, nullptr, kResultBiosUpdate, resume, {false, false}, true, 0,
          "BitLocker : C: resumed"},
         {"Windows 7", 6, 1, S_OK, "0", 0, query, {}, true, 0,

@@ -134,8 +134,21 @@ TEST(Requests, RefusedPortRequestsGiveUpAfterTheirBound) {
     size_t before = g_fakeOs.profile.machine.trace.size();
     EXPECT_EQ(IoPortRead8(0x71), 0xFF);
     EXPECT_EQ(g_fakeOs.profile.machine.trace.size() - before, static_cast<size_t>(kPortRequestAttempts));
+    before = g_fakeOs.profile.machine.trace.size();
     IoPortWrite8(0x70, 0x01);
     EXPECT_EQ(g_fakeOs.profile.machine.cmosIndex[0], 0);
+    EXPECT_EQ(g_fakeOs.profile.machine.trace.size() - before, 1u) << "a refusing driver is asked once more";
+    // Served again, a request is repeated in full once more when refused.
+    ReleaseAccessDriver();
+    ASSERT_TRUE(AcquireAccessDriver());
+    IoPortWrite8(0x70, 0x01);
+    EXPECT_EQ(g_fakeOs.profile.machine.cmosIndex[0], 1);
+    OsCloseHandle(g_accessDriver.device);
+    g_accessDriver.device = OsCreateFileA("\\\\.\\VEXA\\VexaDrv.log", GENERIC_READ | GENERIC_WRITE, 0,
+                                          nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    before = g_fakeOs.profile.machine.trace.size();
+    IoPortRead8(0x71);
+    EXPECT_EQ(g_fakeOs.profile.machine.trace.size() - before, static_cast<size_t>(kPortRequestAttempts));
 }
 
 TEST(Requests, KbcReadDataGivesUpWhenNothingArrives) {
@@ -171,6 +184,10 @@ TEST(DetectAmiBios, FindsTheAmiSignatureOnItsStride) {
     Boot(kModes[0]);
     g_fakeOs.profile.drivers.addmem = false;
     EXPECT_EQ(DetectAmiBios(), 0) << "no driver";
+    Boot(kModes[0]);
+    g_fakeOs.requestsUntilRefusal = 0;
+    EXPECT_EQ(DetectAmiBios(), 0) << "a driver that refuses every request";
+    EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
 }
 
 }  // namespace

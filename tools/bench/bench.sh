@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Extraction speed and memory of a package shaped like the real one.
+# Extraction speed and memory of a package shaped like the real one, and the cost of a whole
+# run on the simulated notebook.
 #
 #   bench.sh BUILD
 #
 # Natively: qpack extract against gzip -dc of the same gzip members. Under Wine: the updater's
 # own ExtractPackage (in extract_probe.exe, the same code) against qpack.exe extract. Each pair
 # runs side by side, ROUNDS times (7); the median of the per-round ratios is printed.
+# Then a whole update on the simulated notebook in each of MODES (xp vista 7 10), timed against
+# a bare process start, with its driver requests and peak working set; BUDGET_BOX, BUDGET_UNPACK,
+# BUDGET_STEPS, BUDGET_REQUESTS and BUDGET_PEAK_MIB override the budgets, and the bench exits 1
+# when a figure is over its budget.
 set -euo pipefail
 build=$(cd "$1" && pwd)
 root=$(cd "$(dirname "$0")/../.." && pwd)
@@ -70,3 +75,43 @@ export QV_WORK=$work QV_BUILD=$build QV_ROUNDS=$rounds
 echo "wine: ExtractPackage $(cut -d" " -f1 "$work/wine-times.txt" | median) ms," \
   "qpack.exe extract $(cut -d" " -f2 "$work/wine-times.txt" | median) ms," \
   "ratio $(awk '{ printf "%.3f\n", $1 / $2 }' "$work/wine-times.txt" | median)"
+
+# The run itself: a whole update on the simulated notebook in each Windows mode, ROUNDS times,
+# against a bare process start in the same prefix (see notebook-round). Each figure is the
+# median of its per-round ratios; a figure over its budget makes the bench fail.
+budget_box=${BUDGET_BOX:-15} budget_unpack=${BUDGET_UNPACK:-12} budget_steps=${BUDGET_STEPS:-25}
+budget_requests=${BUDGET_REQUESTS:-272} budget_peak_mib=${BUDGET_PEAK_MIB:-40}
+mkdir -p "$work/run"
+"$root/tests/e2e/update-package" "$build" "$work/run/QuorvinUpdate.exe" MARK_LAST_AREA
+# The shipped notebook with an EC that takes the MICOM flasher, as in the demo: both flashers run.
+sed 's/"chip_id": "0x4D"/"chip_id": "0x11"/' "$root/sim/profiles/phoenix.json" >"$work/run/profile.json"
+for _ in $(seq "$rounds"); do
+  for mode in ${MODES:-xp vista 7 10}; do
+    "$root/tools/bench/notebook-round" "$build" "$work/run/QuorvinUpdate.exe" "$work/run/profile.json" \
+      "$mode" "$work/run/$mode" || exit 1
+  done
+done >"$work/run/figures.txt"
+
+echo "run on the notebook: median of $rounds rounds, times as ratios to a bare process start"
+printf '%-6s %8s %7s %7s %9s %9s %9s %8s\n' mode bare-ms to-box unpack steps flash-ms requests peak-MiB
+# Column C of the current mode's rounds, as it is and as a ratio to the bare start: the median.
+figure() { awk -v m="$mode" -v c="$1" '$1 == m { print $c }' "$work/run/figures.txt" | median; }
+versus() { awk -v m="$mode" -v c="$1" '$1 == m { printf "%.2f\n", $c / $2 }' "$work/run/figures.txt" | median; }
+over=0
+for mode in ${MODES:-xp vista 7 10}; do
+  bare=$(( $(figure 2) / 1000 )) box=$(versus 3) unpack=$(versus 4) steps=$(versus 5)
+  flash=$(( $(figure 6) / 1000 )) requests=$(figure 7)
+  peak=$(awk -v p="$(figure 8)" 'BEGIN { printf "%.1f", p / 1048576 }')
+  printf '%-6s %8s %7s %7s %9s %9s %9s %8s\n' "$mode" "$bare" "$box" "$unpack" "$steps" "$flash" "$requests" "$peak"
+  for check in "to-box $box $budget_box" "unpack $unpack $budget_unpack" "steps $steps $budget_steps" \
+      "requests $requests $budget_requests" "peak-MiB $peak $budget_peak_mib"; do
+    set -- $check
+    if awk -v v="$2" -v b="$3" 'BEGIN { exit !(v > b) }'; then
+      echo "  $mode: $1 $2 over its budget of $3"
+      over=1
+    fi
+  done
+done
+echo "budgets: to-box <= $budget_box, unpack <= $budget_unpack, steps <= $budget_steps," \
+  "requests <= $budget_requests, peak <= $budget_peak_mib MiB"
+exit $over

@@ -7,6 +7,9 @@
 #include "tools/qpack/flag_names.h"
 #include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_writer.h"
+#ifdef QV_QPACK_TRY
+#include "tools/qpack/try_command.h"
+#endif
 
 namespace {
 
@@ -30,6 +33,28 @@ void PrintHelp() {
         "      Checks the archive and inflates every member; exit 0, or 1 with the first fault.\n"
         "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
         "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"
+#ifdef QV_QPACK_TRY
+        "  qpack try PKG.exe [--profile FILE|DIR]... [--windows xp,vista,7,8,10,98]\n"
+        "              [--language CODE]... [--power AC:BATTERY] [--report DIR] [--jobs N]\n"
+        "              [--timeout S] [--build DIR] [-- OPTION...]\n"
+        "      Runs the package under Wine on the simulated notebook of every profile (a\n"
+        "      directory: its *.json; none given: the shipped ones) in every Windows mode\n"
+        "      (xp by default) and language (en ko zh-cn zh-tw de fr pt ru es; en by\n"
+        "      default), N runs at once (the core count), each ended after S seconds (300).\n"
+        "      --power gives every notebook that supply (1:80 on AC at 80 %%, 0:none);\n"
+        "      otherwise each gets its profile's. OPTION... go to the updater.\n"
+        "      Prints one line per run and writes DIR (qpack-try)/report.json and\n"
+        "      report.html with the screenshots, the debug log and the trace of each run.\n"
+        "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
+        "      one: exit code 0), 1 when one does not, 2 when the runs cannot start\n"
+        "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
+        "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
+        "      the one qpack lives in, or --build DIR.\n"
+        "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
+        "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
+        "      a machine's SMBIOS table: DMI and ENTRY as /sys/firmware/dmi/tables/ has\n"
+        "      them (DMI and smbios_entry_point).\n"
+#endif
         "\n"
         "FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"
         "%s"
@@ -141,5 +166,9 @@ int main(int argc, char** argv) {
     if (command == "list") return List(args);
     if (command == "verify") return Verify(args);
     if (command == "extract") return Extract(args);
+#ifdef QV_QPACK_TRY
+    if (command == "try") return TryCommand(args);
+    if (command == "profile") return ProfileCommand(args);
+#endif
     return Usage("unknown command " + command);
 }
