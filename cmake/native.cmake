@@ -119,7 +119,7 @@ add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
-        InputSuppression ImageSelection ReadBiosRom AmiImage)
+        InputSuppression ImageSelection ReadBiosRom AmiImage FakeOsFaults)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_hw_tests.exe --gtest_filter=${suite}.*)
 endforeach()

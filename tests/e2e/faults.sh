@@ -2,8 +2,10 @@
 # Every fault the simulated notebook, the package and the file system can put in a run's way:
 # one real run of the package on the notebook under Wine per fault, two at a time, and a
 # Markdown table of how each ended: exit code, time against its bound, whether the 8042's
-# keyboard and auxiliary interfaces were back on, what was left in TEMP. Fails when a run hung,
-# succeeded where the fault must fail it, left input off, or when README.md's table differs.
+# keyboard and auxiliary interfaces were back on, what was left in TEMP. The faults only the
+# fake OS can inject come from the win tier's run of the update sequence on its notebook
+# (win_hw_tests, FakeOsFaults), one line per fault. Fails when a run hung, succeeded where the
+# fault must fail it, left input off, or when README.md's table differs.
 #
 #   faults.sh BUILD [--write] [ROW...]
 #
@@ -20,7 +22,8 @@ readme="$here/../../README.md"
 
 # name | fault | how it is made | chip | profile faults | flashers | package | TEMP | must | bound (s)
 # must: fail, a non-zero exit; warn, the run may end well but must say that power-on was not
-# armed; fallback, the model number may come from the "DiaG@" block instead, and must be right.
+# armed; fallback, the model number may come from the "DiaG@" block instead, and must be right;
+# goes-on, the run may end well, but the keyboard controller must have been held off and given back.
 rows='kbc-input|the keyboard controller'"'"'s input never clears|profile `kbc_input_never_clears`|0x11|"kbc_input_never_clears": true||plain||warn|30
 kbc-output|the keyboard controller'"'"'s output never fills|profile `kbc_output_never_fills`|0x11|"kbc_output_never_fills": true||plain||warn|30
 mailbox|the EC mailbox never goes idle|profile `mailbox_never_idle`|0x4D|"mailbox_never_idle": true||plain||warn|30
@@ -33,12 +36,18 @@ disk-full|the disk fills during extraction|TEMP on a 5 MiB drive D:|0x11|||plain
 corrupt|a corrupt member|package: 4 bytes of the last member flipped|0x11|||corrupt||fail|20
 temp-ro|TEMP is not writable|TEMP a read-only mount|0x11|||plain|readonly|fail|20
 no-workdir|the working directory cannot be made|a file `__Quorvin_Update` in TEMP|0x11|||plain|blocker|fail|20'
+# name | fault | the fake OS's field | must; the bound is the win test's.
+fake_rows='fake-scm|the service control manager does not open|serviceManagerOpens|fail
+fake-devices|the device list is unavailable (mouse-class devices)|deviceListAvailable|goes-on
+fake-power|the power status is unreadable|powerStatusReported|fail
+fake-disk|the free disk space is unreadable|diskSpaceReadable|fail
+fake-bitlocker|the BitLocker query fails (Windows 10)|bitLocker.queryError|goes-on'
 
 if [ "$only" != "  " ]; then
-  rows=$(while IFS='|' read -r name rest; do
-           case "$only" in *" $name "*) echo "$name|$rest" ;; esac
-         done <<<"$rows")
-  [ -n "$rows" ] || { echo "faults.sh: no such row: $only"; exit 2; }
+  pick() { while IFS='|' read -r name rest; do case "$only" in *" $name "*) echo "$name|$rest" ;; esac; done; }
+  rows=$(pick <<<"$rows")
+  fake_rows=$(pick <<<"$fake_rows")
+  [ -n "$rows$fake_rows" ] || { echo "faults.sh: no such row: $only"; exit 2; }
 fi
 
 meaning() {
@@ -133,6 +142,30 @@ run_row() {
   "$here/../wine/with-wine" --template "$template" --winver winxp -- bash -c notebook_run >"$dir/run.log" 2>&1
 }
 
+# The win test's run of the fake OS's faults, in a prefix of its own as the win tier runs it,
+# laid out per row as a notebook run leaves its files, so that one report serves both.
+fake_os_runs() {
+  local log="$out/fake-os.txt" name fault field must dir
+  "$here/../wine/with-wine" --template "$template" -- wine "$win/win_hw_tests.exe" \
+    --gtest_filter=FakeOsFaults.* >"$log" 2>&1 ||
+    echo "fake-os: the win test FakeOsFaults failed (see below)" >>"$out/problems"
+  while IFS='|' read -r name fault field must; do
+    [ -n "$name" ] || continue
+    dir="$out/rows/$name"
+    mkdir -p "$dir"
+    awk -F'|' -v field="$field" -v dir="$dir" '
+      $1 == "fake-os-trace" && $2 == field { print $3 >(dir "/trace.txt") }
+      $1 == "fake-os-row" && $2 == field {
+        print "EXIT " $3 >(dir "/drive.txt"); print $4 >(dir "/ms"); print $5 >(dir "/bound")
+        n = split($6, boxes, ","); for (i = 1; i <= n; i++) print "BOX title=\"" boxes[i] "\"" >(dir "/drive.txt")
+        n = split($7, names, ","); for (i = 1; i <= n; i++) print names[i] >(dir "/temp.txt")
+        if ($8 != "-") { print "__Quorvin_Update" >(dir "/temp.txt")
+                         n = split($8, names, ","); for (i = 1; i <= n; i++) print names[i] >(dir "/workdir.txt") }
+      }' <(tr -d '\r' <"$log")
+    touch "$dir/trace.txt" "$dir/temp.txt" "$dir/workdir.txt"
+  done <<<"$fake_rows"
+}
+
 # The 8042 as the trace shows it: a byte counts once a status read shows the input buffer empty
 # again; a byte written over it, or never taken, changed nothing. Prints whether the keyboard and
 # auxiliary interfaces were held off and whether both were on again at the end.
@@ -199,6 +232,9 @@ report_row() {
   if [ "$must" = warn ] && [ "$code" = 0x00000000 ] && ! grep -q '^BOX title="Fail : Set Auto On"' "$dir/drive.txt"; then
     problem="$problem success"
   fi
+  if [ "$must" = goes-on ] && [ "$input" != "held off, restored" ]; then
+    problem="$problem input"
+  fi
   if [ "$must" = fallback ] && [ "$code" = 0x00000000 ] &&
      ! tr -d '\r' <"$dir/DebugLog-__Quorvin_Update.txt" | grep -qx 'Bios Model Number : QN14'; then
     problem="$problem success"
@@ -210,15 +246,18 @@ report_row() {
     "${boxes:-none}" "$(awk -v ms="$ms" 'BEGIN { printf "%.1f", ms / 1000 }')" "$bound" "$input" "$left"
 }
 
-build_packages || { echo "faults.sh: could not build the packages"; exit 1; }
 started=$(date +%s)
-running=0
-while IFS='|' read -r name fault how chip faults flashers package temp must bound; do
-  run_row "$name" "$chip" "$faults" "$flashers" "$package" "$temp" "$bound" &
-  running=$((running + 1))
-  if [ $running -ge 2 ]; then wait -n; running=$((running - 1)); fi
-done <<<"$rows"
-wait
+[ -z "$fake_rows" ] || fake_os_runs
+if [ -n "$rows" ]; then
+  build_packages || { echo "faults.sh: could not build the packages"; exit 1; }
+  running=0
+  while IFS='|' read -r name fault how chip faults flashers package temp must bound; do
+    run_row "$name" "$chip" "$faults" "$flashers" "$package" "$temp" "$bound" &
+    running=$((running + 1))
+    if [ $running -ge 2 ]; then wait -n; running=$((running - 1)); fi
+  done <<<"$rows"
+  wait
+fi
 took=$(( $(date +%s) - started ))
 
 table="$out/table.md"
@@ -226,12 +265,16 @@ table="$out/table.md"
   echo '| fault | made by | exit code | meaning | boxes after the confirmation | time | bound | 8042 input | left on disk |'
   echo '|---|---|---|---|---|---|---|---|---|'
   while IFS='|' read -r name fault how chip faults flashers package temp must bound; do
-    report_row "$name" "$fault" "$how" "$must" "$bound"
+    [ -z "$name" ] || report_row "$name" "$fault" "$how" "$must" "$bound"
   done <<<"$rows"
+  while IFS='|' read -r name fault field must; do
+    [ -z "$name" ] || report_row "$name" "$fault" "fake OS \`$field\`" "$must" "$(cat "$out/rows/$name/bound" 2>/dev/null || echo 0)"
+  done <<<"$fake_rows"
 } >"$table"
 cat "$table"
-echo "== $(grep -c . <<<"$rows") runs, two at a time: ${took} s"
+echo "== $(grep -c . <<<"$rows") runs, two at a time, and the win test's $(grep -c . <<<"$fake_rows"): ${took} s"
 [ -s "$out/problems" ] && { echo "== defects:"; cat "$out/problems"; fail=1; }
+grep -q '^fake-os: ' "$out/problems" 2>/dev/null && grep -v '^fake-os-' "$out/fake-os.txt"
 
 [ "$only" != "  " ] && exit $fail
 # README's table between its markers; the time column is measured anew by every run.
