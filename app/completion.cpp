@@ -42,6 +42,6 @@ uint32_t FinishUpdate(void) {
         DeleteAccessDriverFile();
         ShowStringMessage(MB_ICONERROR, kStrAutoOnFailedTitle, kStrAutoOnFailedText);
     }
-    ShutdownSystem(EWX_POWEROFF);
+    g_run.poweringOff = ShutdownSystem(EWX_POWEROFF);
     return kResultOk;
 }

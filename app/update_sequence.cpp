@@ -21,6 +21,7 @@
 #include "package/code_hold.h"
 #include "package/housekeeping.h"
 #include "package/language.h"
+#include "package/package_file.h"
 #include "package/protected_directory.h"
 #include "ui/progress_window.h"
 #include "update/ami_path.h"
@@ -43,8 +44,9 @@ constexpr size_t kConfirmTextSize = 512;
 
 // Gates 1-6: driver, BIOS family, language, package header, power. 0 or the result code.
 uint32_t PassStartupGates(HINSTANCE instance) {
-    DWORD length = GetModuleFileNameA(nullptr, g_run.packagePath, sizeof g_run.packagePath);
-    if (length == 0 || length >= sizeof g_run.packagePath) g_run.packagePath[0] = '\0';
+    // Before anything is installed or extracted: everything comes from the package proven here.
+    uint32_t proof = OpenOwnPackage();
+    if (proof != kResultOk) return ReportResult(proof);
     ProbeWindowsVersion();
     // From its unpacking until the driver has been brought up from it, the driver file in TEMP
     // is held as the package has it: no process of the user may swap it in between.
@@ -52,7 +54,7 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     if (!g_accessDriver.isWin61 && !g_accessDriver.isWin60) {
         if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
         g_run.accessDriverExtracted = true;
-        if (!HoldPackagedFile(g_run.packagePath, "AddMem.sys", &driver)) return ReportResult(kResultUnpack);
+        if (!HoldPackagedFile(g_run.package, "AddMem.sys", &driver)) return ReportResult(kResultUnpack);
     }
     bool acquired = DetectAmiBios();
     ReleaseCodeHold(&driver);
@@ -63,8 +65,7 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     if (g_run.resources == nullptr) ShowMessage(MB_ICONERROR, "Fail : Dll", "Fail To Load Dll");
 
     uint32_t offset = 0;
-    if (g_run.packagePath[0] == '\0' || ReadArchiveOffset(g_run.packagePath, &offset) != 0 ||
-        ReadPackageHeader(g_run.packagePath, offset) != 0) {
+    if (ReadArchiveOffset(g_run.package, &offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {
         return ReportResult(kResultInvalidOption);
     }
     uint32_t power = CheckSystemPower();
@@ -82,16 +83,15 @@ void BuildWorkingDirectory(char* directory) {
     if (written < 0 || written >= static_cast<int>(kPathSize)) directory[0] = '\0';
 }
 
-// Gate 7: the directory is made or taken over so that only administrators may write there; one
-// that existed is swept. A link in its place is never followed.
+// Gate 7: the directory is made anew so that only administrators may write there; whatever
+// stood in its place is removed whole first, a link never followed.
 bool EnterWorkingDirectory() {
     BuildWorkingDirectory(g_run.workingDirectory);
-    bool existed = false;
-    if (g_run.workingDirectory[0] == '\0' || !EnterProtectedDirectory(g_run.workingDirectory, &existed)) {
+    if (g_run.workingDirectory[0] == '\0' ||
+        !EnterProtectedDirectory(g_run.workingDirectory, &g_run.workingDirectoryHeld)) {
         return false;
     }
     g_run.inWorkingDirectory = true;
-    if (existed) SweepWorkingDirectory();
     return true;
 }
 

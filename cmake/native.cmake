@@ -15,6 +15,8 @@ add_executable(unit_tests
   tests/unit/dos_package_test.cpp
   tests/unit/dos_stub_test.cpp
   tests/unit/file_path_test.cpp
+  tests/unit/sha256_test.cpp
+  tests/unit/text_format_test.cpp
   tests/unit/flash_area_table_test.cpp
   tests/unit/flasher_commands_test.cpp
   tests/unit/flasher_requests_test.cpp
@@ -109,7 +111,7 @@ foreach(suite LogLine OwnResources ReportResult UpdateSequence AmiUpdateSequence
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
-foreach(suite ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
+foreach(suite OpenOwnPackage ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
         LanguageDlls SelectLanguageResources FlasherRuns DmiSetting ProtectedDirectory)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)

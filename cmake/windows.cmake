@@ -28,6 +28,7 @@ add_library(qv_package OBJECT
   package/gunzip.cpp
   package/housekeeping.cpp
   package/language.cpp
+  package/package_file.cpp
   package/protected_directory.cpp)
 
 # The progress window.
@@ -57,7 +58,7 @@ add_library(qv_ops OBJECT
   update/power_checks.cpp
   update/rom_readout.cpp)
 
-add_library(qv_os_win32 OBJECT platform/os_bitlocker.cpp platform/os_win32.cpp)
+add_library(qv_os_win32 OBJECT platform/dll_search.cpp platform/os_bitlocker.cpp platform/os_win32.cpp)
 
 foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -65,7 +66,7 @@ foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
 endforeach()
 
 # BitLocker is asked through COM and WMI: ole32, oleaut32, and the GUIDs of a static library.
-set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 setupapi cfgmgr32 advapi32 user32 gdi32 kernel32)
+set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
 add_executable(QuorvinUpdate WIN32 app/main.cpp platform/xp_tick_count.cpp ui/QuorvinUpdate.rc
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
@@ -263,6 +264,14 @@ add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp $<TARGET_OBJECT
 target_include_directories(power_off PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(power_off PRIVATE ${QV_WARNINGS})
 target_link_libraries(power_off PRIVATE ${QV_SYSTEM_LIBS})
+
+# e2e helpers: a standard user's program against the elevated run, and the DLL it plants.
+add_executable(attacker tests/e2e/attacker.cpp)
+target_compile_options(attacker PRIVATE ${QV_WARNINGS})
+add_library(attacker_dll SHARED tests/e2e/attacker.cpp)
+target_compile_definitions(attacker_dll PRIVATE QV_PLANTED_DLL)
+set_target_properties(attacker_dll PROPERTIES PREFIX "" OUTPUT_NAME planted)
+target_link_options(attacker_dll PRIVATE -static)
 
 # e2e helper: starts a program, answers and reports its message boxes, prints its exit code.
 add_executable(qvdrive tests/e2e/qvdrive.cpp)

@@ -9,12 +9,16 @@
 
 constexpr size_t kTextSize = 256;
 constexpr size_t kPathSize = 260;
+constexpr size_t kFormatSize = 1024;  // a formatted message or log line
 
 struct RunContext {
     HINSTANCE instance;
     HINSTANCE resources;         // language DLL, or the instance when none was chosen
     HWND progressWindow;         // owner of every box; target of the animation stop
     HANDLE extractionEvent;      // signalled by the progress window when unpacking has ended
+    HANDLE package;              // the program file, proven at the start: every file this run
+                                 // extracts, loads or starts comes from it and is checked against it
+    HANDLE workingDirectoryHeld; // open for the whole run: the directory cannot be renamed or removed
     volatile LONG busy;          // while 1 the progress window refuses to close
     volatile LONG extractionOk;  // cleared by the progress window when unpacking fails
     int biosFamily;              // 1 Phoenix, 0 AMI
@@ -23,8 +27,8 @@ struct RunContext {
     uint16_t ecMailboxBase;      // I/O base of the EC mailbox; 0 when there is none
     bool accessDriverExtracted;  // this run put "AddMem.sys" into TEMP
     bool inWorkingDirectory;     // the working directory is current
+    bool poweringOff;            // the system has accepted the power-off
     char workingDirectory[kPathSize];
-    char packagePath[kPathSize];  // the program file: every file this run starts is checked against it
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];
@@ -50,5 +54,6 @@ constexpr UINT kMsgStopAnimation = 1026;
 // Step-mark controls of the progress window.
 constexpr int kControlUnpackMark = 1011;
 
-// Loads a string of the resource module into a buffer of size bytes.
+// Loads a string of the resource module into a buffer of size bytes; a language DLL's string
+// whose conversions differ from our own string's is replaced by ours.
 void LoadText(UINT id, char* buffer, int size);

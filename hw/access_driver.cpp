@@ -1,9 +1,10 @@
 #include "hw/access_driver.h"
 
+#include "core/debug_log.h"
 #include "core/file_path.h"
 #include "platform/os.h"
 
-AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
+AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE, false};
 
 namespace {
 
@@ -74,11 +75,22 @@ bool RemoveAddmemService(void) {
         return false;
     }
     SERVICE_STATUS status;
-    OsControlService(service, SERVICE_CONTROL_STOP, &status);
+    bool stopped = OsControlService(service, SERVICE_CONTROL_STOP, &status) != 0;
     OsDeleteService(service);
     OsCloseServiceHandle(service);
     OsCloseServiceHandle(manager);
-    return true;
+    return stopped;
+}
+
+void RemoveInstalledAddmemService(void) {
+    if (!g_accessDriver.serviceInstalled) return;
+    g_accessDriver.serviceInstalled = false;
+    ReleaseAccessDriver();
+    if (RemoveAddmemService()) {
+        LogLine("ADDMEM service stopped and removed");
+    } else {
+        LogLine("ADDMEM service not stopped : the driver stays loaded until the next restart");
+    }
 }
 
 bool InstallAddmemService(void) {
@@ -102,6 +114,7 @@ bool InstallAddmemService(void) {
         OsCloseServiceHandle(manager);
         return false;
     }
+    g_accessDriver.serviceInstalled = true;
     OsStartServiceA(service, 0, nullptr);
     OsCloseServiceHandle(service);
     OsCloseServiceHandle(manager);

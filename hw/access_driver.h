@@ -12,6 +12,7 @@ struct AccessDriverState {
     bool isNt;
     bool kmdfOpenFailed;  // the most recent open of the KMDFMEMIO device failed
     HANDLE device;
+    bool serviceInstalled;  // this run created the ADDMEM service
 };
 
 extern AccessDriverState g_accessDriver;
@@ -31,4 +32,11 @@ bool OpenAccessDriver(void);
 bool OpenLegacyAccessDevice(void);
 bool OpenKmdfAccessDevice(void);
 bool InstallAddmemService(void);
+
+// Stops and deletes the ADDMEM service, whoever made it: true when it was found and stopped.
 bool RemoveAddmemService(void);
+
+// At an end of the run that does not power off: the service this run made is stopped and
+// removed, so that its device gives nobody physical-memory access any more; the outcome is
+// logged. A driver that cannot be stopped stays loaded until the next restart.
+void RemoveInstalledAddmemService(void);

@@ -2,7 +2,7 @@
 
 #include "platform/os.h"
 
-void ShutdownSystem(UINT flags) {
+bool ShutdownSystem(UINT flags) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;  // 148: the basic record
     OsGetVersionExA(&version);
@@ -16,5 +16,5 @@ void ShutdownSystem(UINT flags) {
         OsAdjustTokenPrivileges(token, FALSE, &privileges, 0, nullptr, nullptr);
         if (token != nullptr) OsCloseHandle(token);
     }
-    OsExitWindowsEx(flags, 0);
+    return OsExitWindowsEx(flags, 0) != 0;
 }

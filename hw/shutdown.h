@@ -2,5 +2,5 @@
 #pragma once
 #include <windows.h>
 
-// flags go unchanged to ExitWindowsEx.
-void ShutdownSystem(UINT flags);
+// flags go unchanged to ExitWindowsEx; whether the system accepted them.
+bool ShutdownSystem(UINT flags);

@@ -4,26 +4,28 @@
 
 #include <cstdint>
 
-// Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file will not
-// open.
-uint32_t ReadArchiveOffset(const char* path, uint32_t* offset);
+// Every call reads the package through the one handle opened at the start (package/package_file.h).
+
+// Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file cannot
+// be read.
+uint32_t ReadArchiveOffset(HANDLE package, uint32_t* offset);
 
 // Checks the archive magic and loads the package flags word into RunFlags: 0, 4 or 6.
-uint32_t ReadPackageHeader(const char* path, uint32_t offset);
+uint32_t ReadPackageHeader(HANDLE package, uint32_t offset);
 
 // Extracts every entry into the current directory; RunFlags is cleared, then loaded again
 // from the package flags word. 0, 1 (empty), 4 (not a valid packed file), 5 (a file could not
 // be written; the entries after it are not extracted) or 6.
-uint32_t ExtractPackage(const char* path, uint32_t offset);
+uint32_t ExtractPackage(HANDLE package, uint32_t offset);
 
-// Extracts into the current directory the first entry whose stored name begins with name,
-// letter case ignored: 1 when it extracted one, else 0 (none matches, or its file could not be
+// Extracts into the current directory the first entry of g_run.package whose stored name begins
+// with name, letter case ignored: 1 when it extracted one, else 0 (none matches, or its file could not be
 // written).
 int ExtractPackedFile(const char* name);
 
 // Whether file, read from its start, holds byte for byte what the entry for the plain name
-// (letter case ignored) of the package at path unpacks to, and nothing more.
-bool MatchesPackedFile(const char* package, const char* name, HANDLE file);
+// (letter case ignored) of the package unpacks to, and nothing more.
+bool MatchesPackedFile(HANDLE package, const char* name, HANDLE file);
 
 // Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current, after removing
 // the ADDMEM service an earlier run left: 1 or 0.

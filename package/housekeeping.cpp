@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstdio>
+#include <cstring>
+
 #include "core/debug_log.h"
 #include "core/run_context.h"
 
@@ -64,16 +67,58 @@ void DeleteListedExcept(const NameList& list, const char* kept) {
 
 }  // namespace
 
-int SweepWorkingDirectory(void) {
+namespace {
+
+// Deeper than any run of ours makes; a deeper tree is left, and the run refused.
+constexpr int kSweepDepth = 16;
+
+bool RemoveEntries(const char* directory, int depth, bool log);
+
+// Removes what stands at path: a link as itself, never what it leads to; a read-only file; a
+// directory with everything in it.
+bool RemoveWhole(const char* path, int depth) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    bool directory = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+        return directory ? RemoveDirectoryA(path) != 0 : DeleteFileA(path) != 0;
+    }
+    if (attributes & FILE_ATTRIBUTE_READONLY) {
+        SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
+    }
+    if (!directory) return DeleteFileA(path) != 0;
+    return depth > 0 && RemoveEntries(path, depth - 1, false) && RemoveDirectoryA(path) != 0;
+}
+
+bool RemoveEntries(const char* directory, int depth, bool log) {
+    char path[kPathSize];
+    int length = snprintf(path, sizeof path, "%s\\*", directory);
+    if (length < 0 || length >= static_cast<int>(sizeof path)) return false;
     WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA("*.*", &found);
-    if (search == INVALID_HANDLE_VALUE) return 0;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    bool removed = true;
     do {
-        DeleteFileA(found.cFileName);
-        LogLine("DeleteDirectoryFile : %s is Deleted", found.cFileName);
+        if (strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0) continue;
+        length = snprintf(path, sizeof path, "%s\\%s", directory, found.cFileName);
+        bool gone = length > 0 && length < static_cast<int>(sizeof path) && RemoveWhole(path, depth);
+        if (gone && log) LogLine("DeleteDirectoryFile : %s is Deleted", found.cFileName);
+        removed = removed && gone;
     } while (FindNextFileA(search, &found));
     FindClose(search);
-    return 0;
+    return removed;
+}
+
+}  // namespace
+
+int SweepWorkingDirectory(const char* path) {
+    DWORD attributes = GetFileAttributesA(path);
+    if (attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveEntries(path, kSweepDepth, true);
+    }
+    RemoveWhole(path, kSweepDepth);
+    return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? 0 : -1;
 }
 
 void DeletePhoenixFiles(void) { DeleteAll(kPhoenixFiles); }

@@ -2,8 +2,10 @@
 // file name in the current directory; a deletion or rename that fails is passed over.
 #pragma once
 
-// Deletes every file in the current directory, logging each entry the search returns; 0.
-int SweepWorkingDirectory(void);
+// Removes whatever stands at path (a file, a link, never followed, or a directory with all it
+// holds, read-only files and subdirectories included), logging each entry of a directory that
+// went: 0, or -1 when anything remains.
+int SweepWorkingDirectory(const char* path);
 
 void DeletePhoenixFiles(void);
 void DeleteAmiFiles(void);

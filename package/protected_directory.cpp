@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/debug_log.h"
 #include "core/run_context.h"
+#include "package/housekeeping.h"
 
 namespace {
 
@@ -62,31 +64,40 @@ bool Protect(HANDLE directory, PSECURITY_DESCRIPTOR protection) {
                                    protection);
 }
 
-// Protects the directory that exists at path and makes it current.
-bool ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection) {
+bool IsEmptyCurrentDirectory() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA("*", &found);
+    if (search == INVALID_HANDLE_VALUE) return false;
+    bool empty = true;
+    do {
+        empty = strcmp(found.cFileName, ".") == 0 || strcmp(found.cFileName, "..") == 0;
+    } while (empty && FindNextFileA(search, &found));
+    FindClose(search);
+    return empty;
+}
+
+// Opens the directory just made at path, protects it again through the handle and makes it
+// current; the handle, or INVALID_HANDLE_VALUE. A directory put in the place of ours before the
+// open is protected the same way, and refused when anything is in it.
+HANDLE ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection) {
     // A link is opened as itself, not followed, and without delete sharing: while this handle
     // is open nobody can rename the directory or put a link in its place.
     HANDLE directory = CreateFileA(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (directory == INVALID_HANDLE_VALUE) return false;
-    bool entered = Protect(directory, protection) && SetCurrentDirectoryA(path) &&
-                   IsCurrentDirectory(directory) && !ReachedThroughLink(path);
+    if (directory == INVALID_HANDLE_VALUE) return directory;
+    if (Protect(directory, protection) && SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) &&
+        !ReachedThroughLink(path) && IsEmptyCurrentDirectory()) {
+        return directory;
+    }
     CloseHandle(directory);
-    return entered;
-}
-
-// Windows 95, 98 and Me keep no owners or DACLs and know no links, and every process there may
-// write anywhere: the directory is only made and entered.
-bool EnterPlainDirectory(const char* directory, bool* existed) {
-    *existed = GetFileAttributesA(directory) != INVALID_FILE_ATTRIBUTES;
-    return (*existed || CreateDirectoryA(directory, nullptr)) && SetCurrentDirectoryA(directory);
+    return INVALID_HANDLE_VALUE;
 }
 
 }  // namespace
 
-bool EnterProtectedDirectory(const char* path, bool* existed) {
-    *existed = false;
+bool EnterProtectedDirectory(const char* path, HANDLE* held) {
+    *held = INVALID_HANDLE_VALUE;
     char directory[kPathSize];
     int length = snprintf(directory, sizeof directory, "%s", path);
     if (length <= 0 || length >= static_cast<int>(sizeof directory)) return false;
@@ -94,8 +105,17 @@ bool EnterProtectedDirectory(const char* path, bool* existed) {
     char previous[kPathSize];
     DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (previousLength == 0 || previousLength >= sizeof previous) return false;
+    // Nothing is removed or made behind a link.
+    if (ReachedThroughLink(directory)) return false;
+    // Whatever stands there goes whole: nothing anyone prepared there is ever taken over.
+    if (SweepWorkingDirectory(directory) != 0) {
+        LogLine("Working directory refused : %s cannot be removed whole", directory);
+        return false;
+    }
+    // Windows 95, 98 and Me keep no owners or DACLs and know no links, and every process there
+    // may write anywhere: the directory is only made and entered.
     if (GetVersion() & 0x80000000) {
-        bool entered = EnterPlainDirectory(directory, existed);
+        bool entered = CreateDirectoryA(directory, nullptr) && SetCurrentDirectoryA(directory);
         if (!entered) SetCurrentDirectoryA(previous);
         return entered;
     }
@@ -104,15 +124,10 @@ bool EnterProtectedDirectory(const char* path, bool* existed) {
                                                               &protection, nullptr)) {
         return false;
     }
-
     SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
-    DWORD attributes = GetFileAttributesA(directory);
-    *existed = attributes != INVALID_FILE_ATTRIBUTES;
-    // Nothing is made behind a link; once the directory is current the path is looked at again.
-    bool entered = !IsReparsePoint(attributes) && !ReachedThroughLink(directory) &&
-                   (*existed || CreateDirectoryA(directory, &security)) &&
-                   ProtectAndEnter(directory, protection);
+    if (CreateDirectoryA(directory, &security)) *held = ProtectAndEnter(directory, protection);
     LocalFree(protection);
-    if (!entered) SetCurrentDirectoryA(previous);
-    return entered;
+    if (*held != INVALID_HANDLE_VALUE) return true;
+    SetCurrentDirectoryA(previous);
+    return false;
 }

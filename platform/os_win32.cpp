@@ -1,5 +1,7 @@
 #include "platform/os.h"
 
+#include "platform/dll_search.h"
+
 HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
     return CreateFileA(name, access, share, security, disposition, flags, templateFile);
@@ -59,34 +61,52 @@ BOOL OsGetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
     return GetDiskFreeSpaceExA(directory, freeToCaller, total, totalFree);
 }
 
+// SETUPAPI is no KnownDLL everywhere: imported, it would be looked for beside the program first.
+// It is loaded from the system directory at its first use; where a call is missing, the call
+// fails as the device layer expects a failed call to.
+template <typename Fn>
+Fn SetupApi(const char* name) {
+    static HMODULE setupApi = LoadSystemDll("setupapi.dll");
+    return setupApi ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(setupApi, name))) : nullptr;
+}
+
 HDEVINFO OsSetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
                                 DWORD flags) {
-    return SetupDiGetClassDevsW(classGuid, enumerator, parent, flags);
+    auto call = SetupApi<decltype(&SetupDiGetClassDevsW)>("SetupDiGetClassDevsW");
+    return call ? call(classGuid, enumerator, parent, flags) : INVALID_HANDLE_VALUE;
 }
 
 BOOL OsSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
-    return SetupDiEnumDeviceInfo(set, index, data);
+    auto call = SetupApi<decltype(&SetupDiEnumDeviceInfo)>("SetupDiEnumDeviceInfo");
+    return call ? call(set, index, data) : FALSE;
 }
 
 BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property,
                                          PDWORD type, PBYTE buffer, DWORD size,
                                          PDWORD required) {
-    return SetupDiGetDeviceRegistryPropertyW(set, data, property, type, buffer, size, required);
+    auto call = SetupApi<decltype(&SetupDiGetDeviceRegistryPropertyW)>("SetupDiGetDeviceRegistryPropertyW");
+    return call ? call(set, data, property, type, buffer, size, required) : FALSE;
 }
 
 BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
                                      PSP_CLASSINSTALL_HEADER params, DWORD size) {
-    return SetupDiSetClassInstallParamsW(set, data, params, size);
+    auto call = SetupApi<decltype(&SetupDiSetClassInstallParamsW)>("SetupDiSetClassInstallParamsW");
+    return call ? call(set, data, params, size) : FALSE;
 }
 
 BOOL OsSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data) {
-    return SetupDiCallClassInstaller(function, set, data);
+    auto call = SetupApi<decltype(&SetupDiCallClassInstaller)>("SetupDiCallClassInstaller");
+    return call ? call(function, set, data) : FALSE;
 }
 
-BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set) { return SetupDiDestroyDeviceInfoList(set); }
+BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set) {
+    auto call = SetupApi<decltype(&SetupDiDestroyDeviceInfoList)>("SetupDiDestroyDeviceInfoList");
+    return call ? call(set) : FALSE;
+}
 
 CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG flags) {
-    return CM_Get_DevNode_Status(status, problem, devInst, flags);
+    auto call = SetupApi<decltype(&CM_Get_DevNode_Status)>("CM_Get_DevNode_Status");
+    return call ? call(status, problem, devInst, flags) : CR_FAILURE;
 }
 
 BOOL OsOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {

@@ -52,11 +52,8 @@ void StopAnimation(HWND window) {
 }
 
 bool UnpackPackage() {
-    char path[kPathSize];
-    DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     uint32_t offset = 0;
-    return length > 0 && length < sizeof path && ReadArchiveOffset(path, &offset) == 0 &&
-           ExtractPackage(path, offset) == 0;
+    return ReadArchiveOffset(g_run.package, &offset) == 0 && ExtractPackage(g_run.package, offset) == 0;
 }
 
 void OnInitDialog(HWND window) {

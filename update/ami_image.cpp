@@ -10,6 +10,7 @@
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
+#include "package/code_hold.h"
 #include "update/ami_identity.h"
 #include "update/ami_path.h"
 #include "update/listed_files.h"
@@ -28,7 +29,9 @@ bool ScanFidFile(const char* fileName, FidBlock* block) {
 
 uint32_t FindAmiImages(void) {
     if (!ListFiles("*.rom", &g_run.images)) return kResultBiosFile;
-    if (g_run.images.count == 1) CopyFileA(g_run.images.slots[0], "bios.rom", FALSE);
+    if (g_run.images.count == 1 && !PlacePackedCopy(g_run.package, g_run.images.slots[0], "bios.rom")) {
+        return kResultBiosFile;
+    }
     return kResultOk;
 }
 

@@ -1,5 +1,6 @@
 #include "update/flasher_commands.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -33,6 +34,35 @@ bool BuildChildApplicationName(const char* directory, const char* command, char*
     if (word > 0 && written >= 0 && static_cast<size_t>(written) < size) return true;
     if (size) name[0] = '\0';
     return false;
+}
+
+namespace {
+
+bool IsPathEntry(const char* entry) {
+    static const char kPath[] = "PATH=";
+    for (size_t i = 0; i + 1 < sizeof kPath; ++i) {
+        if (toupper(static_cast<unsigned char>(entry[i])) != kPath[i]) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool BuildChildEnvironment(const char* environment, const char* path, char* block, size_t size) {
+    size_t used = 0;
+    auto put = [&](const char* a, const char* b) {
+        size_t n = strlen(a) + strlen(b) + 1;
+        if (used + n >= size) return false;  // room for the closing empty text too
+        snprintf(block + used, size - used, "%s%s", a, b);
+        used += n;
+        return true;
+    };
+    for (const char* entry = environment; entry != nullptr && *entry != '\0'; entry += strlen(entry) + 1) {
+        if (!IsPathEntry(entry) && !put(entry, "")) return false;
+    }
+    if (!put("PATH=", path)) return false;
+    block[used] = '\0';
+    return true;
 }
 
 uint32_t BiosFlasherResult(int32_t exitCode) {

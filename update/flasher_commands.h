@@ -24,6 +24,12 @@ constexpr size_t kChildCommandSize = 512;  // 511 characters and the terminator
 bool BuildChildCommandLine(const char* directory, const char* command, char* line, size_t size);
 bool BuildChildApplicationName(const char* directory, const char* command, char* name, size_t size);
 
+// The environment a flasher is started with: the program's own (a block of "NAME=value" texts,
+// each NUL-terminated, ended by an empty one) with every PATH taken out and "PATH=" + path put at
+// its end, so that no directory of the user's decides what a flasher loads or starts. False when
+// the block would not fit size bytes.
+bool BuildChildEnvironment(const char* environment, const char* path, char* block, size_t size);
+
 // The BIOS flasher's verdict: -120 another model, -110 and -109 not newer, an exception status
 // (0xCxxxxxxx) a failed update; anything else is success. 0, 0x80000008, 0x80000009 or 0x80000013.
 uint32_t BiosFlasherResult(int32_t exitCode);

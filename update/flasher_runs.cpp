@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "core/debug_log.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
@@ -21,10 +23,32 @@ constexpr int kControlBiosMark = 1008;
 constexpr int kControlMicomMark = 1009;
 constexpr UINT kStrMicomStatus = 8;
 
+constexpr size_t kEnvironmentSize = 65536;
+constexpr DWORD kStatusLost = 0xC0000001;  // STATUS_UNSUCCESSFUL
+
 struct ChildCommand {
     char line[kChildCommandSize];
     char application[MAX_PATH];
 };
+
+// The program's environment with PATH made of the system directories and the working directory
+// only; false, and the refusal logged, when it cannot be made.
+bool PrepareChildEnvironment(char* block, size_t size) {
+    char system[MAX_PATH];
+    char windows[MAX_PATH];
+    char path[3 * MAX_PATH + 2];
+    UINT systemLength = GetSystemDirectoryA(system, sizeof system);
+    UINT windowsLength = GetWindowsDirectoryA(windows, sizeof windows);
+    char* environment = GetEnvironmentStringsA();
+    bool built = systemLength > 0 && systemLength < sizeof system && windowsLength > 0 &&
+                 windowsLength < sizeof windows && environment != nullptr &&
+                 snprintf(path, sizeof path, "%s;%s;%s", system, windows, g_run.workingDirectory) <
+                     static_cast<int>(sizeof path) &&
+                 BuildChildEnvironment(environment, path, block, size);
+    if (environment != nullptr) FreeEnvironmentStringsA(environment);
+    if (!built) LogLine("Bios command refused : its environment cannot be made");
+    return built;
+}
 
 // The command line and the executable it names, logged; false, and the refusal logged, when
 // either would not fit.
@@ -44,24 +68,31 @@ bool StartChildAndWait(ChildCommand* child, int markControl, BitLockerHold* bitL
     SetStepMark(markControl, 0);
     if (markControl == kControlMicomMark) SetStatusText(kStrMicomStatus);
 
-    // Every program, library and driver beside the flasher stays as the package has it until
-    // the flasher has ended: it may load any of them.
+    static char environment[kEnvironmentSize];
+    if (!PrepareChildEnvironment(environment, sizeof environment)) return false;
+    // Every file beside the flasher that it may load or read stays as the package has it, or as
+    // this program placed it, until the flasher has ended.
     CodeHold hold = {};
-    if (!HoldPackageCode(g_run.packagePath, g_accessDriver.isWow64 != FALSE, &hold)) {
+    if (!HoldFlasherInputs(g_run.package, g_accessDriver.isWow64 != FALSE, &hold)) {
         LogLine("Bios command refused : %s is not as packed", hold.refused);
         return false;
     }
     // Every check has passed: only now may the first start on a new BIOS go unguarded.
     if (bitLocker) *bitLocker = SuspendBitLockerForFlash();
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(child->application, child->line, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE, nullptr,
-                        g_run.workingDirectory, &startup, &process)) {
+    if (!CreateProcessA(child->application, child->line, nullptr, nullptr, FALSE, CREATE_DEFAULT_ERROR_MODE,
+                        environment, g_run.workingDirectory, &startup, &process)) {
         LogLine("Bios command not started : error %lu", GetLastError());
         ReleaseCodeHold(&hold);
         return false;
     }
     WaitForSingleObject(process.hProcess, INFINITE);
-    if (!GetExitCodeProcess(process.hProcess, exitCode)) *exitCode = GetLastError();
+    // An exit status that cannot be read tells nothing of what the flasher did: it counts as a
+    // crash, never a success.
+    if (!GetExitCodeProcess(process.hProcess, exitCode)) {
+        LogLine("Bios command ended : its exit status is lost (error %lu)", GetLastError());
+        *exitCode = kStatusLost;
+    }
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
     ReleaseCodeHold(&hold);

@@ -8,7 +8,7 @@
 
 // Starts the flasher the command text names, with the row's step mark on the arrow, and waits
 // for it. False when it could not be started (nothing was waited on); otherwise true with its
-// exit code, or the system's error when that cannot be read. With a BitLocker hold, BitLocker is
+// exit code, or 0xC0000001 (a failure status, as a crash ends) when that cannot be read. With a BitLocker hold, BitLocker is
 // suspended into it right before the start, once every check has passed.
 bool RunChildProcess(const char* command, int markControl, BitLockerHold* bitLocker, DWORD* exitCode);
 

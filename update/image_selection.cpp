@@ -9,6 +9,8 @@
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
+#include "core/sha256.h"
+#include "package/code_hold.h"
 #include "update/flash_area_table.h"
 #include "update/image_blocks.h"
 #include "update/listed_files.h"
@@ -78,6 +80,13 @@ int PrepareFlashAreas(void) {
             WriteFile(file, image.data() + changes.offsets[i], kFlashAreaEntrySize, &written,
                       nullptr);
         }
+        // The flasher is given the image as edited here, and nothing else.
+        Sha256 hash;
+        Sha256Begin(&hash);
+        Sha256Add(&hash, image.data(), image.size());
+        uint8_t digest[kSha256Size];
+        Sha256End(&hash, digest);
+        RecordPlacedInput("bios.wph", digest);
     }
     CloseHandle(file);
     return marked;

@@ -3,6 +3,8 @@
 #include <windows.h>
 
 #include "core/debug_log.h"
+#include "core/run_context.h"
+#include "package/code_hold.h"
 
 bool ListFiles(const char* pattern, NameList* list) {
     *list = NameList{};
@@ -21,6 +23,5 @@ bool TakeListedFile(const NameList& list, const char* key, const char* kind, con
     int chosen = ChooseListedName(list, key);
     if (chosen < 0) return false;
     if (list.count != 1) LogLine("%s File : %s", kind, list.slots[chosen]);
-    CopyFileA(list.slots[chosen], target, FALSE);
-    return true;
+    return PlacePackedCopy(g_run.package, list.slots[chosen], target);
 }

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # What ships runs on a bare Windows: the programs import only system DLLs (no MinGW runtime, no
-# zlib1.dll), the language DLLs import nothing at all, and the updater imports none of the
+# zlib1.dll); the updater, which runs elevated from a user's folder, only DLLs the loader takes
+# from the system directory whatever lies beside the program (known DLLs on every NT version);
+# the language DLLs import nothing at all, and the updater imports none of the
 # functions that came after Windows XP which the compiler's runtime likes to pull in (Wine has
 # them all, so no run under Wine would show that the program cannot start on XP).
 #
@@ -8,8 +10,11 @@
 set -uo pipefail
 win="$1/win"
 fail=0
-allowed='^(KERNEL32|USER32|GDI32|ADVAPI32|SETUPAPI|ole32|OLEAUT32|msvcrt)\.dll$'
+known='^(KERNEL32|USER32|GDI32|ADVAPI32|ole32|OLEAUT32|msvcrt)\.dll$'
+system='^(KERNEL32|USER32|GDI32|ADVAPI32|SETUPAPI|ole32|OLEAUT32|msvcrt)\.dll$'
 for program in QuorvinUpdate.exe qpack.exe; do
+  allowed=$system
+  [ $program = QuorvinUpdate.exe ] && allowed=$known
   imports=$(i686-w64-mingw32-objdump -p "$win/$program" | sed -n 's/^\tDLL Name: //p')
   [ -n "$imports" ] || { echo "$program: no imports read"; fail=1; }
   for dll in $imports; do

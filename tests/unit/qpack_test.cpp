@@ -191,6 +191,11 @@ TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
 
     std::string fault = VerifyPackage(broken);
     EXPECT_NE(fault.find("b.txt.gz"), std::string::npos) << fault;
+    std::string flags = Read(package);
+    flags[contents.archiveOffset + 4] ^= 0x01;
+    fault = VerifyPackage(Write("flags.exe", flags));
+    EXPECT_NE(fault.find("not the one it was built with"), std::string::npos) << "whole members, another archive";
+    EXPECT_EQ(VerifyPackage(Write("signed.exe", Read(package) + "a signature behind the archive")), "");
     std::vector<std::string> written;
     fs::create_directories(dir_ / "out");
     EXPECT_NE(ExtractEntries(broken, Path("out"), {}, &written), "");

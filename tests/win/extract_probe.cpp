@@ -1,6 +1,9 @@
 // A stand-in program that extraction tests pack archives behind, so that the extraction
 // operations read the archive from their own program file as the updater does.
 //
+// Each opens its own file plainly, so that extraction meets unsound archives too, but for
+//
+//   extract_probe proof          opens it as the updater does; prints "proven" or "refused"
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
 //   extract_probe driver [loaded]
@@ -24,16 +27,27 @@
 #include "package/archive.h"
 #include "package/gunzip.h"
 #include "package/language.h"
+#include "package/package_file.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 
 int main(int argc, char** argv) {
-    if (argc >= 2 && strcmp(argv[1], "package") == 0) {
+    bool proof = argc >= 2 && strcmp(argv[1], "proof") == 0;
+    bool proven = proof && OpenOwnPackage() == 0;
+    if (!proven) {
         char path[MAX_PATH];
         GetModuleFileNameA(nullptr, path, sizeof path);
+        g_run.package = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+    }
+    if (proof) {
+        printf(proven ? "proven\n" : "refused\n");
+        return 0;
+    }
+    if (argc >= 2 && strcmp(argv[1], "package") == 0) {
         uint32_t offset = 0;
-        ReadArchiveOffset(path, &offset);
-        uint32_t result = ExtractPackage(path, offset);
+        ReadArchiveOffset(g_run.package, &offset);
+        uint32_t result = ExtractPackage(g_run.package, offset);
         printf("result %u flags 0x%X\n", result, static_cast<unsigned>(g_run.runFlags));
         return 0;
     }
@@ -79,7 +93,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    fprintf(stderr, "usage: extract_probe package | packed NAME | driver [loaded] | gunzip FILE |"
+    fprintf(stderr, "usage: extract_probe proof | package | packed NAME | driver [loaded] | gunzip FILE |"
                     " language ID FAMILY\n");
     return 2;
 }

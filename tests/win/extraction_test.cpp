@@ -4,11 +4,13 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "package/archive_digest.h"
 #include "package/archive_format.h"
 #include "tests/support/archive_bytes.h"
 #include "tests/win/process_runner.h"
@@ -53,14 +55,26 @@ std::string BuildProbePackage(const Files& files, uint32_t flags) {
     return package;
 }
 
-// A probe package with hand-made archive bytes behind it.
+bool ReadText(void* text, uint64_t offset, uint8_t* bytes, size_t n) {
+    const std::string& whole = *static_cast<const std::string*>(text);
+    if (offset > whole.size() || n > whole.size() - offset) return false;
+    memcpy(bytes, whole.data() + offset, n);
+    return true;
+}
+
+// A probe package with hand-made archive bytes behind it, and their digest when they are sound.
 std::string RawProbePackage(const std::string& archive) {
     std::string stub = ReadWholeFile(ProbeStub());
     uint8_t offset[4];
     WriteLe32(offset, static_cast<uint32_t>(stub.size()));
     stub.replace(kArchiveOffsetField, 4, reinterpret_cast<char*>(offset), 4);
+    std::string bytes = stub + archive;
+    uint8_t digest[kArchiveDigestSize];
+    if (DigestArchive(ReadText, &bytes, stub.size(), bytes.size(), digest)) {
+        bytes.replace(kArchiveDigestField, sizeof digest, reinterpret_cast<char*>(digest), sizeof digest);
+    }
     std::string package = MakeScratchDir(false) + "\\probe.exe";
-    WriteText(package, stub + archive);
+    WriteText(package, bytes);
     return package;
 }
 
@@ -166,6 +180,45 @@ TEST(ExtractPackedFile, DriverFileInUse) {
                                      : "extracted 0 in " + temp + "\n");
         EXPECT_EQ(ListDirectory(temp), std::vector<std::string>{"AddMem.sys"});
         EXPECT_EQ(ReadWholeFile(driver), byService ? "the access driver" : "the earlier driver");
+    }
+}
+
+// The package proves itself before anything of it is used: the archive must match the digest
+// in the program's own headers, and only bytes behind the last entry (a signature) may change.
+TEST(OpenOwnPackage, TheArchiveMustMatchTheDigestInTheHeaders) {
+    const std::string built = ReadWholeFile(BuildProbePackage(kPackageFiles, 0x8));
+    const size_t archive = ReadLe32(reinterpret_cast<const uint8_t*>(built.data()) + kArchiveOffsetField);
+    auto changed = [&](size_t at) {
+        std::string bytes = built;
+        bytes[at] ^= 0x01;
+        return bytes;
+    };
+    std::string noDigest = built;
+    noDigest.replace(kArchiveDigestField, kArchiveDigestSize, kArchiveDigestSize, '\0');
+    struct Case {
+        const char* what;
+        std::string bytes;
+        const char* out;
+        const char* why;  // the log line's reason when refused
+    };
+    const Case cases[] = {
+        {"as built", built, "proven\n", nullptr},
+        {"a signature appended", built + std::string(600, 'S'), "proven\n", nullptr},
+        {"the flags word changed", changed(archive + 4), "refused\n", "not the one it was built with"},
+        {"the last byte of the last member changed", changed(built.size() - 1), "refused\n",
+         "not the one it was built with"},
+        {"the last byte cut off", built.substr(0, built.size() - 1), "refused\n", "is not sound"},
+        {"no digest", noDigest, "refused\n", "carries no archive digest"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string package = MakeScratchDir(false) + "\\probe.exe";
+        WriteText(package, c.bytes);
+        std::string directory = MakeScratchDir(false);
+        EXPECT_EQ(RunProbe(package, "proof", directory).out, c.out);
+        std::string log = ReadWholeFile(directory + "\\DebugLog.txt");
+        EXPECT_EQ(log.find("Package refused : "), c.why ? 0u : std::string::npos) << log;
+        if (c.why) EXPECT_NE(log.find(c.why), std::string::npos) << log;
     }
 }
 

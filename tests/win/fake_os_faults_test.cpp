@@ -25,6 +25,7 @@
 #include "package/archive.h"
 #include "package/code_hold.h"
 #include "package/language.h"
+#include "package/package_file.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
 #include "tests/win/scratch.h"
@@ -40,17 +41,21 @@ int ExtractAccessDriverFile(void) {
     return 1;
 }
 
-bool HoldPackagedFile(const char*, const char*, CodeHold*) { return true; }
-bool HoldPackageCode(const char*, bool, CodeHold*) { return true; }
+uint32_t OpenOwnPackage(void) { return 0; }
+bool HoldPackagedFile(HANDLE, const char*, CodeHold*) { return true; }
+bool HoldFlasherInputs(HANDLE, bool, CodeHold*) { return true; }
+// The image and MICOM files here are the tests' own, not a package's: a copy is a copy.
+bool PlacePackedCopy(HANDLE, const char* source, const char* target) { return CopyFileA(source, target, FALSE) != 0; }
+void RecordPlacedInput(const char*, const uint8_t*) {}
 void ReleaseCodeHold(CodeHold*) {}
 int SelectLanguageResources(void) { return 0; }
 
-uint32_t ReadArchiveOffset(const char*, uint32_t* offset) {
+uint32_t ReadArchiveOffset(HANDLE, uint32_t* offset) {
     *offset = 0x4000;
     return 0;
 }
 
-uint32_t ReadPackageHeader(const char*, uint32_t) {
+uint32_t ReadPackageHeader(HANDLE, uint32_t) {
     g_run.runFlags = 0;
     return 0;
 }

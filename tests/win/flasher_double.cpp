@@ -1,5 +1,5 @@
-// Stands in for a flasher in the child-run tests: writes which file ran, its command line and
-// current directory to "child.txt" beside it, then ends with the code QV_CHILD_EXIT names.
+// Stands in for a flasher in the child-run tests: writes which file ran, its command line, its
+// current directory and its PATH to "child.txt" beside it, then ends with the code QV_CHILD_EXIT names.
 // When QV_CHILD_TAMPER names a file, it first tries to write over it and to delete it, and
 // writes into "tamper.txt" which of the two the system let through.
 #include <windows.h>
@@ -12,8 +12,10 @@ int main() {
     char directory[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, sizeof module);
     GetCurrentDirectoryA(sizeof directory, directory);
+    char path[4096] = {};
+    GetEnvironmentVariableA("PATH", path, sizeof path);
     if (FILE* out = fopen("child.txt", "ab")) {
-        fprintf(out, "%s\n%s\n%s\n", module, GetCommandLineA(), directory);
+        fprintf(out, "%s\n%s\n%s\n%s\n", module, GetCommandLineA(), directory, path);
         fclose(out);
     }
     char tamper[MAX_PATH] = {};

@@ -11,7 +11,9 @@
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
+#include "core/sha256.h"
 #include "hw/access_driver.h"
+#include "package/code_hold.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
@@ -27,6 +29,25 @@ void Touch(const std::string& path) {
     HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     ASSERT_NE(file, INVALID_HANDLE_VALUE) << path;
     CloseHandle(file);
+}
+
+// Records content as what the run placed under name, as the copy or the table edit does.
+void Place(const char* name, const std::string& content) {
+    Sha256 hash;
+    Sha256Begin(&hash);
+    Sha256Add(&hash, content.data(), content.size());
+    uint8_t digest[kSha256Size];
+    Sha256End(&hash, digest);
+    RecordPlacedInput(name, digest);
+}
+
+// The PATH a flasher is started with: the system's directories and the working directory.
+std::string FlasherPath(const std::string& work) {
+    char system[MAX_PATH];
+    char windows[MAX_PATH];
+    GetSystemDirectoryA(system, sizeof system);
+    GetWindowsDirectoryA(windows, sizeof windows);
+    return std::string(system) + ";" + windows + ";" + work;
 }
 
 // The package the run's programs are checked against: the double under the packed names of
@@ -53,7 +74,9 @@ std::string FlasherPackage() {
 void StartRun(const std::string& work) {
     g_run = RunContext{};
     snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s", work.c_str());
-    snprintf(g_run.packagePath, sizeof g_run.packagePath, "%s", FlasherPackage().c_str());
+    static HANDLE package = CreateFileA(FlasherPackage().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    g_run.package = package;
 }
 
 TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
@@ -88,6 +111,8 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         const char* tool = c.bios ? "SWinFlash" : "TarpexV01_10";
         if (c.exitCode) ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (work + tool + ".exe").c_str(), FALSE));
         for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin"}) Touch(work + name);
+        Place("bios.wph", "");
+        Place("kbc.bin", "");
         SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
         StartRun(work);
         ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
@@ -97,8 +122,9 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
 
         std::string child = ReadWholeFile(work + "child.txt");
         if (c.exitCode) {
-            EXPECT_EQ(child, work + tool + ".exe\n" + work + command + "\n" + work.substr(0, work.size() - 1) + "\n")
-                << "the pinned flasher ran once, with the command line as given";
+            EXPECT_EQ(child, work + tool + ".exe\n" + work + command + "\n" + work.substr(0, work.size() - 1) + "\n" +
+                                 FlasherPath(work) + "\n")
+                << "the pinned flasher ran once, with the command line as given and no PATH of the user's";
         } else {
             EXPECT_EQ(child, "<missing>") << "nothing else ran in its place";
         }
@@ -219,6 +245,7 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         std::string content;
         bool started;
         BOOL wow64 = FALSE;
+        const char* placed = nullptr;  // what the run recorded when it placed the file
     };
     const Case cases[] = {
         {"on 64-bit Windows, the 64-bit flasher", "SWinFlash.exe", doubleBytes + "64", true, TRUE},
@@ -232,6 +259,9 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         {"a library the package lacks", "version.dll", doubleBytes, false},
         {"a driver the package lacks", "PhlashNT.sys", "planted", false},
         {"the flasher itself grown", "SWinFlash.exe", doubleBytes + "x", false},
+        {"the image as the run placed it", "bios.wph", "image", true, FALSE, "image"},
+        {"the image changed after it was placed", "bios.wph", "crafted", false, FALSE, "image"},
+        {"a configuration file the package lacks", "PHLASH.INI", "planted", false},
     };
     SetEnvironmentVariableA("QV_CHILD_TAMPER", "TarpexV01_10.exe");
     for (const Case& c : cases) {
@@ -240,6 +270,7 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         std::ofstream(work + "SWinFlash.exe", std::ios::binary) << doubleBytes;
         std::ofstream(work + c.file, std::ios::binary) << c.content;
         StartRun(work);
+        if (c.placed) Place(c.file, c.placed);
         g_accessDriver.isWow64 = c.wow64;
         ProtectSystemDrive(10, 0);
 

@@ -142,19 +142,49 @@ TEST(Housekeeping, FullCleanUpLeavesOnlyTheReadOutAndTheLog) {
     EXPECT_EQ(Lowered(Files()), Lowered({"ReadRomFile.bin", "DebugLog.txt"}));
 }
 
-TEST(Housekeeping, SweepDeletesFilesAndLogsEveryEntry) {
-    std::string directory = MakeScratchDir(true);
-    for (const char* name : {"left.txt", "bios.wph", "SWinFlash.exe"}) std::ofstream(name) << name;
-    CreateDirectoryA("subdir", nullptr);
-    EXPECT_EQ(SweepWorkingDirectory(), 0);
-    EXPECT_TRUE(IsDirectory("subdir"));
-    // Only the sweep's own log is left.
-    EXPECT_EQ(Files(), std::vector<std::string>{"DebugLog.txt"});
-    std::string log = ReadWholeFile(directory + "\\DebugLog.txt");
-    for (const char* name : {".", "..", "left.txt", "bios.wph", "SWinFlash.exe", "subdir"}) {
-        EXPECT_NE(log.find(std::string("DeleteDirectoryFile : ") + name + " is Deleted\r\n"),
-                  std::string::npos)
-            << name;
+// Whatever stands where the working directory goes is removed whole, or the run is refused.
+TEST(Housekeeping, SweepRemovesWhateverStandsThereWhole) {
+    enum class Held { Nothing, AFileInside };
+    struct Case {
+        const char* what;
+        bool directory;
+        Held held;
+        int result;
+    };
+    const Case cases[] = {
+        {"a directory with files, a read-only one and a subdirectory", true, Held::Nothing, 0},
+        {"a file in its place", false, Held::Nothing, 0},
+        {"a file inside held open by another program", true, Held::AFileInside, -1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeScratchDir(true);
+        std::string path = "__Quorvin_Update";
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (c.directory) {
+            CreateDirectoryA(path.c_str(), nullptr);
+            CreateDirectoryA((path + "\\sub").c_str(), nullptr);
+            for (const char* name : {"\\kbc.bin", "\\bios.wph", "\\sub\\deep.txt"}) std::ofstream(path + name) << name;
+            SetFileAttributesA((path + "\\bios.wph").c_str(), FILE_ATTRIBUTE_READONLY);
+            SetFileAttributesA((path + "\\sub\\deep.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+            if (c.held == Held::AFileInside) {
+                held = CreateFileA((path + "\\kbc.bin").c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                   OPEN_EXISTING, 0, nullptr);
+            }
+        } else {
+            std::ofstream(path) << "a file";
+        }
+        EXPECT_EQ(SweepWorkingDirectory(path.c_str()), c.result);
+        EXPECT_EQ(GetFileAttributesA(path.c_str()) == INVALID_FILE_ATTRIBUTES, c.result == 0);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        std::string log = ReadWholeFile("DebugLog.txt");
+        for (const char* name : {"bios.wph", "sub"}) {
+            EXPECT_EQ(log.find(std::string("DeleteDirectoryFile : ") + name + " is Deleted\r\n") != std::string::npos,
+                      c.directory)
+                << name;
+        }
+        EXPECT_EQ(log.find("DeleteDirectoryFile : kbc.bin is Deleted") != std::string::npos, c.directory && c.result == 0)
+            << "only what went is logged as deleted";
     }
 }
 

@@ -61,7 +61,7 @@ std::vector<std::string> GrantsToOthers(const std::string& path) {
     return grants;
 }
 
-enum class Before { Missing, OpenToEveryone, FileInItsPlace, ParentMissing };
+enum class Before { Missing, OpenToEveryone, FileInItsPlace, ParentMissing, HeldFileInside };
 
 TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
     struct Case {
@@ -72,10 +72,11 @@ TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
     };
     const Case cases[] = {
         {"missing, made", Before::Missing, "\\", true},
-        {"there, open to everyone, taken over", Before::OpenToEveryone, "\\", true},
+        {"there, open to everyone, removed and made anew", Before::OpenToEveryone, "\\", true},
         {"given without its backslash", Before::OpenToEveryone, "", true},
-        {"a file in its place", Before::FileInItsPlace, "\\", false},
+        {"a file in its place, removed", Before::FileInItsPlace, "\\", true},
         {"under a directory that is missing", Before::ParentMissing, "\\", false},
+        {"there with a file held open inside, refused", Before::HeldFileInside, "\\", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -93,14 +94,24 @@ TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
         } else if (c.before == Before::FileInItsPlace) {
             CloseHandle(CreateFileA(directory.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         }
+        HANDLE inside = INVALID_HANDLE_VALUE;
+        if (c.before == Before::HeldFileInside) {
+            CreateDirectoryA(directory.c_str(), nullptr);
+            inside = CreateFileA((directory + "\\kbc.bin").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                 CREATE_NEW, 0, nullptr);
+        }
 
-        bool existed = false;
-        EXPECT_EQ(EnterProtectedDirectory((directory + c.suffix).c_str(), &existed), c.entered);
+        HANDLE held = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(EnterProtectedDirectory((directory + c.suffix).c_str(), &held), c.entered);
+        if (inside != INVALID_HANDLE_VALUE) CloseHandle(inside);
 
-        EXPECT_EQ(existed, c.before == Before::OpenToEveryone || c.before == Before::FileInItsPlace);
+        EXPECT_EQ(held != INVALID_HANDLE_VALUE, c.entered);
         EXPECT_EQ(CurrentDirectory(), c.entered ? directory : start);
-        if (c.entered) EXPECT_EQ(GrantsToOthers(directory), std::vector<std::string>{});
-        if (c.before == Before::FileInItsPlace) EXPECT_FALSE(IsDirectory(directory));
+        if (c.entered) {
+            EXPECT_EQ(GrantsToOthers(directory), std::vector<std::string>{});
+            EXPECT_TRUE(IsDirectory(directory));
+            CloseHandle(held);
+        }
     }
 }
 

@@ -13,6 +13,7 @@
 #include "package/code_hold.h"
 #include "package/housekeeping.h"
 #include "package/language.h"
+#include "package/package_file.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "ui/progress_window.h"
@@ -55,9 +56,11 @@ void ProbeWindowsVersion(void) {
     g_accessDriver.isWow64 = g_steps.wow64;
 }
 
+uint32_t OpenOwnPackage(void) { return static_cast<uint32_t>(Step("OpenOwnPackage", 0)); }
+
 int ExtractAccessDriverFile(void) { return static_cast<int>(Step("ExtractAccessDriverFile", 1)); }
 
-bool HoldPackagedFile(const char*, const char* name, CodeHold*) {
+bool HoldPackagedFile(HANDLE, const char* name, CodeHold*) {
     return Step((std::string("HoldPackagedFile ") + name).c_str(), 1) != 0;
 }
 void ReleaseCodeHold(CodeHold*) { RecordCall("ReleaseCodeHold"); }
@@ -69,19 +72,24 @@ int DetectAmiBios(void) {
 
 int SelectLanguageResources(void) { return static_cast<int>(Step("SelectLanguageResources", 0)); }
 
-uint32_t ReadArchiveOffset(const char*, uint32_t* offset) {
+uint32_t ReadArchiveOffset(HANDLE, uint32_t* offset) {
     *offset = 0x4000;
     return static_cast<uint32_t>(Step("ReadArchiveOffset", 0));
 }
 
-uint32_t ReadPackageHeader(const char*, uint32_t) {
+uint32_t ReadPackageHeader(HANDLE, uint32_t) {
     g_run.runFlags = g_steps.packageFlags;
     return static_cast<uint32_t>(Step("ReadPackageHeader", 0));
 }
 
 uint32_t CheckSystemPower(void) { return static_cast<uint32_t>(Step("CheckSystemPower", 0)); }
 int CheckDiskSpace(void) { return static_cast<int>(Step("CheckDiskSpace", 1)); }
-int SweepWorkingDirectory(void) { return static_cast<int>(Step("SweepWorkingDirectory", 0)); }
+int SweepWorkingDirectory(const char* path) {
+    // What the real sweep leaves: nothing, unless the script says it failed.
+    int left = static_cast<int>(Step("SweepWorkingDirectory", 0));
+    if (left == 0) RemoveDirectoryA(path);
+    return left;
+}
 
 DWORD WINAPI ProgressWindowThread(LPVOID) {
     RecordCall("ProgressWindowThread");
@@ -142,7 +150,10 @@ uint32_t ClearCmos(void) { return static_cast<uint32_t>(Step("ClearCmos", 0)); }
 uint32_t EnableGlobalSmi(void) { return static_cast<uint32_t>(Step("EnableGlobalSmi", 0)); }
 uint32_t ArmAutoPowerOn(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOn", 0)); }
 uint32_t ArmAutoPowerOnLegacy(void) { return static_cast<uint32_t>(Step("ArmAutoPowerOnLegacy", 0)); }
-void ShutdownSystem(UINT flags) { RecordCall("ShutdownSystem " + std::to_string(flags)); }
+bool ShutdownSystem(UINT flags) {
+    RecordCall("ShutdownSystem " + std::to_string(flags));
+    return true;
+}
 
 uint32_t FindAmiImages(void) { return static_cast<uint32_t>(Step("FindAmiImages", 0)); }
 uint32_t ReadAmiVersion(void) { return static_cast<uint32_t>(Step("ReadAmiVersion", 0)); }

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "package/package_file.h"
 #include "ui/progress_window.h"
 #include "ui/resource_ids.h"
 
@@ -113,6 +114,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_run.instance = GetModuleHandleA(nullptr);
+    OpenOwnPackage();  // the window unpacks the package the updater opened and proved
     g_run.resources = strcmp(argv[2], "nodialog") == 0 ? GetModuleHandleA("kernel32") : g_run.instance;
     g_run.runFlags = static_cast<uint32_t>(strtoul(argv[1], nullptr, 0));
     g_run.extractionEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "dos/dos_package.h"
+#include "package/archive_digest.h"
 #include "package/archive_format.h"
 #include "package/member_inflate.h"
 #include "tools/qpack/file_io.h"
@@ -120,7 +121,12 @@ std::string VerifyPackage(const std::string& path) {
         error = Inflate(file, entry, nullptr);
         if (!error.empty()) return path + ": " + entry.storedName + ": " + error;
     }
-    return "";
+    // Whole members, yet the updater refuses to run unless its archive is the one it was built with.
+    uint8_t digest[kArchiveDigestSize];
+    const char* why = ReadFileAt(file, kArchiveDigestField, digest, sizeof digest)
+                          ? CheckArchiveDigest(ReadFileAt, file, contents.archiveOffset, SizeOf(file), digest)
+                          : "too short to carry an archive digest";
+    return why == nullptr ? "" : path + ": " + why;
 }
 
 std::string ExtractEntries(const std::string& path, const std::string& directory,

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "dos/dos_package.h"
+#include "package/archive_digest.h"
 #include "package/archive_format.h"
 #include "tools/qpack/file_io.h"
 
@@ -182,6 +183,20 @@ std::string WriteDosPackage(FILE* out, const std::vector<std::string>& files) {
     return fwrite(trailer, 1, sizeof trailer, out) == sizeof trailer ? "" : "write failed";
 }
 
+// The archive's digest into the program's headers, beside the archive offset: the updater proves
+// itself with it before it reads anything of its package.
+std::string WriteArchiveDigest(FILE* out, uint64_t start) {
+    uint8_t digest[kArchiveDigestSize];
+    if (fflush(out) != 0 || !DigestArchive(ReadFileAt, out, start, SizeOf(out), digest)) {
+        return "the archive written cannot be read back";
+    }
+    if (!SeekTo(out, kArchiveDigestField) || fwrite(digest, 1, sizeof digest, out) != sizeof digest ||
+        fseek(out, 0, SEEK_END) != 0) {
+        return "write failed";
+    }
+    return "";
+}
+
 }  // namespace
 
 std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
@@ -193,12 +208,13 @@ std::string BuildPackage(const std::string& stubPath, const std::string& outPath
     FILE* stub = fopen(stubPath.c_str(), "rb");
     if (stub == nullptr) return stubPath + ": " + strerror(errno);
     FileCloser closeStub{stub};
-    FILE* out = fopen(outPath.c_str(), "wb");
+    FILE* out = fopen(outPath.c_str(), "w+b");
     if (out == nullptr) return outPath + ": " + strerror(errno);
 
     uint64_t stubSize = 0;
     error = CopyStub(stub, out, &stubSize);
     if (error.empty()) error = WriteArchive(out, stubSize, flags, files);
+    if (error.empty()) error = WriteArchiveDigest(out, stubSize);
     if (error.empty() && !dosFiles.empty()) error = WriteDosPackage(out, dosFiles);
     if (fclose(out) != 0 && error.empty()) error = outPath + ": write failed";
     if (!error.empty()) remove(outPath.c_str());

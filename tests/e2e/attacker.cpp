@@ -1,0 +1,39 @@
+// What a standard user's program does to the elevated run in the e2e attacks.
+//
+//   attacker hold FILE SECONDS   holds FILE open for reading, sharing only reading, so that
+//                                nobody can delete or replace it meanwhile; prints "held"
+//   attacker.dll                 built as a DLL from this file too: planted beside the package
+//                                under a system DLL's name, its DllMain leaves C:\planted.txt
+#include <windows.h>
+
+#include <cstdio>
+#include <cstdlib>
+
+#ifdef QV_PLANTED_DLL
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        char name[MAX_PATH] = "?";
+        GetModuleFileNameA(nullptr, name, sizeof name);
+        HANDLE mark = CreateFileA("C:\\planted.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        WriteFile(mark, name, lstrlenA(name), &written, nullptr);
+        CloseHandle(mark);
+    }
+    return TRUE;
+}
+#else
+int main(int argc, char** argv) {
+    if (argc != 4 || lstrcmpA(argv[1], "hold") != 0) {
+        fprintf(stderr, "usage: attacker hold FILE SECONDS\n");
+        return 2;
+    }
+    HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return 1;
+    printf("held\n");
+    fflush(stdout);
+    Sleep(static_cast<DWORD>(atoi(argv[3])) * 1000);
+    CloseHandle(file);
+    return 0;
+}
+#endif
