@@ -4,8 +4,8 @@
 
 #include <cstdint>
 
+#include "core/command_line_size.h"
 #include "core/name_list.h"
-#include "update/flasher_commands.h"
 
 constexpr size_t kTextSize = 256;
 constexpr size_t kPathSize = 260;

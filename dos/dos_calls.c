@@ -58,6 +58,26 @@ const char* OwnPath(const char* argument0) {
     return ReadEnvironment(0, path, sizeof path) ? path : argument0;
 }
 
+/* DOS's own full name of path (INT 21h 60h, TRUENAME): drive, directories and 8.3 names in upper
+ * case, whatever alias or letter case path was given in. out holds DOS_PATH_SIZE bytes. */
+static int TrueName(const char* path, char* out) {
+    union REGS regs;
+    struct SREGS segments;
+    segread(&segments);
+    segments.es = segments.ds;
+    regs.h.ah = 0x60;
+    regs.x.si = (unsigned)path;
+    regs.x.di = (unsigned)out;
+    int86x(0x21, &regs, &regs, &segments);
+    return !regs.x.cflag;
+}
+
+/* A name DOS cannot resolve may still be the package's: that entry is not risked. */
+int IsSameFile(const char* path, const char* name) {
+    static char full[DOS_PATH_SIZE], fullName[DOS_PATH_SIZE];
+    return !TrueName(path, full) || !TrueName(name, fullName) || strcmp(full, fullName) == 0;
+}
+
 int stat(const char* path, struct stat* status) {
     static unsigned char found[43]; /* the find-first record */
     union REGS regs;

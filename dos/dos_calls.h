@@ -25,4 +25,7 @@ int unlink(const char* path);
 /* The full path of the file this program was started from. */
 const char* OwnPath(const char* argument0);
 
+/* A DosSameFileFn: under DOS, by both names as DOS resolves them (8.3 aliases, letter case). */
+int IsSameFile(const char* path, const char* name);
+
 #endif

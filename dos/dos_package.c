@@ -36,7 +36,8 @@ const char* DosPackageFaultText(int fault) {
         case DOS_PACKAGE_BAD_TRAILER: return "its entry offset or count is out of range";
         case DOS_PACKAGE_PAST_END: return "runs past the end of the file";
         case DOS_PACKAGE_BAD_NAME: return "is not a plain DOS file name";
-        case DOS_PACKAGE_LONG_COMMAND: return "the command line is longer than 255 characters";
+        case DOS_PACKAGE_LONG_COMMAND: return "the command line is longer than 123 characters";
+        case DOS_PACKAGE_OWN_NAME: return "would overwrite the package itself";
         default: return "unknown fault";
     }
 }
@@ -85,7 +86,8 @@ int IsPlainDosName(const char* name) {
 }
 
 int CheckDosPackage(DosReadFn read, void* context, unsigned long fileSize,
-                    const DosTrailer* trailer, DosEntry* last, int* faultEntry) {
+                    const DosTrailer* trailer, DosSameFileFn sameFile, const char* self,
+                    DosEntry* last, int* faultEntry) {
     unsigned char header[DOS_ENTRY_HEADER_SIZE];
     unsigned long position = trailer->offset;
     unsigned long i;
@@ -103,6 +105,7 @@ int CheckDosPackage(DosReadFn read, void* context, unsigned long fileSize,
         if (!DecodeDosEntry(header, last) || !IsPlainDosName(last->name)) {
             return DOS_PACKAGE_BAD_NAME;
         }
+        if (sameFile && sameFile(self, last->name)) return DOS_PACKAGE_OWN_NAME;
         position += DOS_ENTRY_HEADER_SIZE;
         if (last->size > fileSize - position) return DOS_PACKAGE_PAST_END;
         position += last->size;

@@ -21,7 +21,9 @@ extern "C" {
 #define DOS_ENTRY_HEADER_SIZE 36
 #define DOS_MAX_ENTRIES 32767
 #define DOS_LARGEST_VALUE 0x7FFFFFFFUL /* offsets and sizes stay below 2^31 */
-#define DOS_COMMAND_MAX 255           /* characters of the command line that runs the last entry */
+/* Characters of the command line that runs the last entry: DOS hands a program at most 126,
+ * and the command interpreter gets "/C " in front of it. */
+#define DOS_COMMAND_MAX 123
 
 typedef struct {
     char signature[DOS_SIGNATURE_FIELD + 1]; /* the field, NUL-terminated for printing */
@@ -40,7 +42,8 @@ enum {
     DOS_PACKAGE_BAD_TRAILER, /* offset or count out of range */
     DOS_PACKAGE_PAST_END,    /* an entry's header or data runs past the end of the file */
     DOS_PACKAGE_BAD_NAME,    /* an entry's name is not a plain 8.3 name */
-    DOS_PACKAGE_LONG_COMMAND /* the command line would pass DOS_COMMAND_MAX */
+    DOS_PACKAGE_LONG_COMMAND, /* the command line would pass DOS_COMMAND_MAX */
+    DOS_PACKAGE_OWN_NAME      /* an entry would overwrite the package it is unpacked from */
 };
 const char* DosPackageFaultText(int fault);
 
@@ -65,11 +68,16 @@ int IsPlainDosName(const char* name);
 /* Reads n bytes at offset of the package file; 0 on a short read. */
 typedef int (*DosReadFn)(void* context, unsigned long offset, unsigned char* bytes, unsigned n);
 
+/* Whether name, in the current directory, is the file at path. */
+typedef int (*DosSameFileFn)(const char* path, const char* name);
+
 /* Walks every entry header from the trailer's offset and checks that each header and its data lie
- * within fileSize and that each name is plain. *last gets the last entry (when there is one);
- * *faultEntry the 1-based number of the entry at fault. Returns DOS_PACKAGE_OK or the fault. */
+ * within fileSize, that each name is plain and, when sameFile is given, that no name is the
+ * package at self. *last gets the last entry (when there is one); *faultEntry the 1-based number
+ * of the entry at fault. Returns DOS_PACKAGE_OK or the fault. */
 int CheckDosPackage(DosReadFn read, void* context, unsigned long fileSize,
-                    const DosTrailer* trailer, DosEntry* last, int* faultEntry);
+                    const DosTrailer* trailer, DosSameFileFn sameFile, const char* self,
+                    DosEntry* last, int* faultEntry);
 
 /* The last entry's name, then a space and each argument: into out (DOS_COMMAND_MAX + 1 bytes).
  * 0 when it would not fit. */

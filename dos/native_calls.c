@@ -5,3 +5,10 @@
 const char* OwnPath(const char* argument0) {
     return argument0;
 }
+
+/* The host has no 8.3 aliases or letter case to resolve: the same file is the same inode. */
+int IsSameFile(const char* path, const char* name) {
+    struct stat a, b;
+    return stat(path, &a) == 0 && stat(name, &b) == 0 && a.st_dev == b.st_dev &&
+           a.st_ino == b.st_ino;
+}

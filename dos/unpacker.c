@@ -107,8 +107,8 @@ int main(int argc, char** argv) {
     PrintTrailer(&trailer);
 
     /* Nothing is written before the whole package and the command line are known to be sound. */
-    fault = CheckDosPackage(ReadAt, package, (unsigned long)status.st_size, &trailer, &last,
-                            &faultEntry);
+    fault = CheckDosPackage(ReadAt, package, (unsigned long)status.st_size, &trailer, IsSameFile,
+                            path, &last, &faultEntry);
     if (fault == DOS_PACKAGE_OK && trailer.count > 0 &&
         !BuildDosCommandLine(last.name, argc, argv, command)) {
         fault = DOS_PACKAGE_LONG_COMMAND;

@@ -101,7 +101,8 @@ int EditFlashAreaTable(uint8_t* image, size_t size, uint32_t runFlags, uint8_t d
         if (at + kFlashAreaEntrySize > size) return 0;
         uint8_t* entry = table[i];
         memcpy(entry, image + at, kFlashAreaEntrySize);
-        if (i == target && (runFlags & kFlagBreakEscd)) WidenToBlock(entry);
+        // Widened, the terminator would stop ending the table.
+        if (i == target && (runFlags & kFlagBreakEscd) && !IsTerminator(entry)) WidenToBlock(entry);
         if (runFlags == kFlagDmiOnly && i != dmiBlockIndex) Put16(entry + kAttribute, 0);
         if (IsTerminator(entry)) terminator = i;
     }

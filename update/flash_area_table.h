@@ -25,10 +25,11 @@ struct FlashArea {
 // no terminator is in reach.
 bool ReadFlashAreas(const uint8_t* image, size_t size, FlashArea* areas, size_t* count);
 
-// Edits the table in image as the run flags ask: BREAK_ESCD (0x100) widens the target entry
-// down to its 64 KiB boundary and marks it, flags of exactly 0x1000 unmark every entry but
-// dmiBlockIndex, and 0x8 marks the last entry before the terminator. Returns 1 when it marked
-// the last entry, else 0. A missing signature, a short header or a table with no terminator
-// in reach leaves the image as it is.
+// Edits the table in image as the run flags ask: BREAK_ESCD (0x100) widens the target entry,
+// unless it is the terminator, down to its 64 KiB boundary and marks it, flags of exactly 0x1000
+// unmark every entry but dmiBlockIndex (an entry so left all zero ends the table), and 0x8 marks
+// the last entry before the terminator. Returns 1 when it marked the last entry, else 0. A
+// missing signature, a short header or a table with no terminator in reach leaves the image as
+// it is.
 int EditFlashAreaTable(uint8_t* image, size_t size, uint32_t runFlags, uint8_t dmiBlockIndex,
                        FlashAreaChanges* changes);

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-constexpr size_t kCommandLineSize = 256;  // 255 characters and the terminator
+#include "core/command_line_size.h"
 
 extern const char kBiosFlasherCommand[];   // "SWinFlash bios.wph /P"
 extern const char kMicomFlasherCommand[];  // "TarpexV01_10 kbc.bin /FORCE"

@@ -1,6 +1,6 @@
 // libFuzzer target: the DOS package behind the archive, read as the DOS unpacker reads it. A
 // package it accepts has every entry header and its data inside the file, a plain 8.3 name on
-// each, and a command line for the last entry that fits DOS's 255 characters.
+// each, and a command line for the last entry that fits the 123 characters DOS runs.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!HasDosSignature(trailer.signature)) return 0;
     DosEntry last;
     int faultEntry = 0;
-    int fault = CheckDosPackage(ReadAt, &file, size, &trailer, &last, &faultEntry);
+    int fault = CheckDosPackage(ReadAt, &file, size, &trailer, nullptr, nullptr, &last, &faultEntry);
     if (fault != DOS_PACKAGE_OK) {
         if (faultEntry < 0 || static_cast<unsigned long>(faultEntry) > trailer.count) abort();
         return 0;

@@ -44,11 +44,11 @@ TEST(DosPackage, CommandLineRunsTheLastFileWithTheArguments) {
     const Case cases[] = {
         {{}, "RUN.BAT", true, "RUN.BAT"},
         {{"one", "two words", ""}, "RUN.BAT", true, "RUN.BAT one two words "},
-        {{std::string(247, 'x')}, "RUN.BAT", true, "RUN.BAT " + std::string(247, 'x')},
-        {{std::string(248, 'x')}, "RUN.BAT", false, ""},
-        {{std::string(120, 'x'), std::string(126, 'y')}, "RUN.BAT", true,
-         "RUN.BAT " + std::string(120, 'x') + " " + std::string(126, 'y')},
-        {{std::string(120, 'x'), std::string(127, 'y')}, "RUN.BAT", false, ""},
+        {{std::string(115, 'x')}, "RUN.BAT", true, "RUN.BAT " + std::string(115, 'x')},
+        {{std::string(116, 'x')}, "RUN.BAT", false, ""},
+        {{std::string(50, 'x'), std::string(64, 'y')}, "RUN.BAT", true,
+         "RUN.BAT " + std::string(50, 'x') + " " + std::string(64, 'y')},
+        {{std::string(50, 'x'), std::string(65, 'y')}, "RUN.BAT", false, ""},
     };
     for (const Case& c : cases) {
         std::vector<char*> argv = {const_cast<char*>("QUPDATE.EXE")};
@@ -58,7 +58,7 @@ TEST(DosPackage, CommandLineRunsTheLastFileWithTheArguments) {
         EXPECT_EQ(fits, c.fits ? 1 : 0) << c.line;
         if (c.fits) {
             EXPECT_EQ(line, c.line);
-            EXPECT_LE(strlen(line), 255u);
+            EXPECT_LE(strlen(line), 123u);
         }
     }
 }
@@ -252,8 +252,10 @@ TEST_F(DosUnpacker, RefusesBeforeWritingAnything) {
          "Refused: packed file 1 runs past the end of the file.\n"},
         {"offset of 2^31", kWindowsPart + Trailer(DOS_SIGNATURE, 0x80000000, 1), "",
          "Refused: its entry offset or count is out of range.\n"},
-        {"command line of 256", package({good, {"RUN.BAT", ""}}), std::string(248, 'x'),
-         "Refused: the command line is longer than 255 characters.\n"},
+        {"command line of 124", package({good, {"RUN.BAT", ""}}), std::string(116, 'x'),
+         "Refused: the command line is longer than 123 characters.\n"},
+        {"the package's own name", package({good, {"QUPDATE.EXE", ""}, {"RUN.BAT", ""}}), "",
+         "Refused: packed file 2 would overwrite the package itself.\n"},
     };
     for (const Case& c : cases) {
         std::string output;

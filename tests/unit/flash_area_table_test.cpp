@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -15,9 +17,11 @@ struct Area {
 
 struct Layout {
     size_t size;
-    size_t zflpfAt;  // "ZQDS" lies 0x40 below it, entry 0 lies 0x100 above it
+    size_t zflpfAt;
     bool zqds;
     bool terminated;
+    ptrdiff_t zqdsFrom = -0x40;    // "ZQDS" from "ZFLPF"
+    ptrdiff_t firstFrom = 0x100;  // entry 0 from "ZFLPF"
 };
 
 void Put(uint8_t* p, uint32_t value, int bytes) {
@@ -26,10 +30,10 @@ void Put(uint8_t* p, uint32_t value, int bytes) {
 
 void PutTable(std::vector<uint8_t>& image, size_t zflpfAt, const std::vector<Area>& areas,
               const Layout& layout) {
-    if (layout.zqds) memcpy(&image[zflpfAt - 0x40], "ZQDS", 4);
+    size_t zqdsAt = zflpfAt + layout.zqdsFrom, at = zflpfAt + layout.firstFrom;
+    if (layout.zqds) memcpy(&image[zqdsAt], "ZQDS", 4);
     memcpy(&image[zflpfAt], "ZFLPF", 5);
-    Put(&image[zflpfAt + 53], 0x140, 4);  // from the lower signature, "ZQDS"
-    size_t at = zflpfAt + 0x100;
+    Put(&image[zflpfAt + 53], static_cast<uint32_t>(at - std::min(zflpfAt, zqdsAt)), 4);
     for (const Area& area : areas) {
         Put(&image[at], area.length, 4);
         Put(&image[at + 4], area.offset, 4);
@@ -85,9 +89,17 @@ TEST(FlashAreaTable, EditsByRunFlags) {
     const std::vector<Area> packaged = Packaged();
     const std::vector<Area> aligned =
         Edited(packaged, [](auto& a) { a[8] = {0x10000, 0x190000, 0xFFF90000, 0}; });
+    const std::vector<Area> widened =
+        Edited(packaged, [](auto& a) { a[8] = {0x10000, 0x190000, 0xFFF90000, 0x22}; });
+    const std::vector<Area> topMarked = Edited(packaged, [](auto& a) { a[9].attribute = 0x22; });
     const std::vector<Area> zeroed = Edited(Blocks(5), [](auto& a) { a[3] = {0, 0, 0, 0x22}; });
+    const std::vector<Area> zeroedTop = Edited(zeroed, [](auto& a) { a[4].attribute = 0x22; });
     const std::vector<Area> smallAreas = {{0x6000, 0x4A000, 0xFFF4A000, 0},
                                           {0xE000, 0x52000, 0xFFF52000, 0}};
+    const std::vector<Area> smallEdited = Edited(smallAreas, [](auto& a) {
+        a[0] = {0x10000, 0x40000, 0xFFF40000, 0x22};
+        a[1].attribute = 0x22;
+    });
     struct Case {
         const char* what;
         Layout layout;
@@ -98,34 +110,38 @@ TEST(FlashAreaTable, EditsByRunFlags) {
         int marked;
     };
     const Case cases[] = {
-        {"BREAK_ESCD widens entry 8", big, packaged, 0x100, 0,
-         Edited(packaged, [](auto& a) { a[8] = {0x10000, 0x190000, 0xFFF90000, 0x22}; }), 0},
+        {"BREAK_ESCD widens entry 8", big, packaged, 0x100, 0, widened, 0},
         {"BREAK_ESCD on an aligned block only marks it", big, aligned, 0x100, 0,
          Edited(aligned, [](auto& a) { a[8].attribute = 0x22; }), 0},
-        {"0x8 marks the top block", big, packaged, 0x8, 0,
-         Edited(packaged, [](auto& a) { a[9].attribute = 0x22; }), 1},
-        {"0x1008 does not prune", big, packaged, 0x1008, 0,
-         Edited(packaged, [](auto& a) { a[9].attribute = 0x22; }), 1},
+        {"0x8 marks the top block", big, packaged, 0x8, 0, topMarked, 1},
+        {"0x1008 does not prune", big, packaged, 0x1008, 0, topMarked, 1},
         {"0x1000 keeps the DMI block", big, packaged, 0x1000, 3,
          Edited(packaged, [](auto& a) { a[9].attribute = 0; }), 0},
         {"0x1000 keeps entry 0 by default", big, packaged, 0x1000, 0,
          Edited(packaged, [](auto& a) { a[3].attribute = a[9].attribute = 0; }), 0},
-        {"under 1 MiB: from 0x80000, entry 0", small, smallAreas, 0x108, 0,
-         Edited(smallAreas,
-                [](auto& a) {
-                    a[0] = {0x10000, 0x40000, 0xFFF40000, 0x22};
-                    a[1].attribute = 0x22;
-                }),
-         1},
+        {"0x1000: an entry left all zero ends the table", big, zeroedTop, 0x1000, 2,
+         Edited(zeroedTop, [](auto& a) { a[3].attribute = 0; }), 0},
+        {"under 1 MiB: from 0x80000, entry 0", small, smallAreas, 0x108, 0, smallEdited, 1},
+        {"1 MiB less a byte: from 0x80000", {0xFFFFF, 0x90000, true, true}, smallAreas, 0x108, 0,
+         smallEdited, 1},
+        {"1 MiB: from 1 MiB", {0x100000, 0x90000, true, true}, smallAreas, 0x108, 0, smallAreas, 0},
         {"no ZQDS", {0x200000, 0x180000, false, true}, packaged, 0x108, 0, packaged, 0},
-        {"short header", {0x200000, 0x200000 - 40, true, true}, {}, 0x108, 0, {}, 0},
+        {"ZQDS above ZFLPF", {0x200000, 0x180000, true, true, 0x40}, packaged, 0x100, 0, widened, 0},
+        {"ZQDS at the last offset scanned", {0x200000, 0x180000, true, true, 0x200000 - 6 - 0x180000},
+         packaged, 0x8, 0, topMarked, 1},
+        {"header of 61 bytes at the end", {0x200000, 0x200000 - 61, true, true, -0x1000, -0x800},
+         packaged, 0x8, 0, topMarked, 1},
+        {"header of 60 bytes at the end", {0x200000, 0x200000 - 60, true, true, -0x1000, -0x800},
+         packaged, 0x8, 0, packaged, 0},
         {"no terminator before the end", {0x200000, 0x200000 - 0x100 - 10 * 16, true, false},
          packaged, 0x108, 0, packaged, 0},
-        {"no terminator in 256 entries", {0x200000, 0x180000, true, false}, Blocks(256), 0x108, 0,
-         Blocks(256), 0},
+        {"255 entries and the terminator", big, Blocks(255), 0x8, 0,
+         Edited(Blocks(255), [](auto& a) { a[254].attribute = 0x22; }), 1},
+        {"terminator after 256 entries", big, Blocks(256), 0x108, 0, Blocks(256), 0},
         {"first entry is the terminator", big, {}, 0x8, 0, {}, 0},
-        {"an attribute alone is no terminator", big, zeroed, 0x8, 0,
-         Edited(zeroed, [](auto& a) { a[4].attribute = 0x22; }), 1},
+        {"BREAK_ESCD leaves a terminator at entry 8", big, Blocks(8), 0x108, 0,
+         Edited(Blocks(8), [](auto& a) { a[7].attribute = 0x22; }), 1},
+        {"an attribute alone is no terminator", big, zeroed, 0x8, 0, zeroedTop, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -137,7 +153,9 @@ TEST(FlashAreaTable, EditsByRunFlags) {
                   c.marked);
         EXPECT_TRUE(image == expected);
         std::vector<size_t> changed;
-        for (size_t at = 0; at < image.size(); at += kFlashAreaEntrySize) {
+        size_t first = c.layout.zflpfAt + c.layout.firstFrom;
+        for (size_t at = first % kFlashAreaEntrySize; at + kFlashAreaEntrySize <= image.size();
+             at += kFlashAreaEntrySize) {
             if (memcmp(&image[at], &before[at], kFlashAreaEntrySize) != 0) changed.push_back(at);
         }
         EXPECT_EQ(std::vector<size_t>(changes.offsets, changes.offsets + changes.count), changed);

@@ -160,6 +160,7 @@ TEST_F(Qpack, DosPackageBehindTheArchive) {
         {"longer than 8.3", {Write("in/RUN_PACKAGE.BAT", "x")}},
         {"device name", {Write("in/AUX.BAT", "x")}},
         {"same name twice", {Write("in/A.BAT", "x"), Write("other/a.bat", "y")}},
+        {"the package's own name", {Write("in/REFUSED.EXE", "x")}},
         {"missing file", {Path("in/ABSENT.BAT")}},
     };
     for (const Case& c : cases) {

@@ -33,8 +33,8 @@ std::string ReadDosPackage(FILE* file, uint64_t size, PackageContents* contents)
     if (!contents->hasDosPackage) return "";
     DosEntry entry;
     int faultEntry = 0;
-    int fault = CheckDosPackage(ReadDosBytes, file, static_cast<unsigned long>(size), trailer, &entry,
-                                &faultEntry);
+    int fault = CheckDosPackage(ReadDosBytes, file, static_cast<unsigned long>(size), trailer,
+                                nullptr, nullptr, &entry, &faultEntry);
     if (fault != DOS_PACKAGE_OK) {
         return "DOS package: " +
                (faultEntry > 0 ? "file " + std::to_string(faultEntry) + " " : std::string()) +

@@ -85,8 +85,9 @@ std::string CheckInputs(const std::vector<std::string>& files) {
     return "";
 }
 
-std::string CheckDosInputs(const std::vector<std::string>& files) {
+std::string CheckDosInputs(const std::vector<std::string>& files, const std::string& outPath) {
     if (files.size() > DOS_MAX_ENTRIES) return "more files than a DOS package holds";
+    const std::string package = LowerAscii(BaseName(outPath));
     std::set<std::string> stored;
     for (const std::string& path : files) {
         FILE* probe = fopen(path.c_str(), "rb");
@@ -96,6 +97,8 @@ std::string CheckDosInputs(const std::vector<std::string>& files) {
         std::string name = BaseName(path);
         if (!IsPlainDosName(name.c_str())) return path + ": '" + name + "' is not a DOS 8.3 file name";
         if (size > DOS_LARGEST_VALUE) return path + ": too large for a DOS package";
+        // Unpacked under DOS, it would overwrite the running package.
+        if (LowerAscii(name) == package) return path + ": '" + name + "' is the package's own name";
         if (!stored.insert(LowerAscii(name)).second) {
             return path + ": a second DOS file named '" + name + "'";
         }
@@ -203,7 +206,7 @@ std::string BuildPackage(const std::string& stubPath, const std::string& outPath
                          const std::vector<std::string>& files,
                          const std::vector<std::string>& dosFiles) {
     std::string error = CheckInputs(files);
-    if (error.empty()) error = CheckDosInputs(dosFiles);
+    if (error.empty()) error = CheckDosInputs(dosFiles, outPath);
     if (!error.empty()) return error;
     FILE* stub = fopen(stubPath.c_str(), "rb");
     if (stub == nullptr) return stubPath + ": " + strerror(errno);
