@@ -20,6 +20,10 @@ void RestrictDllSearch(void) {
     auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
         reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
     if (setDirectory != nullptr) setDirectory("");
+    // The system loads the theme library by name with the first window: loaded here from the
+    // system directory first, every later load by name finds it, where nothing else restricts the
+    // search (Windows XP) too. Windows without themes has none, and that is no fault.
+    LoadSystemDll("uxtheme.dll");
 }
 
 HMODULE LoadSystemDll(const char* name) {

@@ -2,22 +2,27 @@
 //
 //   attacker hold FILE SECONDS   holds FILE open for reading, sharing only reading, so that
 //                                nobody can delete or replace it meanwhile; prints "held"
-//   attacker.dll                 built as a DLL from this file too: planted beside the package
-//                                under a system DLL's name, its DllMain leaves C:\planted.txt
+//   planted.dll                  built as a DLL from this file too: planted beside the package
+//                                under a system DLL's name, its DllMain adds a line to
+//                                C:\planted.txt: the program it was loaded into, and itself
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 
 #ifdef QV_PLANTED_DLL
-BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
+BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
-        char name[MAX_PATH] = "?";
-        GetModuleFileNameA(nullptr, name, sizeof name);
+        char program[MAX_PATH] = "?";
+        char dll[MAX_PATH] = "?";
+        GetModuleFileNameA(nullptr, program, sizeof program);
+        GetModuleFileNameA(self, dll, sizeof dll);
+        char line[2 * MAX_PATH + 4];
+        int length = wsprintfA(line, "%s %s\r\n", program, dll);
         HANDLE mark = CreateFileA("C:\\planted.txt", FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                   nullptr, OPEN_ALWAYS, 0, nullptr);
         DWORD written = 0;
-        WriteFile(mark, name, lstrlenA(name), &written, nullptr);
+        WriteFile(mark, line, static_cast<DWORD>(length), &written, nullptr);
         CloseHandle(mark);
     }
     return TRUE;
