@@ -10,8 +10,9 @@
 
 uint32_t ReportResult(uint32_t code) {
     g_run.busy = 0;
+    // Every end stops the animation: a box under a spinning window would look like work going on.
+    SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
     if (ResultNeedsCleanUp(code)) {
-        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         RestoreInput();
         // Before the working directory is current, the current directory is TEMP or wherever
         // the package was started: nothing there is ours but the driver file this run put in.

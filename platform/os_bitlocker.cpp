@@ -198,8 +198,16 @@ HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
         if (hr == S_OK) hr = ReadNumber(results, L"ProtectionStatus", &protection);
         ReleaseOnce(&results);
         volume->protection = static_cast<uint32_t>(protection);
-        // The protectors of a drive whose protection is off guard nothing at start-up.
-        if (hr == S_OK && protection == kProtectionOn) hr = FindTpmProtector(talk, &volume->tpmProtector);
+        LONG conversion = 0;
+        if (hr == S_OK) hr = CallMethod(talk, L"GetConversionStatus", nullptr, 0, &results);
+        if (hr == S_OK) hr = ReadNumber(results, L"ConversionStatus", &conversion);
+        ReleaseOnce(&results);
+        volume->conversion = static_cast<uint32_t>(conversion);
+        // The protectors of a drive whose protection is off guard nothing at start-up, unless it
+        // is half encrypted.
+        if (hr == S_OK && (protection == kProtectionOn || IsHalfEncrypted(volume->conversion))) {
+            hr = FindTpmProtector(talk, &volume->tpmProtector);
+        }
     }
     CloseConversation(&talk);
     return hr;

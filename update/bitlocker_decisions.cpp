@@ -25,6 +25,13 @@ BitLockerStep DecideBitLocker(uint32_t windowsMajor, uint32_t windowsMinor, uint
         snprintf(line, size, "BitLocker : query failed (0x%08X), left as it is", static_cast<unsigned>(queryResult));
     } else if (!volume.listed) {
         snprintf(line, size, "BitLocker : %s not an encryptable volume", drive);
+    } else if (volume.protection == kProtectionOff && IsHalfEncrypted(volume.conversion) && volume.tpmProtector &&
+               SuspendsForRestarts(windowsMajor, windowsMinor)) {
+        // Protection reads off while the volume is being encrypted or decrypted, yet its TPM
+        // protector still unseals the key at the next start.
+        snprintf(line, size, "BitLocker : %s converting (status %u) with TPM", drive,
+                 static_cast<unsigned>(volume.conversion));
+        step = BitLockerStep::Suspend;
     } else if (volume.protection == kProtectionOff) {
         snprintf(line, size, "BitLocker : %s protection off", drive);
     } else if (volume.protection != kProtectionOn) {

@@ -57,6 +57,12 @@ void AcceptTypedValues(HWND dialog) {
                         field.name, wanted);
             return;
         }
+        const DmiValues one = {"", "", text};
+        if (UnsafeDmiValue(one) != nullptr) {
+            ShowMessage(MB_ICONINFORMATION, "Error : String", "%s must hold no blank, no control character and no leading '/'.",
+                        field.name);
+            return;
+        }
         snprintf(field.typed, kTextSize, "%s", text);
     }
     g_typed.accepted = true;
@@ -89,6 +95,12 @@ uint32_t RunDmiUpdateMode(char* biosCommand, bool* cancelled) {
         return kResultBiosFile;
     }
     if (appended == DmiAppend::kTooLong) return Refuse();
+    if (appended == DmiAppend::kUnsafe) {
+        LogLine("DMI options refused : the %s value would reach the flasher as several arguments"
+                " (Bios Flag \"%s\", Purchase Date \"%s\", System Serial \"%s\")",
+                UnsafeDmiValue(current), current.biosFlag, current.purchaseDate, current.systemSerial);
+        return kResultBiosFile;
+    }
     if (!DmiDialogWanted(g_run.runFlags)) return kResultOk;
 
     DeleteMicomFiles();

@@ -18,6 +18,21 @@ bool AppendAll(char* command, const char* mode, const DmiValues& values) {
 
 }  // namespace
 
+const char* UnsafeDmiValue(const DmiValues& values) {
+    const struct {
+        const char* name;
+        const char* value;
+    } named[] = {{"Bios Flag", values.biosFlag}, {"Purchase Date", values.purchaseDate},
+                 {"System Serial", values.systemSerial}};
+    for (const auto& field : named) {
+        if (field.value[0] == '/') return field.name;
+        for (const char* c = field.value; *c != '\0'; ++c) {
+            if (static_cast<unsigned char>(*c) <= ' ' || *c == 0x7f) return field.name;
+        }
+    }
+    return nullptr;
+}
+
 void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out, unsigned size) {
     snprintf(out, size, "%s", currentFlag);
     if (strlen(out) < 4) return;
@@ -28,16 +43,19 @@ void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out
 
 DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion) {
     const char* mode = " /MODE=3";
+    bool nothingRead = !*current.biosFlag && !*current.purchaseDate && !*current.systemSerial;
     if (runFlags & kFlagDmiMode3) {
         mode = "";
     } else {
         char kind = strlen(current.biosFlag) >= 4 ? current.biosFlag[3] : '\0';
-        if ((runFlags & kFlagDmiMode1) || kind == 'A' || kind == 'B') return DmiAppend::kAppended;
+        if (kind == 'A' || kind == 'B') return DmiAppend::kAppended;
+        if (runFlags & kFlagDmiMode1) return nothingRead ? DmiAppend::kNothingRead : DmiAppend::kAppended;
     }
-    if (!*current.biosFlag && !*current.purchaseDate && !*current.systemSerial) return DmiAppend::kNothingRead;
+    if (nothingRead) return DmiAppend::kNothingRead;
     char flag[kCommandLineSize];
     DmiFlagWithKind(current.biosFlag, biosVersion, flag, sizeof flag);
     const DmiValues handed = {flag, current.purchaseDate, current.systemSerial};
+    if (UnsafeDmiValue(handed) != nullptr) return DmiAppend::kUnsafe;
     return AppendAll(command, mode, handed) ? DmiAppend::kAppended : DmiAppend::kTooLong;
 }
 

@@ -14,14 +14,21 @@ struct DmiValues {
 // character is 'E', else 'A'). A flag shorter than four characters goes through unchanged.
 void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out, unsigned size);
 
-enum class DmiAppend { kAppended, kTooLong, kNothingRead };
+enum class DmiAppend { kAppended, kTooLong, kNothingRead, kUnsafe };
+
+// The name of the first value ("Bios Flag", "Purchase Date", "System Serial") that would not reach
+// the flasher as one argument of its own: one holding a blank or a control character, or starting
+// with '/', which the flasher would take for a switch. nullptr when every value is whole.
+const char* UnsafeDmiValue(const DmiValues& values);
 
 // Appends what an ordinary run or a "/MODE=3" run tells the flasher about the current values
 // (the flag's fourth character decides; the flag goes out with its kind letter): " /MODE=3"
 // (only without a /MODE option) and the three values, each behind " /DO0:", " /DO1:", " /DSS:".
 // With the line unchanged: kTooLong when the pieces would push it past 255 characters (a line
 // without them would let the flasher write the new image's own DMI data over the machine's);
-// kNothingRead when all three values are empty, which the flasher would write as they stand.
+// kNothingRead when all three values are empty, which the flasher would write as they stand (a
+// "/MODE=1" run, which appends nothing, is refused the same way: its dialog could only take
+// empty values); kUnsafe when a value would split into flasher arguments.
 DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);
 
 // Whether a run asks for the DMI values in the dialog: a DMI-only package without "/MODE=3".

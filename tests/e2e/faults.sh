@@ -35,7 +35,7 @@ no-flasher|the BIOS flasher is missing|package without `SWinFlash_*.exe`|0x11|||
 disk-full|the disk fills during extraction|TEMP on a 5 MiB drive D:|0x11|||plain|small|fail|20
 corrupt|a corrupt member|package: 4 bytes of the last member flipped|0x11|||corrupt||fail|20
 temp-ro|TEMP is not writable|TEMP a read-only mount|0x11|||plain|readonly|fail|20
-no-workdir|the working directory cannot be made|a file `__Quorvin_Update` in TEMP|0x11|||plain|blocker|fail|20'
+no-workdir|the working directory cannot be made|a file `__Quorvin_Update` in TEMP, held open by another program|0x11|||plain|blocker|fail|20'
 # name | fault | the fake OS's field | must; the bound is the win test's.
 fake_rows='fake-scm|the service control manager does not open|serviceManagerOpens|fail
 fake-devices|the device list is unavailable (mouse-class devices)|deviceListAvailable|goes-on
@@ -111,7 +111,11 @@ notebook_run() {
       wine reg add 'HKCU\Environment' /v TEMP /t REG_SZ /d 'D:\' /f >/dev/null 2>&1
       mount="mount -o loop $QV_DIR/disk.img $temp" ;;
     readonly) mount="mount -t tmpfs -o ro,size=1m tmpfs $temp" ;;
-    blocker) echo planted >"$temp/__Quorvin_Update" ;;
+    blocker)
+      # Another program holds it open, sharing only reading: it cannot be removed.
+      echo planted >"$temp/__Quorvin_Update"
+      wine "$QV_WIN/attacker.exe" hold "C:\\users\\$QV_USER\\Temp\\__Quorvin_Update" 120 >"$QV_DIR/attacker.txt" 2>&1 &
+      for _ in $(seq 100); do grep -q held "$QV_DIR/attacker.txt" 2>/dev/null && break; sleep 0.1; done ;;
   esac
   local run=("$QV_HERE/run-on-notebook" --win "$QV_WIN" --package "$QV_PACKAGE" --profile "$QV_DIR/profile.json"
              --out "$QV_DIR" --timeout "$QV_BOUND")

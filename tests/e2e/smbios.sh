@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # A Phoenix update on the simulated notebook carrying a real 2017 notebook's SMBIOS table at
 # 0x6A162000, above the first MiB (sim/profiles/notebook-2017.json): what the identity read at
-# "Step 03" takes from it, as the BIOS flasher is then told.
+# "Step 03" takes from it. Its BIOS flag "Dell System" holds a blank: handed on unquoted it would
+# reach the BIOS flasher as two arguments, so the run is refused before anything is flashed.
 #
 #   smbios.sh BUILD CASE
 #
 # CASE: sm3     the table as that notebook offers it, through a 3.0 "_SM3_" entry point only
 #       legacy  the same table through a 2.x "_SM_" entry point with its "_DMI_"
-# Both read the same serial, flag and date.
+# Both read the same serial (the string the type-1 structure's serial field names), flag and
+# date (the first two OEM strings), as the refusal logs them.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 profiles="$here/../../sim/profiles"
@@ -24,8 +26,6 @@ grep -q "\"$entry\"" "$out/profile.json" || { echo "no entry point in the profil
   --out "$out"
 cat "$out/drive.txt"
 log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
-bios=$(grep '^Bios command : ' <<<"$log")
-echo "== the BIOS flasher's command line: ${bios#Bios command : }"
 # The walk's reads of the table's two pages.
 table_reads=$(grep -c '^memrd 6A16[23]' "$out/trace.txt")
 
@@ -37,12 +37,8 @@ case "$2" in
   *) echo "smbios.sh: unknown case $2" >&2; exit 2 ;;
 esac
 [ "$table_reads" -gt 0 ] || { echo "the table above 1 MiB was never read"; fail=1; }
-# The serial the type-1 structure's serial field names, and the first two OEM strings (the flag
-# with its kind letter), through the flasher's command line to the stand-in.
-dmi='/P /MODE=3 /DO0:DelA System /DO1:1[077A] /DSS:2R0Q2G2'
-grep -qF " $dmi" <<<"$bios" || { echo "the log's BIOS command lacks: $dmi"; fail=1; }
-grep -q "^flasher SWinFlash cmd=\".*SWinFlash bios.wph $(sed 's/[][]/\\&/g' <<<"$dmi")\"" "$out/trace.txt" ||
-  { echo "the flasher was not told: $dmi"; fail=1; }
+grep -q '^flasher ' "$out/trace.txt" && { echo "a flasher ran"; fail=1; }
+expect_line 'EXIT 0x8000000B'
 steps="Step 03
 Search DMI String...
 Search Result : $search$sm3
@@ -54,8 +50,9 @@ Step 04
 *** Old Bios Info ***
 Bios Part Number : P07
 Bios Model Number : QN14
-Bios Part Version : 05TX"
+Bios Part Version : 05TX
+Step 05
+DMI options refused : the Bios Flag value would reach the flasher as several arguments (Bios Flag \"Dell System\", Purchase Date \"1[077A]\", System Serial \"2R0Q2G2\")"
 lines_in_order "$steps" "$log" || { echo "log lacks, in this order:"; echo "$steps"; fail=1; }
-grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
 [ $fail = 0 ] || { echo "== log"; echo "$log"; }
 exit $fail

@@ -5,7 +5,7 @@
 #include <string>
 
 TEST(BitLockerDecisions, SuspendOnlyAProtectedTpmDriveFromWindows8) {
-    const BitLockerVolume tpmOn = {true, 1, true};
+    const BitLockerVolume tpmOn = {true, 1, true, 1};
     struct Case {
         uint32_t major, minor, query;
         BitLockerVolume volume;
@@ -18,10 +18,15 @@ TEST(BitLockerDecisions, SuspendOnlyAProtectedTpmDriveFromWindows8) {
         {6, 1, 0, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : C: protected, left as it is on Windows 6.1"},
         {6, 0, 0, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : C: protected, left as it is on Windows 6.0"},
         {5, 9, 0, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : C: protected, left as it is on Windows 5.9"},
-        {10, 0, 0, {true, 1, false}, BitLockerStep::LeaveAlone, "BitLocker : C: protected without TPM, left as it is"},
-        {10, 0, 0, {true, 0, true}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
-        {10, 0, 0, {true, 2, true}, BitLockerStep::LeaveAlone, "BitLocker : C: protection status 2, left as it is"},
-        {10, 0, 0, {false, 1, true}, BitLockerStep::LeaveAlone, "BitLocker : C: not an encryptable volume"},
+        {10, 0, 0, {true, 1, false, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: protected without TPM, left as it is"},
+        {10, 0, 0, {true, 0, true, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
+        {10, 0, 0, {true, 0, true, 2}, BitLockerStep::Suspend, "BitLocker : C: converting (status 2) with TPM"},
+        {10, 0, 0, {true, 0, true, 5}, BitLockerStep::Suspend, "BitLocker : C: converting (status 5) with TPM"},
+        {10, 0, 0, {true, 0, true, 6}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
+        {10, 0, 0, {true, 0, false, 4}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
+        {6, 1, 0, {true, 0, true, 2}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
+        {10, 0, 0, {true, 2, true, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: protection status 2, left as it is"},
+        {10, 0, 0, {false, 1, true, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: not an encryptable volume"},
         {10, 0, 0x8004100E, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : not available (0x8004100E)"},
         {10, 0, 0x80041010, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : not available (0x80041010)"},
         {10, 0, 0x80040154, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : not available (0x80040154)"},

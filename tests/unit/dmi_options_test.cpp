@@ -76,7 +76,9 @@ TEST(DmiOptions, WhatTheFlasherIsTold) {
     }
 }
 
-// Values the identity read found nowhere would be written into the new BIOS as empty texts.
+// Values the identity read found nowhere would be written into the new BIOS as empty texts; a
+// value with a blank, a control character or a leading '/' would reach the flasher as several
+// arguments. Neither is handed on.
 TEST(DmiOptions, NothingReadIsNeverHandedOn) {
     struct Case {
         uint32_t flags;
@@ -86,13 +88,18 @@ TEST(DmiOptions, NothingReadIsNeverHandedOn) {
     };
     const Case cases[] = {
         {0, "", "", DmiAppend::kNothingRead},         {0x200, "", "", DmiAppend::kNothingRead},
-        {0x1200, "", "", DmiAppend::kNothingRead},    {0x800, "", "", DmiAppend::kAppended},
+        {0x1200, "", "", DmiAppend::kNothingRead},    {0x1800, "", "", DmiAppend::kNothingRead},
+        {0x1800, "", "SN1", DmiAppend::kAppended},    // "/MODE=1" appends nothing itself
         {0, "", "SN1", DmiAppend::kAppended},         {0, "BF0C", "", DmiAppend::kAppended},
+        {0, "DelA System", "SN1", DmiAppend::kAppended},  // kind 'A': nothing appended
+        {0, "DelC System", "SN1", DmiAppend::kUnsafe},    {0, "BF0C", "QV14 X0 /C", DmiAppend::kUnsafe},
+        {0, "BF0C", "/C", DmiAppend::kUnsafe},            {0, "BF0C", "QV\t14", DmiAppend::kUnsafe},
+        {0x200, "BF0A", "QV 14", DmiAppend::kUnsafe},     {0, "BF0C", "QV14/X0", DmiAppend::kAppended},
     };
     for (const Case& c : cases) {
         char line[kCommandLineSize] = "SWinFlash bios.wph /P";
         EXPECT_EQ(AppendCurrentDmiOptions(line, c.flags, {c.flag, "", c.serial}, "05TX"), c.result) << c.flags;
-        if (c.result == DmiAppend::kNothingRead) {
+        if (c.result != DmiAppend::kAppended) {
             EXPECT_STREQ(line, "SWinFlash bios.wph /P");
         }
     }

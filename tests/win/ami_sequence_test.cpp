@@ -64,4 +64,16 @@ TEST(AmiUpdateSequence, FirstFailingStepEndsTheRunWithItsCode) {
     }
 }
 
+TEST(AmiUpdateSequence, ACompletedRunPowersOffUnlessThePackageSaysNot) {
+    for (uint32_t flags : {0u, 0x40000u}) {
+        SCOPED_TRACE(flags);
+        Reset();
+        g_run.runFlags = flags;
+        EXPECT_EQ(AmiUpdateSequence(""), 0u);
+        EXPECT_TRUE(Called("RunBiosFlasher"));
+        EXPECT_TRUE(Called("DeleteExtractedFiles"));
+        EXPECT_EQ(Called("ShutdownSystem 8"), flags == 0);
+    }
+}
+
 }  // namespace

@@ -80,6 +80,14 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
          {"The string length of System Serial must be 12.", "The string length of Bios Flag must be 4.",
           "The string length of Purchase Date must be 10."},
          typed.c_str()},
+        {"a value that would split into flasher arguments is named, the dialog stays open", "2026/12/07",
+         [](HWND d) {
+             TypeAll(d, "QV14 X0 /C12", "BF0B", "2027/01/01");
+             Click(d, IDOK);
+             Type(d, kSerial, "QV14X0009999");
+             Click(d, IDOK);
+         },
+         {"System Serial must hold no blank, no control character and no leading '/'."}, typed.c_str()},
         {"an empty machine value takes only an empty entry", "",
          [](HWND d) {
              TypeAll(d, "QV14X0009999", "BF0B", "x");
@@ -134,7 +142,8 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
         ASSERT_EQ(g_fakeOs.boxes.size(), c.boxes.size());
         for (size_t i = 0; i < c.boxes.size(); ++i) {
             EXPECT_EQ(g_fakeOs.boxes[i].text, c.boxes[i]);
-            EXPECT_EQ(g_fakeOs.boxes[i].title, c.appended ? "Error : String length" : "Stop Update");
+            bool length = c.boxes[i].rfind("The string length", 0) == 0;
+            EXPECT_EQ(g_fakeOs.boxes[i].title, length ? "Error : String length" : c.appended ? "Error : String" : "Stop Update");
             EXPECT_EQ(g_fakeOs.boxes[i].type, static_cast<UINT>(MB_ICONINFORMATION));
         }
         EXPECT_EQ(ReadWholeFile("kbc.bin"), "<missing>") << "no MICOM update in a DMI-only run";

@@ -96,6 +96,7 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         {"BIOS flasher missing", true, nullptr, kResultBiosUpdate, true},
         {"MICOM 0", false, "0", 0, false},
         {"MICOM 3", false, "3", kResultMicomUpdate, false},
+        {"MICOM -1", false, "-1", kResultMicomUpdate, false},
         {"MICOM flasher missing", false, nullptr, kResultMicomUpdate, false},
     };
     for (const Case& c : cases) {
@@ -110,9 +111,8 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (root + "\\Documents.exe").c_str(), FALSE));
         const char* tool = c.bios ? "SWinFlash" : "TarpexV01_10";
         if (c.exitCode) ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (work + tool + ".exe").c_str(), FALSE));
-        for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin"}) Touch(work + name);
-        Place("bios.wph", "");
-        Place("kbc.bin", "");
+        for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin", "BIOS.ROM"}) Touch(work + name);
+        for (const char* name : {"bios.wph", "kbc.bin", "bios.rom"}) Place(name, "");
         SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
         StartRun(work);
         ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
@@ -129,6 +129,7 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
             EXPECT_EQ(child, "<missing>") << "nothing else ran in its place";
         }
         EXPECT_EQ(Exists(work + (c.bios ? "bios.wph" : "kbc.bin")), c.filesLeft);
+        EXPECT_EQ(Exists(work + "BIOS.ROM"), !c.bios || c.filesLeft) << "the AMI files go right after a BIOS flash that succeeded";
         std::string log = ReadWholeFile(work + "DebugLog.txt");
         if (c.exitCode) EXPECT_NE(log.find("Bios command : " + work + command + "\r\n"), std::string::npos) << log;
         SetCurrentDirectoryA(root.c_str());
@@ -175,11 +176,18 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         bool protectedAfter;
         UINT restartsLeft;
         const char* logged;
+        uint32_t conversion = 1;  // fully encrypted
     };
     const Case cases[] = {
         {"Windows 10, flashed", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
          "BitLocker : C: suspended for one restart"},
+        {"Windows 10, being encrypted, flashed", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
+         "BitLocker : C: converting (status 2) with TPM", 2},
         {"Windows 10, verdict -120", 10, 0, S_OK, "-120", kResultModel, resume, {false, true}, true, 0,
+         "BitLocker : C: resumed"},
+        {"Windows 10, verdict -110", 10, 0, S_OK, "-110", kResultBiosDate, resume, {false, true}, true, 0,
+         "BitLocker : C: resumed"},
+        {"Windows 10, verdict -109", 10, 0, S_OK, "-109", kResultBiosDate, resume, {false, true}, true, 0,
          "BitLocker : C: resumed"},
         {"Windows 10, flasher crashed", 10, 0, S_OK, "-1073741819", kResultBiosUpdate, suspend, {false}, false, 1,
          "BitLocker : C: suspended for one restart"},
@@ -201,6 +209,7 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         StartRun(work);
         ProtectSystemDrive(c.major, c.minor);
         g_fakeOs.bitLocker.queryError = c.queryError;
+        g_fakeOs.bitLocker.conversion = c.conversion;
         std::vector<bool> flasherRan;
         g_fakeOs.bitLocker.changed = [&] { flasherRan.push_back(Exists(work + "child.txt")); };
 

@@ -52,14 +52,17 @@ TEST(ImageSelection, FailingAndSkippedSelections) {
         std::vector<std::string> files;
         uint32_t flags;
         uint32_t result;
-        const char* bios;
+        const char* bios;  // nullptr: held, not looked at
         const char* kbc;
+        const char* held = nullptr;  // a copy's target another program holds: the copy fails
     };
     const Case cases[] = {
         {{"NP11.wph", "NP12.wph", "KB35.bin"}, 0, 0x8000000b, "<missing>", "<missing>"},
         {{"NP11.wph", "KB11.bin", "KB12.bin"}, 0, 0x8000000c, "content of NP11.wph", "<missing>"},
         {{"NP11.wph", "KB11.bin"}, 0x10, 0, "content of NP11.wph", "<missing>"},
         {{"NP11.wph", "KB11.bin"}, 0, 0, "content of NP11.wph", "content of KB11.bin"},
+        {{"NP11.wph", "KB11.bin"}, 0, 0x8000000b, nullptr, "<missing>", "bios.wph"},
+        {{"NP11.wph", "KB11.bin"}, 0, 0x8000000c, "content of NP11.wph", nullptr, "kbc.bin"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.files.size() << " files, flags " << c.flags);
@@ -67,9 +70,12 @@ TEST(ImageSelection, FailingAndSkippedSelections) {
         g_run.runFlags = c.flags;
         FindBiosImages();
         FindMicomFiles();
+        HANDLE held = c.held ? CreateFileA(c.held, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
         EXPECT_EQ(SelectBiosImage(), c.result);
-        EXPECT_EQ(ReadWholeFile("bios.wph"), c.bios);
-        EXPECT_EQ(ReadWholeFile("kbc.bin"), c.kbc);
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        if (c.bios) EXPECT_EQ(ReadWholeFile("bios.wph"), c.bios);
+        if (c.kbc) EXPECT_EQ(ReadWholeFile("kbc.bin"), c.kbc);
         EXPECT_EQ(ReadWholeFile("DebugLog.txt").find(" File : "), std::string::npos)
             << "a single file is taken without a word";
     }

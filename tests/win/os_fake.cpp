@@ -408,8 +408,10 @@ HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
     const FakeBitLocker& bitLocker = g_fakeOs.bitLocker;
     if (result != S_OK || bitLocker.drive != drive) return result;
     volume->listed = true;
-    volume->protection = bitLocker.protectionOn ? 1 : 0;
-    volume->tpmProtector = bitLocker.protectionOn && bitLocker.tpm;
+    bool converting = bitLocker.conversion >= 2 && bitLocker.conversion <= 5;
+    volume->protection = bitLocker.protectionOn && !converting ? 1 : 0;
+    volume->conversion = bitLocker.conversion;
+    volume->tpmProtector = (bitLocker.protectionOn || converting) && bitLocker.tpm;
     return S_OK;
 }
 

@@ -29,12 +29,14 @@ struct FakeService {
 
 // BitLocker on the system drive as WMI reports it. Without its provider (Windows XP, Wine) the
 // namespace does not exist. Suspended, protection reads as off until the restarts pass or it is
-// resumed; Windows before 8 has no count of restarts to suspend for.
+// resumed; Windows before 8 has no count of restarts to suspend for. While the volume is being
+// encrypted or decrypted (or paused at it), protection reads off whatever its protectors do.
 struct FakeBitLocker {
     bool provider = false;
     std::string drive = "C:";       // the one encryptable volume
     bool protectionOn = false;
     bool tpm = false;               // a TPM key protector
+    uint32_t conversion = 1;        // GetConversionStatus; while 2-5 protection reads off
     HRESULT queryError = S_OK;      // every call fails with this
     UINT restartsLeft = 0;          // of a suspension
     std::function<void()> changed;  // after each suspend or resume, for a test to look around

@@ -16,8 +16,8 @@
 
 namespace {
 
-const std::vector<std::string> kCleanUp = {"StopAnimation", "RestoreInput",
-                                           "DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"};
+const std::vector<std::string> kCleanUp = {"StopAnimation", "RestoreInput", "DeleteExtractedFiles",
+                                           "DeleteListedAndRuntimeFiles"};
 
 struct Row {
     uint32_t code;
@@ -82,7 +82,7 @@ TEST(ReportResult, BoxAndCleanUpOfEveryCode) {
         EXPECT_EQ(g_run.busy, 0);
 
         std::vector<std::string> calls = RecordedCalls();
-        std::vector<std::string> expected;
+        std::vector<std::string> expected = {"StopAnimation"};  // at every end, cleaned up or not
         if (row.cleanUp) expected = kCleanUp;
         if (row.title) expected.push_back(std::string("MessageBox ") + row.title);
         EXPECT_EQ(calls, expected);

@@ -135,6 +135,7 @@ TEST_F(UpdateSequence, FirstFailingStepEndsTheRunWithItsCode) {
         {"CheckChipVendor", -1, 0x80000005, "Fail : Driver Load", "FindMicomFiles"},
         {"ReadFirmwareIdentity", 0x80000005, 0x80000005, "Fail : Driver Load", "SelectBiosImage"},
         {"SelectBiosImage", 0x8000000c, 0x8000000c, "Fail : Micom File", "RunDmiUpdateMode"},
+        {"RunDmiUpdateMode", 0x8000000b, 0x8000000b, "Fail : Bios File", "PrepareFlashAreas"},
         {"RunBiosFlasher", 0x80000008, 0x80000008, "Fail : Model(Bios Part Number)",
          "RunMicomFlasher"},
         {"RunBiosFlasher", 0x80000013, 0x80000013, "Fail : Bios Date", "RunMicomFlasher"},
