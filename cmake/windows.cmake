@@ -131,6 +131,7 @@ add_executable(win_package_tests
   tests/win/progress_window_test.cpp
   tests/win/protected_directory_test.cpp
   tests/win/process_runner.cpp
+  tests/win/progress_stand_in.cpp
   tests/win/scratch.cpp
   tests/win/win_test_main.cpp
   tests/win/win_tests.rc

@@ -17,6 +17,7 @@
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
+#include "tests/win/progress_stand_in.h"
 #include "tests/win/scratch.h"
 #include "tools/qpack/package_writer.h"
 #include "update/flasher_runs.h"
@@ -115,6 +116,8 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         for (const char* name : {"bios.wph", "kbc.bin", "bios.rom"}) Place(name, "");
         SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
         StartRun(work);
+        g_run.progressWindow = CreateProgressStandIn();
+        ClearCalls();
         ASSERT_TRUE(SetCurrentDirectoryA(work.c_str()));
 
         const char* command = c.bios ? "SWinFlash bios.wph /P /BBL" : "TarpexV01_10 kbc.bin /FORCE /A";
@@ -130,6 +133,15 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         }
         EXPECT_EQ(Exists(work + (c.bios ? "bios.wph" : "kbc.bin")), c.filesLeft);
         EXPECT_EQ(Exists(work + "BIOS.ROM"), !c.bios || c.filesLeft) << "the AMI files go right after a BIOS flash that succeeded";
+        std::vector<std::string> marks;
+        for (const std::string& call : RecordedCalls()) {
+            if (call.rfind("Mark ", 0) == 0 || call.rfind("Status ", 0) == 0) marks.push_back(call);
+        }
+        std::vector<std::string> shown = {c.bios ? "Mark 1008 arrow" : "Mark 1009 arrow"};
+        if (!c.bios) shown.push_back("Status Preparing MICOM update.");
+        if (c.result == 0) shown.push_back(c.bios ? "Mark 1008 check" : "Mark 1009 check");
+        EXPECT_EQ(marks, shown) << "the row's arrow, and its check mark once the flasher succeeded";
+        DestroyWindow(g_run.progressWindow);
         std::string log = ReadWholeFile(work + "DebugLog.txt");
         if (c.exitCode) EXPECT_NE(log.find("Bios command : " + work + command + "\r\n"), std::string::npos) << log;
         SetCurrentDirectoryA(root.c_str());
