@@ -239,26 +239,24 @@ TEST(QpackSignature, TableChecksumAndSignedContent) {
     ASSERT_TRUE(ComputePeChecksum(ReadString, &file, file.size(), layout.checksumField, &checksum));
     EXPECT_EQ(checksum, 0x5A4Du + 0x40 + 0x4550 + 0x10B + 16 + 0x200 + 0x18 + 0x218);
 
-    const uint8_t head[8] = {0x18, 0, 0, 0, 0, 2, 2, 0}, zeros[8] = {}, junk[8] = {1};
+    const uint8_t head[8] = {0x18, 0, 0, 0, 0, 2, 2, 0}, zeros[16] = {}, junk[16] = {1};
     const uint8_t wrongType[8] = {0x18, 0, 0, 0, 0, 2, 1, 0};
     struct Case {
-        const char* what;
         uint64_t archiveEnd, fileSize;
         const uint8_t *head, *padding;
-        bool sound;
+        std::string fault;
     } cases[] = {
-        {"behind the archive, aligned", 0x1FD, 0x218, head, zeros, true},
-        {"bytes hidden before it", 0x1FD, 0x218, head, junk, false},
-        {"far behind the archive", 0x1F0, 0x218, head, zeros, false},
-        {"inside the archive", 0x201, 0x218, head, zeros, false},
-        {"something after it", 0x1FD, 0x219, head, zeros, false},
-        {"no PKCS#7 in it", 0x1FD, 0x218, wrongType, zeros, false},
+        {0x1FD, 0x218, head, zeros, ""},
+        {0x1FD, 0x218, head, junk, "bytes other than alignment between the archive and the certificate table"},
+        {0x1F0, 0x218, head, zeros, "the certificate table does not lie right behind the archive"},
+        {0x201, 0x218, head, zeros, "the certificate table does not lie right behind the archive"},
+        {0x1FD, 0x219, head, zeros, "the certificate table does not end the file"},
+        {0x1FD, 0x218, wrongType, zeros, "the certificate table holds no PKCS#7 signature"},
     };
     for (const Case& c : cases) {
         uint64_t length = 0;
-        EXPECT_EQ(CheckCertificateTable(layout, c.archiveEnd, c.fileSize, c.head, c.padding, &length).empty(), c.sound)
-            << c.what;
-        EXPECT_EQ(length, c.sound ? 0x10u : 0u) << c.what;
+        EXPECT_EQ(CheckCertificateTable(layout, c.archiveEnd, c.fileSize, c.head, c.padding, &length), c.fault);
+        EXPECT_EQ(length, c.fault.empty() ? 0x10u : 0u) << c.fault;
     }
 
     // SignedData { 1, {}, { indirect data OID, [0] { SEQUENCE "ab" } } }, then cut short.
