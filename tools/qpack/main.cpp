@@ -24,8 +24,10 @@ enum { kExitOk = 0, kExitFault = 1, kExitUsage = 2 };
 
 #ifdef QV_QPACK_SIGN
 #define QV_SIGN_NOTE ""
+#define QV_CHECK_NOTE ""
 #else
 #define QV_SIGN_NOTE "      Not in qpack.exe on Windows: sign with the native qpack (Linux).\n"
+#define QV_CHECK_NOTE "      qpack.exe checks where the signature lies and the PE checksum only.\n"
 #endif
 
 struct CommandHelp {
@@ -70,7 +72,7 @@ const CommandHelp kCommands[] = {
      "      file and its signed attributes, and the PE checksum (outside the\n"
      "      signature). --ca also checks the signer's chain to that root. An\n"
      "      unsigned package passes, said so, unless --require-signature.\n"
-     "      Exit 0, or 1 with the first fault.\n" QV_SIGN_NOTE},
+     "      Exit 0, or 1 with the first fault.\n" QV_CHECK_NOTE},
     {"extract",
      "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
      "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"},
