@@ -4,7 +4,8 @@
 #
 #   update.sh BUILD CASE
 #
-# CASE: whole     default options, EC vendor 0: both flashers, legacy power-on, power-off
+# CASE: whole     default options, EC vendor 0: both flashers, legacy power-on, power-off; the
+#                 package signed with a throw-away certificate
 #       options   /bbl /mode=3 /mauto, package flags MARK_LAST_AREA and BREAK_ESCD
 #       verdict   the BIOS flasher refuses the image (-120): string 21 with newSys.bin's numbers
 #       micom     the MICOM flasher fails: 0x8000000A
@@ -31,6 +32,12 @@ echo ", \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": 
   >>"$out/profile.json"
 
 "$here/update-package" "$build" "$out/QuorvinUpdate.exe" "$flags" "$model" || exit 1
+if [ "$case" = whole ]; then
+  "$here/../tools/make-signer" "$out/signer" >/dev/null &&
+    "$build/qpack" sign "$out/QuorvinUpdate.exe" --sign "$out/signer/signer.p12" --pass-file "$out/signer/pass.txt" &&
+    "$build/qpack" verify "$out/QuorvinUpdate.exe" --ca "$out/signer/ca.pem" --require-signature | grep -x 'signed by: .*CN=Quorvin Release' ||
+    { echo "the package was not signed"; exit 1; }
+fi
 "$here/../wine/with-wine" --template "$template" --winver winxp -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
   --out "$out" -- "${options[@]}"

@@ -12,6 +12,8 @@
 #include "tools/qpack/flag_names.h"
 #include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_writer.h"
+#include "tools/qpack/pe_signature.h"
+#include "tools/qpack/signature_verdict.h"
 
 namespace fs = std::filesystem;
 
@@ -94,6 +96,7 @@ TEST_F(Qpack, BuildListVerifyExtractRoundTrip) {
     ASSERT_EQ(ExtractEntries(package, Path("all"), {}, &written), "");
     EXPECT_EQ(written.size(), files.size());
     for (const auto& f : files) EXPECT_EQ(Read(Path("all/" + f.first)), f.second) << f.first;
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "all"), fs::directory_iterator()), 3) << "no temporary file";
 
     written.clear();
     fs::create_directories(dir_ / "one");
@@ -202,6 +205,7 @@ TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
     EXPECT_NE(ExtractEntries(broken, Path("out"), {}, &written), "");
     EXPECT_TRUE(fs::exists(dir_ / "out/a.txt"));
     EXPECT_FALSE(fs::exists(dir_ / "out/b.txt")) << "no half-written file is left";
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()), 1) << "nor its temporary";
 
     std::string hostile = bytes;
     hostile.replace(b.memberOffset - kEntryHeaderSize, 8, "..\\b.gz");
@@ -209,6 +213,119 @@ TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
     std::string upper = bytes;
     upper.replace(b.memberOffset - kEntryHeaderSize, 8, "b.txt.GZ");
     EXPECT_NE(ReadPackage(Write("upper.exe", upper), &contents), "") << "the updater refuses it";
+}
+
+bool ReadString(void* context, uint64_t offset, uint8_t* bytes, size_t n) {
+    const std::string* text = static_cast<const std::string*>(context);
+    if (offset > text->size() || text->size() - offset < n) return false;
+    memcpy(bytes, text->data() + offset, n);
+    return true;
+}
+
+TEST(QpackSignature, TableChecksumAndSignedContent) {
+    // A PE32 header at 0x40 whose certificate entry names 0x200+0x18, behind an archive ending at 0x1FD.
+    std::string file(0x218, '\0');
+    file.replace(0, 2, "MZ");
+    file[0x3C] = 0x40;
+    file.replace(0x40, 4, std::string("PE\0\0", 4));
+    file[0x58] = 0x0B, file[0x59] = 0x01;
+    file[0x58 + 92] = 16;                       // NumberOfRvaAndSizes
+    file[0x58 + 128 + 1] = 0x02, file[0x58 + 132] = 0x18;
+    PeSignatureLayout layout;
+    ASSERT_EQ(ReadPeLayout(ReadString, &file, file.size(), &layout), "");
+    EXPECT_EQ(layout.checksumField, 0x98u);
+    EXPECT_EQ(layout.tableOffset, 0x200u);
+    uint32_t checksum = 0;
+    ASSERT_TRUE(ComputePeChecksum(ReadString, &file, file.size(), layout.checksumField, &checksum));
+    EXPECT_EQ(checksum, 0x5A4Du + 0x40 + 0x4550 + 0x10B + 16 + 0x200 + 0x18 + 0x218);
+
+    const uint8_t head[8] = {0x18, 0, 0, 0, 0, 2, 2, 0}, zeros[16] = {}, junk[16] = {1};
+    const uint8_t wrongType[8] = {0x18, 0, 0, 0, 0, 2, 1, 0};
+    struct Case {
+        uint64_t archiveEnd, fileSize;
+        const uint8_t *head, *padding;
+        std::string fault;
+    } cases[] = {
+        {0x1FD, 0x218, head, zeros, ""},
+        {0x1FD, 0x218, head, junk, "bytes other than alignment between the archive and the certificate table"},
+        {0x1F0, 0x218, head, zeros, "the certificate table does not lie right behind the archive"},
+        {0x201, 0x218, head, zeros, "the certificate table does not lie right behind the archive"},
+        {0x1FD, 0x219, head, zeros, "the certificate table does not end the file"},
+        {0x1FD, 0x218, wrongType, zeros, "the certificate table holds no PKCS#7 signature"},
+    };
+    for (const Case& c : cases) {
+        uint64_t length = 0;
+        EXPECT_EQ(CheckCertificateTable(layout, c.archiveEnd, c.fileSize, c.head, c.padding, &length), c.fault);
+        EXPECT_EQ(length, c.fault.empty() ? 0x10u : 0u) << c.fault;
+    }
+
+    // SignedData { 1, {}, { indirect data OID, [0] { SEQUENCE "ab" } } }, then cut short.
+    std::string der = std::string("\x30\x2A\x06\x09\x2A\x86\x48\x86\xF7\x0D\x01\x07\x02\xA0\x1D\x30\x1B\x02\x01\x01"
+                                   "\x31\x00\x30\x14\x06\x0A\x2B\x06\x01\x04\x01\x82\x37\x02\x01\x04\xA0\x06"
+                                   "\x30\x04\x04\x02" "ab", 44);
+    size_t offset = 0, length = 0;
+    ASSERT_TRUE(FindSignedContent(reinterpret_cast<const uint8_t*>(der.data()), der.size(), &offset, &length));
+    EXPECT_EQ(der.substr(offset, length), "\x04\x02" "ab");
+    for (size_t cut = 0; cut < der.size(); ++cut) {
+        EXPECT_FALSE(FindSignedContent(reinterpret_cast<const uint8_t*>(der.data()), cut, &offset, &length)) << cut;
+    }
+}
+
+TEST(QpackSignature, ReportAndVerdict) {
+    // As osslsigncode 2.5 and 2.9 print them (2.9 stops at a digest that differs).
+    const std::string v25 =
+        "Current PE checksum   : 0008C0FD\nSignature Index: 0  (Primary Signature)\n"
+        "Message digest algorithm  : SHA256\nCurrent message digest    : 648E52 \n"
+        "Calculated message digest : 648E52 \n\nSigner's certificate:\n\tSigner #0:\n"
+        "\t\tSubject: /O=Quorvin Test/CN=Quorvin Release\n\t\tIssuer : /CN=Root\nNumber of certificates: 2\n"
+        "\t\tSubject: /CN=Root\nSignature verification: ok\n\nNumber of verified signatures: 1\nSucceeded\n";
+    const std::string v29 = "Message digest algorithm  : SHA256\nCurrent message digest    : 7FF922 \n"
+                            "Calculated message digest : 8BD6F6     MISMATCH!!!\n\nFailed\n";
+    SignatureReport good = ParseSignatureReport(v25);
+    EXPECT_EQ(good.algorithm, "SHA256");
+    EXPECT_EQ(good.currentDigest, "648E52");
+    EXPECT_EQ(good.signer, "/O=Quorvin Test/CN=Quorvin Release");
+    EXPECT_TRUE(good.verified);
+    EXPECT_EQ(ToolReason("PKCS12_parse:mac verify failure\nFailed\n"), "PKCS12_parse:mac verify failure");
+
+    auto facts = [&](const std::string& report, bool attributes, const char* ca) {
+        SignatureFacts f;
+        f.present = f.checked = true;
+        f.checksum = f.fileChecksum = 7;
+        f.report = ParseSignatureReport(report);
+        f.attributesSigned = attributes;
+        f.ca = ca;
+        return f;
+    };
+    SignatureFacts unsigned_, wrongChecksum = facts(v25, true, ""), misplaced = facts(v25, true, "");
+    unsigned_.checksum = 5;
+    wrongChecksum.checksum = 8;
+    misplaced.layoutFault = "the certificate table does not end the file";
+    struct Case {
+        const char* what;
+        SignatureFacts facts;
+        bool require;
+        std::string fault;  // "" when it passes
+        std::string signedBy;
+    } cases[] = {
+        {"unsigned, its stub's stale checksum", unsigned_, false, "", "unsigned"},
+        {"unsigned where one is required", unsigned_, true, "it is unsigned, and a signature is required", ""},
+        {"signed, no chain asked", facts(v25, true, ""), true, "", "/O=Quorvin Test/CN=Quorvin Release"},
+        {"signed, chain to the root", facts(v25, true, "ca.pem"), false, "", "/O=Quorvin Test/CN=Quorvin Release"},
+        {"a chain to another root", facts(v25 + "Signature verification: failed\n", true, "ca.pem"), false,
+         "the signer's certificate does not lead to ca.pem", ""},
+        {"the file changed", facts(v29, true, ""), false, "the signature does not match the file: signed bytes were changed", ""},
+        {"the attributes changed", facts(v25, false, ""), false, "the signature does not match its signed attributes", ""},
+        {"a checksum changed", wrongChecksum, false, "its PE checksum 0x00000008 is not the file's 0x00000007: it was changed after signing", ""},
+        {"a table out of place", misplaced, false, "the certificate table does not end the file", ""},
+        {"nothing osslsigncode could read", facts("Failed\n", true, ""), false, "osslsigncode could not read the signature", ""},
+    };
+    for (const Case& c : cases) {
+        SignatureVerdict verdict = JudgeSignature(c.facts, c.require);
+        EXPECT_EQ(verdict.ok, c.fault.empty()) << c.what;
+        EXPECT_EQ(verdict.fault, c.fault) << c.what;
+        EXPECT_EQ(verdict.signedBy, c.fault.empty() ? c.signedBy : "NOT VALID: " + c.fault) << c.what;
+    }
 }
 
 TEST(QpackFlags, NamesAndNumbers) {

@@ -236,7 +236,10 @@ TEST(QpackTry, TableAndReports) {
     record.outcome.biosCommand = std::string(kWork) + "afuwinx64 bios.rom /p";
     record.differences = {"exit 0x8000000B, expected 0x00000000"};
     record.shots = {"runs/001-ami-7-en/out/shots/box-1.png"};
+    record.signedBy = "/CN=Quorvin Release";
     std::string table = FormatTable({record});
+    EXPECT_NE(table.find("  signed by  "), std::string::npos) << table;
+    EXPECT_NE(table.find("  /CN=Quorvin Release  "), std::string::npos) << table;
     EXPECT_NE(table.find("0x8000000B no image for this machine (BIOS QN15)"), std::string::npos) << table;
     EXPECT_NE(table.find("  afuwinx64 bios.rom /p  "), std::string::npos) << table;
     EXPECT_NE(table.find("stays on"), std::string::npos) << table;
@@ -248,6 +251,7 @@ TEST(QpackTry, TableAndReports) {
     EXPECT_EQ(report["runs"][0]["exit"], 0x8000000B);
     EXPECT_EQ(report["runs"][0]["no_image"], true);
     EXPECT_EQ(report["runs"][0]["as_expected"], false);
+    EXPECT_EQ(report["runs"][0]["signed_by"], "/CN=Quorvin Release");
     std::string html = ReportHtml("p.exe", {record});
     EXPECT_NE(html.find("AMI &lt;notebook&gt;"), std::string::npos);
     EXPECT_NE(html.find("<img src=\"runs/001-ami-7-en/out/shots/box-1.png\""), std::string::npos);

@@ -1,5 +1,20 @@
 #include "tools/qpack/file_io.h"
 
+#include <fcntl.h>
+
+#include <cerrno>
+#ifdef _WIN32
+#include <io.h>
+#include <process.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+#ifndef O_BINARY
+#define O_BINARY 0
+#endif
+
 bool SeekTo(FILE* file, uint64_t offset) {
 #ifdef _WIN32
     return _fseeki64(file, static_cast<long long>(offset), SEEK_SET) == 0;
@@ -22,6 +37,40 @@ uint64_t SizeOf(FILE* file) {
 bool ReadFileAt(void* file, uint64_t offset, uint8_t* bytes, size_t n) {
     FILE* f = static_cast<FILE*>(file);
     return SeekTo(f, offset) && fread(bytes, 1, n, f) == n;
+}
+
+FILE* CreateTemporaryBeside(const std::string& target, std::string* path) {
+    static unsigned counter = 0;
+#ifdef _WIN32
+    unsigned long process = static_cast<unsigned long>(_getpid());
+#else
+    unsigned long process = static_cast<unsigned long>(getpid());
+#endif
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        char suffix[48];
+        snprintf(suffix, sizeof suffix, ".qpack-%lu-%u.tmp", process, counter++);
+        *path = target + suffix;
+        // O_EXCL: a name planted there, a link included, is never opened.
+        int fd = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        if (fd >= 0) {
+            FILE* file = fdopen(fd, "wb");
+            if (file == nullptr) {
+                close(fd);
+                remove(path->c_str());
+            }
+            return file;
+        }
+        if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+}
+
+bool ReplaceWith(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    return MoveFileExA(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+#else
+    return rename(from.c_str(), to.c_str()) == 0;
+#endif
 }
 
 std::string BaseName(const std::string& path) {

@@ -10,6 +10,13 @@ uint64_t SizeOf(FILE* file);
 // ReadAtFn over a FILE*.
 bool ReadFileAt(void* file, uint64_t offset, uint8_t* bytes, size_t n);
 
+// A new file beside target, named target plus a suffix of its own, opened for writing; it
+// never follows a link or takes an existing file. nullptr with errno on failure.
+FILE* CreateTemporaryBeside(const std::string& target, std::string* path);
+
+// Renames from over to, replacing a file there in one step.
+bool ReplaceWith(const std::string& from, const std::string& to);
+
 // The part of a path after its last '/' or '\'.
 std::string BaseName(const std::string& path);
 

@@ -1,4 +1,5 @@
-// qpack: builds, lists, verifies and extracts update packages.
+// qpack: builds, signs, lists, verifies and extracts update packages.
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -6,7 +7,13 @@
 
 #include "tools/qpack/flag_names.h"
 #include "tools/qpack/package_reader.h"
+#include "tools/qpack/package_signature.h"
 #include "tools/qpack/package_writer.h"
+#include "tools/qpack/sign_options.h"
+#ifdef QV_QPACK_SIGN
+#include "tools/qpack/package_signing.h"
+#include "tools/qpack/signature_check.h"
+#endif
 #ifdef QV_QPACK_TRY
 #include "tools/qpack/try_command.h"
 #endif
@@ -15,55 +22,114 @@ namespace {
 
 enum { kExitOk = 0, kExitFault = 1, kExitUsage = 2 };
 
-void PrintHelp() {
-    printf(
-        "qpack: builds and inspects Quorvin update packages.\n"
-        "\n"
-        "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
-        "              [--dos DOSFILE...]\n"
-        "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
-        "      Each file is stored gzip-compressed under its base name + \".gz\". The\n"
-        "      archive's digest goes into the program's headers: the updater refuses to\n"
-        "      run when its archive does not match it.\n"
-        "      Every file after --dos goes, stored plain, into a DOS package behind the\n"
-        "      archive: started under DOS, the package unpacks them into the current\n"
-        "      directory and runs the last one. Their names must be DOS 8.3 names.\n"
-        "  qpack list PKG.exe\n"
-        "      The package flags word and one line per entry: stored name, packed size,\n"
-        "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"
-        "  qpack verify PKG.exe\n"
-        "      Checks the archive against its digest and inflates every member; exit 0,\n"
-        "      or 1 with the first fault.\n"
-        "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
-        "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"
-#ifdef QV_QPACK_TRY
-        "  qpack try PKG.exe [--profile FILE|DIR]... [--windows xp,vista,7,8,10,98]\n"
-        "              [--language CODE]... [--power AC:BATTERY] [--report DIR] [--jobs N]\n"
-        "              [--timeout S] [--build DIR] [-- OPTION...]\n"
-        "      Runs the package under Wine on the simulated notebook of every profile (a\n"
-        "      directory: its *.json; none given: the shipped ones) in every Windows mode\n"
-        "      (xp by default) and language (en ko zh-cn zh-tw de fr pt ru es; en by\n"
-        "      default), N runs at once (the core count), each ended after S seconds (300).\n"
-        "      --power gives every notebook that supply (1:80 on AC at 80 %%, 0:none);\n"
-        "      otherwise each gets its profile's. OPTION... go to the updater.\n"
-        "      Prints one line per run and writes DIR (qpack-try)/report.json and\n"
-        "      report.html with the screenshots, the debug log and the trace of each run.\n"
-        "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
-        "      one: exit code 0), 1 when one does not, 2 when the runs cannot start\n"
-        "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
-        "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
-        "      the one qpack lives in, or --build DIR.\n"
-        "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
-        "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
-        "      a machine's SMBIOS table: DMI and ENTRY as /sys/firmware/dmi/tables/ has\n"
-        "      them (DMI and smbios_entry_point).\n"
+#ifdef QV_QPACK_SIGN
+#define QV_SIGN_NOTE ""
+#define QV_CHECK_NOTE ""
+#else
+#define QV_SIGN_NOTE "      Not in qpack.exe on Windows: sign with the native qpack (Linux).\n"
+#define QV_CHECK_NOTE "      qpack.exe checks where the signature lies and the PE checksum only.\n"
 #endif
-        "\n"
-        "FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"
-        "%s"
-        "\n"
-        "Exit codes: 0 done, 1 the package or a file is at fault, 2 the command is wrong.\n",
-        FlagHelp().c_str());
+
+struct CommandHelp {
+    const char* name;
+    const char* text;
+};
+
+const CommandHelp kCommands[] = {
+    {"build",
+     "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
+     "              [--dos DOSFILE...] [SIGNING]\n"
+     "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
+     "      Each file is stored gzip-compressed under its base name + \".gz\". The\n"
+     "      archive's digest goes into the program's headers: the updater refuses to\n"
+     "      run when its archive does not match it.\n"
+     "      Every file after --dos goes, stored plain, into a DOS package behind the\n"
+     "      archive: started under DOS, the package unpacks them into the current\n"
+     "      directory and runs the last one. Their names must be DOS 8.3 names.\n"
+     "      With SIGNING (see qpack sign --help) the package is signed as it is built.\n"
+     "      FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"},
+    {"sign",
+     "  qpack sign PKG.exe [-o OUT.exe] --sign CERT [--sign-key KEY]\n"
+     "              [--pass-env NAME | --pass-file FILE] [--timestamp URL]\n"
+     "      Signs the package (Authenticode, SHA-256, with osslsigncode) in place or\n"
+     "      into OUT.exe; a signature already there is replaced. CERT is a PKCS#12\n"
+     "      file, or with --sign-key the certificate (and its chain) in PEM and KEY\n"
+     "      its private key. The password comes from the environment variable NAME\n"
+     "      or the file FILE, never from the command line. --timestamp has the\n"
+     "      signature timestamped by that RFC 3161 service.\n"
+     "      A package with a DOS part cannot be signed: the DOS part's trailer must\n"
+     "      end the file, and the signature would follow it.\n"
+     "      The signature covers the archive's digest; the updater and every command\n"
+     "      read a signed package as an unsigned one.\n" QV_SIGN_NOTE},
+    {"list",
+     "  qpack list PKG.exe\n"
+     "      The package flags word and one line per entry: stored name, packed size,\n"
+     "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"},
+    {"verify",
+     "  qpack verify PKG.exe [--ca ROOT.pem] [--require-signature]\n"
+     "      Checks the archive against its digest and inflates every member, then\n"
+     "      the signature: who signed it, with which digest, whether it matches the\n"
+     "      file and its signed attributes, and the PE checksum (outside the\n"
+     "      signature). --ca also checks the signer's chain to that root. An\n"
+     "      unsigned package passes, said so, unless --require-signature.\n"
+     "      Exit 0, or 1 with the first fault.\n" QV_CHECK_NOTE},
+    {"extract",
+     "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
+     "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"},
+#ifdef QV_QPACK_TRY
+    {"try",
+     "  qpack try PKG.exe [--profile FILE|DIR]... [--windows xp,vista,7,8,10,98]\n"
+     "              [--language CODE]... [--power AC:BATTERY] [--report DIR] [--jobs N]\n"
+     "              [--timeout S] [--build DIR] [-- OPTION...]\n"
+     "      Runs the package under Wine on the simulated notebook of every profile (a\n"
+     "      directory: its *.json; none given: the shipped ones) in every Windows mode\n"
+     "      (xp by default) and language (en ko zh-cn zh-tw de fr pt ru es; en by\n"
+     "      default), N runs at once (the core count), each ended after S seconds (300).\n"
+     "      --power gives every notebook that supply (1:80 on AC at 80 %, 0:none);\n"
+     "      otherwise each gets its profile's. OPTION... go to the updater.\n"
+     "      Prints one line per run, with who signed the package, and writes DIR\n"
+     "      (qpack-try)/report.json and report.html with the screenshots, the debug\n"
+     "      log and the trace of each run.\n"
+     "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
+     "      one: exit code 0), 1 when one does not, 2 when the runs cannot start\n"
+     "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
+     "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
+     "      the one qpack lives in, or --build DIR.\n"},
+    {"profile",
+     "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
+     "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
+     "      a machine's SMBIOS table: DMI and ENTRY as /sys/firmware/dmi/tables/ has\n"
+     "      them (DMI and smbios_entry_point).\n"},
+#endif
+};
+
+const char kExitCodes[] = "Exit codes: 0 done, 1 the package or a file is at fault, 2 the command is wrong.\n";
+
+// The whole help, or one command's ("" for all).
+void PrintHelp(const std::string& command) {
+    if (command.empty()) printf("qpack: builds, signs and inspects Quorvin update packages.\n\n");
+    for (const CommandHelp& help : kCommands) {
+        if (!command.empty() && command != help.name) continue;
+        printf("%s", help.text);
+        if (std::string(help.name) == "build") printf("%s", FlagHelp().c_str());
+    }
+    printf("\n%s", kExitCodes);
+}
+
+bool IsCommand(const std::string& name) {
+    for (const CommandHelp& help : kCommands) {
+        if (name == help.name) return true;
+    }
+    return false;
+}
+
+// Whether the arguments ask for help, before any "--" that hands the rest on.
+bool AsksForHelp(const std::vector<std::string>& args) {
+    for (const std::string& a : args) {
+        if (a == "--") return false;
+        if (a == "--help" || a == "-h") return true;
+    }
+    return false;
 }
 
 int Usage(const std::string& text) {
@@ -76,15 +142,27 @@ int Fault(const std::string& text) {
     return kExitFault;
 }
 
+#ifndef QV_QPACK_SIGN
+int SigningUnavailable() {
+    fprintf(stderr, "qpack: signing is not available in qpack.exe on Windows: sign with the native qpack "
+                    "(Linux, with osslsigncode)\n");
+    return kExitUsage;
+}
+#endif
+
 int Build(const std::vector<std::string>& args) {
     std::string out, stub;
     uint32_t flags = 0;
     std::vector<std::string> files, dosFiles;
+    SignOptions sign;
+    std::string error;
     bool dos = false;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         bool hasValue = i + 1 < args.size();
-        if (a == "--dos") {
+        if (TakeSignOption(args, &i, &sign, &error)) {
+            if (!error.empty()) return Usage(error);
+        } else if (a == "--dos") {
             dos = true;
         } else if (a == "-o" || a == "--stub" || a == "--flags") {
             if (!hasValue) return Usage(a + " needs a value");
@@ -94,7 +172,6 @@ int Build(const std::vector<std::string>& args) {
             } else if (a == "--stub") {
                 stub = value;
             } else {
-                std::string error;
                 if (!ParseFlags(value, &flags, &error)) return Usage(error);
             }
         } else if (!a.empty() && a[0] == '-') {
@@ -107,8 +184,51 @@ int Build(const std::vector<std::string>& args) {
     if (stub.empty()) return Usage("build needs --stub QuorvinUpdate.exe");
     if (files.empty()) return Usage("build needs at least one FILE");
     if (dos && dosFiles.empty()) return Usage("--dos needs at least one DOSFILE");
-    std::string error = BuildPackage(stub, out, flags, files, dosFiles);
+    if (WantsSigning(sign)) {
+        if (dos) {
+            return Usage("a package with a DOS part cannot be signed: the DOS part's trailer must end the file");
+        }
+        error = CheckSignOptions(sign);
+        if (!error.empty()) return Usage(error);
+#ifndef QV_QPACK_SIGN
+        return SigningUnavailable();
+#endif
+    }
+    error = BuildPackage(stub, out, flags, files, dosFiles);
+#ifdef QV_QPACK_SIGN
+    if (error.empty() && WantsSigning(sign)) {
+        error = SignPackage(out, out, sign);
+        if (!error.empty()) remove(out.c_str());
+    }
+#endif
     return error.empty() ? kExitOk : Fault(error);
+}
+
+int Sign(const std::vector<std::string>& args) {
+    std::string package, out, error;
+    SignOptions sign;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (TakeSignOption(args, &i, &sign, &error)) {
+            if (!error.empty()) return Usage(error);
+        } else if (args[i] == "-o" && i + 1 < args.size()) {
+            out = args[++i];
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return Usage("unknown option " + args[i]);
+        } else if (package.empty()) {
+            package = args[i];
+        } else {
+            return Usage("sign takes one package");
+        }
+    }
+    if (package.empty()) return Usage("sign needs a package");
+    error = CheckSignOptions(sign);
+    if (!error.empty()) return Usage(error);
+#ifdef QV_QPACK_SIGN
+    error = SignPackage(package, out.empty() ? package : out, sign);
+    return error.empty() ? kExitOk : Fault(error);
+#else
+    return SigningUnavailable();
+#endif
 }
 
 int List(const std::vector<std::string>& args) {
@@ -129,10 +249,51 @@ int List(const std::vector<std::string>& args) {
 }
 
 int Verify(const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage("verify takes one package");
-    std::string error = VerifyPackage(args[0]);
+    std::string package, ca;
+    bool requireSignature = false;
+    for (size_t i = 0; i < args.size(); ++i) {
+        if (args[i] == "--ca" && i + 1 < args.size()) {
+            ca = args[++i];
+        } else if (args[i] == "--require-signature") {
+            requireSignature = true;
+        } else if (!args[i].empty() && args[i][0] == '-') {
+            return Usage("unknown option " + args[i]);
+        } else if (package.empty()) {
+            package = args[i];
+        } else {
+            return Usage("verify takes one package");
+        }
+    }
+    if (package.empty()) return Usage("verify needs a package");
+    std::string error = VerifyPackage(package);
     if (!error.empty()) return Fault(error);
-    printf("%s: ok\n", args[0].c_str());
+    SignatureFacts facts;
+#ifdef QV_QPACK_SIGN
+    FILE* root = ca.empty() ? nullptr : fopen(ca.c_str(), "rb");
+    if (!ca.empty() && root == nullptr) return Fault(ca + ": " + strerror(errno));
+    if (root) fclose(root);
+    bool toolMissing = false;
+    error = CheckPackageSignature(package, ca, &facts, &toolMissing);
+    if (toolMissing) {
+        fprintf(stderr, "qpack: cannot check the signature: %s\n", error.c_str());
+        return kExitUsage;
+    }
+#else
+    if (!ca.empty() || requireSignature) {
+        fprintf(stderr, "qpack: checking signatures is not available in qpack.exe on Windows: verify with the "
+                        "native qpack (Linux)\n");
+        return kExitUsage;
+    }
+    PackageContents contents;
+    error = ReadPackage(package, &contents);
+    std::vector<uint8_t> signature;
+    if (error.empty()) error = InspectSignature(package, contents, &facts, &signature);
+#endif
+    if (!error.empty()) return Fault(error);
+    SignatureVerdict verdict = JudgeSignature(facts, requireSignature);
+    for (const std::string& line : verdict.lines) printf("%s\n", line.c_str());
+    if (!verdict.ok) return Fault(package + ": " + verdict.fault);
+    printf("%s: ok\n", package.c_str());
     return kExitOk;
 }
 
@@ -162,10 +323,17 @@ int main(int argc, char** argv) {
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
-        PrintHelp();
+        std::string which = args.empty() ? "" : args[0];
+        if (!which.empty() && !IsCommand(which)) return Usage("unknown command " + which);
+        PrintHelp(which);
+        return kExitOk;
+    }
+    if (IsCommand(command) && AsksForHelp(args)) {
+        PrintHelp(command);
         return kExitOk;
     }
     if (command == "build") return Build(args);
+    if (command == "sign") return Sign(args);
     if (command == "list") return List(args);
     if (command == "verify") return Verify(args);
     if (command == "extract") return Extract(args);

@@ -79,6 +79,7 @@ std::string ReadContents(FILE* file, PackageContents* contents) {
         contents->entries.push_back(
             {entry.name, member, entry.gzipSize, ReadLe32(trailer + 4), ReadLe32(trailer)});
     }
+    contents->archiveEnd = position;
     return ReadDosPackage(file, size, contents);
 }
 
@@ -145,16 +146,15 @@ std::string ExtractEntries(const std::string& path, const std::string& directory
             if (LowerAscii(names[i]) == LowerAscii(plain)) wanted = found[i] = true;
         }
         if (!wanted) continue;
-        // A member that does not inflate whole writes nothing, not even an empty file.
-        error = Inflate(file, entry, nullptr);
-        if (!error.empty()) return path + ": " + entry.storedName + ": " + error;
         std::string target = directory + "/" + plain;
-        FILE* out = fopen(target.c_str(), "wb");
-        if (out == nullptr) return target + ": " + strerror(errno);
+        std::string temporary;
+        FILE* out = CreateTemporaryBeside(target, &temporary);
+        if (out == nullptr) return target + ": cannot create a temporary file beside it: " + strerror(errno);
         error = Inflate(file, entry, out);
         if (fclose(out) != 0 && error.empty()) error = "write failed";
+        if (error.empty() && !ReplaceWith(temporary, target)) error = "cannot be renamed to " + target;
         if (!error.empty()) {
-            remove(target.c_str());
+            remove(temporary.c_str());
             return path + ": " + entry.storedName + ": " + error;
         }
         written->push_back(target);

@@ -21,6 +21,7 @@ struct PackageContents {
     uint32_t archiveOffset;
     uint32_t flags;
     std::vector<PackageEntry> entries;
+    uint64_t archiveEnd;  // behind the last entry: where a signature may follow
     bool hasDosPackage;
     uint32_t dosOffset;
     std::vector<DosPackageEntry> dosEntries;
@@ -36,7 +37,7 @@ std::string ReadPackage(const std::string& path, PackageContents* contents);
 std::string VerifyPackage(const std::string& path);
 
 // Writes the plain files into directory (all, or those whose plain name is in names, letter
-// case ignored); an entry that fails to inflate writes nothing, not even over a file of its
-// name.
+// case ignored). Each is inflated into a new temporary file beside its target and renamed over
+// it once whole: an entry that fails to inflate leaves nothing, not even over a file of its name.
 std::string ExtractEntries(const std::string& path, const std::string& directory,
                            const std::vector<std::string>& names, std::vector<std::string>* written);

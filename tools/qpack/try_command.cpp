@@ -16,6 +16,7 @@
 #include "sim/profile.h"
 #include "tools/qpack/dmi_profile.h"
 #include "tools/qpack/package_reader.h"
+#include "tools/qpack/signature_check.h"
 #include "tools/qpack/try_matrix.h"
 #include "tools/qpack/try_report.h"
 
@@ -235,6 +236,12 @@ int TryCommand(const std::vector<std::string>& args) {
         packageNames.push_back(name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0
                                    ? name.substr(0, name.size() - 3) : name);
     }
+    // One package for every run: who signed it is checked once.
+    SignatureFacts facts;
+    bool toolMissing = false;
+    error = CheckPackageSignature(options.package, "", &facts, &toolMissing);
+    const std::string signedBy =
+        error.empty() ? JudgeSignature(facts, false).signedBy : "not checked: " + error;
     std::vector<TryProfile> profiles;
     if (!LoadProfiles(options.profiles, source, &profiles, &error)) return Cannot(error);
     std::string rc;
@@ -297,6 +304,7 @@ int TryCommand(const std::vector<std::string>& args) {
             RunRecord& record = records[r.index];
             record = ReadRecord(runs[r.index], report, packageNames, strings);
             record.power = powers[r.index];
+            record.signedBy = signedBy;
             record.seconds = seconds;
             if (r.terminated) record.differences.push_back("ended after " + std::to_string(options.timeoutSeconds) + " s");
             unexpected += record.differences.empty() ? 0 : 1;

@@ -10,7 +10,7 @@ using json = nlohmann::json;
 namespace {
 
 const char* const kColumns[] = {"machine", "windows", "lang", "outcome", "image", "EC file", "BIOS flasher",
-                                "MICOM flasher", "flash written", "power", "time", "as expected"};
+                                "MICOM flasher", "flash written", "power", "signed by", "time", "as expected"};
 constexpr size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
 // The flasher's command line without the working directory in front of the tool.
@@ -50,6 +50,7 @@ std::vector<std::string> Cells(const RunRecord& r) {
             OrDash(ShortCommand(r.outcome.micomCommand)),
             OrDash(Joined(r.outcome.flashWrites, " ")),
             PowerText(r.outcome),
+            OrDash(r.signedBy),
             Seconds(r.seconds),
             r.differences.empty() ? "yes" : "NO: " + Joined(r.differences, "; ")};
 }
@@ -127,6 +128,7 @@ std::string ReportJson(const std::string& package, const std::vector<RunRecord>&
                         {"flash_written", o.flashWrites},
                         {"powered_off", o.poweredOff},
                         {"power_on_armed", o.powerOnArmed},
+                        {"signed_by", r.signedBy},
                         {"boxes", o.boxTitles},
                         {"seconds", r.seconds},
                         {"as_expected", r.differences.empty()},

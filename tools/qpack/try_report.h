@@ -10,6 +10,7 @@ struct RunRecord {
     std::string machine;  // the profile's file name, short
     std::string machineName;  // the profile's "name"
     std::string mode, language, power;
+    std::string signedBy;  // the package's signer, "unsigned", or what is wrong with its signature
     RunOutcome outcome;
     std::string meaning;
     double seconds = 0;

@@ -1,0 +1,106 @@
+#include "tools/qpack/package_signing.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <vector>
+
+#include "tools/qpack/file_io.h"
+#include "tools/qpack/package_reader.h"
+#include "tools/qpack/package_signature.h"
+#include "tools/qpack/signature_verdict.h"
+#include "tools/qpack/tool_process.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr size_t kLongestPassword = 4095;  // what osslsigncode reads of a password file
+
+// The password's way to osslsigncode: the file given, or a pipe holding the variable's value, so
+// that it never stands on a command line. *readFrom is "" when there is no password.
+std::string PasswordSource(const SignOptions& options, int* pipeRead, std::string* readFrom) {
+    if (!options.passFile.empty()) *readFrom = options.passFile;
+    if (options.passEnv.empty()) return "";
+    const char* password = getenv(options.passEnv.c_str());
+    if (password == nullptr) return "the environment variable " + options.passEnv + " is not set";
+    size_t length = strlen(password);
+    if (length > kLongestPassword) return "the password in " + options.passEnv + " is too long";
+    int fds[2];
+    if (pipe(fds) != 0) return std::string("no pipe: ") + strerror(errno);
+    // A pipe holds far more than the longest password: this write never waits.
+    bool written = write(fds[1], password, length) == static_cast<ssize_t>(length);
+    close(fds[1]);
+    if (!written) {
+        close(fds[0]);
+        return "the password cannot be handed over";
+    }
+    *pipeRead = fds[0];
+    *readFrom = "/dev/fd/" + std::to_string(fds[0]);
+    return "";
+}
+
+std::string RunOsslsigncode(const std::string& inPath, const std::string& signedPath, const SignOptions& options) {
+    int pipeRead = -1;
+    std::string readFrom;
+    std::string error = PasswordSource(options, &pipeRead, &readFrom);
+    if (!error.empty()) return error;
+    std::vector<std::string> argv = {"osslsigncode", "sign"};
+    if (options.key.empty()) {
+        argv.insert(argv.end(), {"-pkcs12", options.cert});
+    } else {
+        argv.insert(argv.end(), {"-certs", options.cert, "-key", options.key});
+    }
+    if (!readFrom.empty()) argv.insert(argv.end(), {"-readpass", readFrom});
+    argv.insert(argv.end(), {"-h", "sha256"});
+    if (!options.timestamp.empty()) argv.insert(argv.end(), {"-ts", options.timestamp});
+    argv.insert(argv.end(), {"-in", inPath, "-out", signedPath});
+    std::string output;
+    int code = RunTool(argv, &output, pipeRead);
+    if (pipeRead >= 0) close(pipeRead);
+    if (code == kToolMissing) return "osslsigncode is not installed (./run setup installs it)";
+    return code == 0 ? "" : "osslsigncode could not sign it: " + ToolReason(output);
+}
+
+// The signed file keeps its archive and its digest, and its signature lies where verify looks.
+std::string CheckSigned(const std::string& path) {
+    PackageContents contents;
+    std::string error = ReadPackage(path, &contents);
+    if (error.empty()) error = VerifyPackage(path);
+    SignatureFacts facts;
+    std::vector<uint8_t> signature;
+    if (error.empty()) error = InspectSignature(path, contents, &facts, &signature);
+    if (error.empty() && !facts.present) error = "osslsigncode left it unsigned";
+    if (error.empty()) error = facts.layoutFault;
+    if (error.empty() && facts.checksum != facts.fileChecksum) error = "osslsigncode left a wrong PE checksum";
+    return error;
+}
+
+}  // namespace
+
+std::string SignPackage(const std::string& inPath, const std::string& outPath, const SignOptions& options) {
+    std::string error = CheckSignOptions(options);
+    if (!error.empty()) return error;
+    PackageContents contents;
+    error = ReadPackage(inPath, &contents);
+    if (error.empty() && contents.hasDosPackage) {
+        return inPath + ": a package with a DOS part cannot be signed: the DOS part's trailer must end the "
+                        "file, and a signature would follow it";
+    }
+    if (error.empty()) error = VerifyPackage(inPath);
+    if (!error.empty()) return error;
+    // Signed into a directory of its own beside the output, then renamed over it whole.
+    fs::path parent = fs::absolute(outPath).parent_path();
+    std::string pattern = (parent / ".qpack-sign-XXXXXX").string();
+    if (mkdtemp(pattern.data()) == nullptr) return parent.string() + ": " + strerror(errno);
+    const std::string signedPath = pattern + "/signed.exe";
+    error = RunOsslsigncode(inPath, signedPath, options);
+    if (error.empty()) error = CheckSigned(signedPath);
+    if (error.empty() && !ReplaceWith(signedPath, outPath)) error = outPath + ": " + strerror(errno);
+    std::error_code ignored;
+    fs::remove_all(pattern, ignored);
+    return error;
+}
