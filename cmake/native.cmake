@@ -93,15 +93,33 @@ set(QV_ROOT ${CMAKE_SOURCE_DIR})
 add_subdirectory(tests/fuzz)
 
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
+# The shipped updater alone, with the win32-thread-model compilers: the posix thread library
+# would bring imports that Windows 98, Me and 2000 lack.
+set(QV_UPDATER_DIR ${CMAKE_BINARY_DIR}/updater)
+ExternalProject_Add(updater
+  SOURCE_DIR ${CMAKE_SOURCE_DIR}
+  BINARY_DIR ${QV_UPDATER_DIR}
+  DEPENDS bitmaps dos_unpacker place_dos_stub
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686-win32.cmake
+             -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
+             -DQV_BITMAP_DIR=${QV_BITMAP_DIR}
+             -DQV_DOS_UNPACKER=${QV_DOS_UNPACKER}
+             -DQV_PLACE_DOS_STUB=$<TARGET_FILE:place_dos_stub>
+             -DQV_UPDATER_ONLY=ON
+  BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target QuorvinUpdate
+  BUILD_ALWAYS ON
+  INSTALL_COMMAND "")
+
 ExternalProject_Add(windows
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${QV_WIN_DIR}
-  DEPENDS bitmaps dos_unpacker place_dos_stub
+  DEPENDS bitmaps dos_unpacker place_dos_stub updater
   CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
              -DQV_BITMAP_DIR=${QV_BITMAP_DIR}
              -DQV_DOS_UNPACKER=${QV_DOS_UNPACKER}
              -DQV_PLACE_DOS_STUB=$<TARGET_FILE:place_dos_stub>
+             -DQV_UPDATER_EXE=${QV_UPDATER_DIR}/QuorvinUpdate.exe
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 

@@ -68,24 +68,35 @@ endforeach()
 # BitLocker is asked through COM and WMI: ole32, oleaut32, and the GUIDs of a static library.
 set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
-add_executable(QuorvinUpdate WIN32 app/main.cpp platform/xp_tick_count.cpp ui/QuorvinUpdate.rc
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
-  $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
-  $<TARGET_OBJECTS:qv_os_win32>)
-target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
-target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
-# What ships carries no symbol table and no unused code.
-target_link_options(QuorvinUpdate PRIVATE -s -Wl,--gc-sections)
-# The DOS unpacker (built by the native build) becomes the program's DOS part. The first section
-# starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
-if(NOT QV_DOS_UNPACKER OR NOT QV_PLACE_DOS_STUB)
-  message(FATAL_ERROR "QV_DOS_UNPACKER and QV_PLACE_DOS_STUB must name the native build's DOS unpacker and placement tool")
+if(QV_UPDATER_EXE)
+  # What ships comes from its own sub-build with the win32-thread-model compilers; every test
+  # takes it from here.
+  add_custom_target(QuorvinUpdate ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_EXE} ${CMAKE_BINARY_DIR}/QuorvinUpdate.exe)
+else()
+  add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
+    $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
+    $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
+    $<TARGET_OBJECTS:qv_os_win32>)
+  target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
+  target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
+  # What ships carries no symbol table and no unused code.
+  target_link_options(QuorvinUpdate PRIVATE -s -Wl,--gc-sections)
+  # The DOS unpacker (built by the native build) becomes the program's DOS part. The first section
+  # starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
+  if(NOT QV_DOS_UNPACKER OR NOT QV_PLACE_DOS_STUB)
+    message(FATAL_ERROR "QV_DOS_UNPACKER and QV_PLACE_DOS_STUB must name the native build's DOS unpacker and placement tool")
+  endif()
+  target_link_options(QuorvinUpdate PRIVATE -Wl,--section-start,.text=0x404000)
+  set_target_properties(QuorvinUpdate PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
+  add_custom_command(TARGET QuorvinUpdate POST_BUILD
+    COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:QuorvinUpdate> ${QV_DOS_UNPACKER} $<TARGET_FILE:QuorvinUpdate>)
+  # The updater's sub-build builds nothing else: the tests need the posix thread model.
+  if(QV_UPDATER_ONLY)
+    return()
+  endif()
 endif()
-target_link_options(QuorvinUpdate PRIVATE -Wl,--section-start,.text=0x404000)
-set_target_properties(QuorvinUpdate PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
-add_custom_command(TARGET QuorvinUpdate POST_BUILD
-  COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:QuorvinUpdate> ${QV_DOS_UNPACKER} $<TARGET_FILE:QuorvinUpdate>)
 
 # Windows unit tests: the product modules with the OS boundary faked and the later steps
 # replaced by scripted doubles.
