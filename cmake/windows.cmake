@@ -74,7 +74,7 @@ if(QV_UPDATER_EXE)
   add_custom_target(QuorvinUpdate ALL
     COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_EXE} ${CMAKE_BINARY_DIR}/QuorvinUpdate.exe)
 else()
-  add_executable(QuorvinUpdate WIN32 app/main.cpp ui/QuorvinUpdate.rc
+  add_executable(QuorvinUpdate WIN32 app/main.cpp platform/runtime_slots.cpp ui/QuorvinUpdate.rc
     $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
     $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
     $<TARGET_OBJECTS:qv_os_win32>)

@@ -5,8 +5,10 @@ bool MapWholeFile(const char* name, MappedFile* mapped) {
     HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
-    LARGE_INTEGER size = {};
-    HANDLE mapping = GetFileSizeEx(file, &size) && size.HighPart == 0 && size.LowPart != 0
+    // GetFileSize, not the Ex call, which Windows 95, 98 and Me lack.
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    HANDLE mapping = size != INVALID_FILE_SIZE && high == 0 && size != 0
                          ? CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr)
                          : nullptr;
     const void* view = mapping ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
@@ -15,7 +17,7 @@ bool MapWholeFile(const char* name, MappedFile* mapped) {
         CloseHandle(file);
         return false;
     }
-    *mapped = MappedFile{file, mapping, static_cast<const uint8_t*>(view), size.LowPart};
+    *mapped = MappedFile{file, mapping, static_cast<const uint8_t*>(view), size};
     return true;
 }
 

@@ -7,6 +7,7 @@
 
 #include "core/debug_log.h"
 #include "core/run_context.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -22,7 +23,16 @@ struct Rename {
 
 template <size_t N>
 void RenameAll(const Rename (&renames)[N]) {
-    for (const Rename& r : renames) MoveFileExA(r.from, r.to, MOVEFILE_REPLACE_EXISTING);
+    auto moveEx = OsLookup<decltype(&MoveFileExA)>("kernel32.dll", "MoveFileExA");
+    for (const Rename& r : renames) {
+        if (moveEx != nullptr) {
+            moveEx(r.from, r.to, MOVEFILE_REPLACE_EXISTING);
+        } else if (GetFileAttributesA(r.from) != INVALID_FILE_ATTRIBUTES) {
+            // Windows 95, 98 and Me cannot move over a file: the old one goes first.
+            DeleteFileA(r.to);
+            MoveFileA(r.from, r.to);
+        }
+    }
 }
 
 const char* const kPhoenixFiles[] = {"SWinFlash.exe", "PhlashNT.sys", "Phlash9X.vxd",

@@ -9,6 +9,7 @@
 #include "core/debug_log.h"
 #include "core/run_context.h"
 #include "package/housekeeping.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -55,13 +56,14 @@ bool IsCurrentDirectory(HANDLE directory) {
 // Gives the directory behind the handle the protection's owner and DACL, exactly: set on this
 // very object, not on whatever a path names, and not pushed down onto what it holds. False when
 // it is no plain directory.
-bool Protect(HANDLE directory, PSECURITY_DESCRIPTOR protection) {
+typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
+
+bool Protect(HANDLE directory, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
     BY_HANDLE_FILE_INFORMATION info;
     return GetFileInformationByHandle(directory, &info) &&
            (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
            !IsReparsePoint(info.dwFileAttributes) &&
-           SetKernelObjectSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION,
-                                   protection);
+           setSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection);
 }
 
 bool IsEmptyCurrentDirectory() {
@@ -79,14 +81,14 @@ bool IsEmptyCurrentDirectory() {
 // Opens the directory just made at path, protects it again through the handle and makes it
 // current; the handle, or INVALID_HANDLE_VALUE. A directory put in the place of ours before the
 // open is protected the same way, and refused when anything is in it.
-HANDLE ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection) {
+HANDLE ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
     // A link is opened as itself, not followed, and without delete sharing: while this handle
     // is open nobody can rename the directory or put a link in its place.
     HANDLE directory = CreateFileA(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
                                    FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                                    FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (directory == INVALID_HANDLE_VALUE) return directory;
-    if (Protect(directory, protection) && SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) &&
+    if (Protect(directory, protection, setSecurity) && SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) &&
         !ReachedThroughLink(path) && IsEmptyCurrentDirectory()) {
         return directory;
     }
@@ -114,18 +116,23 @@ bool EnterProtectedDirectory(const char* path, HANDLE* held) {
     }
     // Windows 95, 98 and Me keep no owners or DACLs and know no links, and every process there
     // may write anywhere: the directory is only made and entered.
-    if (GetVersion() & 0x80000000) {
+    if (OsGetVersion() & 0x80000000) {
         bool entered = CreateDirectoryA(directory, nullptr) && SetCurrentDirectoryA(directory);
         if (!entered) SetCurrentDirectoryA(previous);
         return entered;
     }
+    // Every NT this program runs on has both; without them nothing could be protected.
+    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
+        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+    auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
     PSECURITY_DESCRIPTOR protection = nullptr;
-    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(kProtection, SDDL_REVISION_1,
-                                                              &protection, nullptr)) {
+    if (convert == nullptr || setSecurity == nullptr ||
+        !convert(kProtection, SDDL_REVISION_1, &protection, nullptr)) {
+        LogLine("Working directory refused : this Windows cannot protect it");
         return false;
     }
     SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
-    if (CreateDirectoryA(directory, &security)) *held = ProtectAndEnter(directory, protection);
+    if (CreateDirectoryA(directory, &security)) *held = ProtectAndEnter(directory, protection, setSecurity);
     LocalFree(protection);
     if (*held != INVALID_HANDLE_VALUE) return true;
     SetCurrentDirectoryA(previous);

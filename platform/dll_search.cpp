@@ -27,6 +27,8 @@ void RestrictDllSearch(void) {
 }
 
 HMODULE LoadSystemDll(const char* name) {
+    // Loaded with every process, and never from anywhere but the system directory.
+    if (lstrcmpiA(name, "kernel32.dll") == 0) return GetModuleHandleA(name);
     char path[MAX_PATH];
     UINT length = GetSystemDirectoryA(path, sizeof path);
     if (length == 0 || length >= sizeof path) return nullptr;

@@ -27,6 +27,16 @@ BOOL OsControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status)
 BOOL OsDeleteService(SC_HANDLE service);
 BOOL OsCloseServiceHandle(SC_HANDLE handle);
 
+// A function of a system DLL (loaded from the system directory), or nullptr where this Windows
+// lacks it: what a Windows the program claims may lack is looked up through this, never imported.
+FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name);
+
+// Typed.
+template <typename Fn>
+Fn OsLookup(LPCSTR dll, LPCSTR name) {
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(OsGetProcAddress(dll, name)));
+}
+
 // Windows version and language.
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
 BOOL OsGetVersionExA(LPOSVERSIONINFOA info);

@@ -8,9 +8,53 @@
 
 #include <cwchar>
 
+#include "platform/dll_search.h"
 #include "platform/os.h"
 
 namespace {
+
+// COM and its automation types are looked up, never imported: only Windows 8 and later get this
+// far, and Windows 98 must still be able to load the program.
+struct ComCalls {
+    decltype(&CoInitializeEx) initialize;
+    decltype(&CoUninitialize) uninitialize;
+    decltype(&CoCreateInstance) createInstance;
+    decltype(&CoSetProxyBlanket) setProxyBlanket;
+    decltype(&SysAllocString) allocString;
+    decltype(&SysFreeString) freeString;
+    decltype(&VariantInit) variantInit;
+    decltype(&VariantClear) variantClear;
+    decltype(&SafeArrayGetLBound) lowerBound;
+    decltype(&SafeArrayGetUBound) upperBound;
+};
+
+template <typename Fn>
+void Find(HMODULE module, const char* name, Fn* call) {
+    *call = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+}
+
+// The calls, or nullptr when any one is missing.
+const ComCalls* Com() {
+    static ComCalls calls;
+    static const bool found = [] {
+        HMODULE ole = LoadSystemDll("ole32.dll");
+        HMODULE automation = LoadSystemDll("oleaut32.dll");
+        Find(ole, "CoInitializeEx", &calls.initialize);
+        Find(ole, "CoUninitialize", &calls.uninitialize);
+        Find(ole, "CoCreateInstance", &calls.createInstance);
+        Find(ole, "CoSetProxyBlanket", &calls.setProxyBlanket);
+        Find(automation, "SysAllocString", &calls.allocString);
+        Find(automation, "SysFreeString", &calls.freeString);
+        Find(automation, "VariantInit", &calls.variantInit);
+        Find(automation, "VariantClear", &calls.variantClear);
+        Find(automation, "SafeArrayGetLBound", &calls.lowerBound);
+        Find(automation, "SafeArrayGetUBound", &calls.upperBound);
+        return calls.initialize && calls.uninitialize && calls.createInstance && calls.setProxyBlanket &&
+               calls.allocString && calls.freeString && calls.variantInit && calls.variantClear &&
+               calls.lowerBound && calls.upperBound;
+    }();
+    return found ? &calls : nullptr;
+}
 
 constexpr long kEnumerationWaitMs = 30000;  // a local query answers in well under a second
 constexpr LONG kProtectionOn = 1;
@@ -36,18 +80,18 @@ void ReleaseOnce(T** object) {
 
 // Our identity travels to the WMI service, and encrypted: this namespace asks for privacy.
 HRESULT SecureProxy(IUnknown* proxy) {
-    return CoSetProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
+    return Com()->setProxyBlanket(proxy, RPC_C_AUTHN_WINNT, RPC_C_AUTHZ_NONE, nullptr, RPC_C_AUTHN_LEVEL_PKT_PRIVACY,
                              RPC_C_IMP_LEVEL_IMPERSONATE, nullptr, EOAC_NONE);
 }
 
 // A uint32 property or out-parameter (WMI hands them over as VT_I4).
 HRESULT ReadNumber(IWbemClassObject* object, const wchar_t* name, LONG* value) {
     VARIANT content;
-    VariantInit(&content);
+    Com()->variantInit(&content);
     HRESULT hr = object->Get(name, 0, &content, nullptr, nullptr);
     if (hr == S_OK && content.vt != VT_I4) hr = kNotANumber;
     if (hr == S_OK) *value = content.lVal;
-    VariantClear(&content);
+    Com()->variantClear(&content);
     return hr;
 }
 
@@ -55,14 +99,14 @@ HRESULT FindVolume(IWbemServices* services, LPCSTR drive, BSTR* path) {
     wchar_t text[96];
     swprintf(text, sizeof text / sizeof text[0], L"SELECT * FROM Win32_EncryptableVolume WHERE DriveLetter = '%c:'",
              drive[0]);
-    BSTR language = SysAllocString(L"WQL");
-    BSTR query = SysAllocString(text);
+    BSTR language = Com()->allocString(L"WQL");
+    BSTR query = Com()->allocString(text);
     IEnumWbemClassObject* found = nullptr;
     HRESULT hr = language && query ? services->ExecQuery(language, query, WBEM_FLAG_FORWARD_ONLY |
                                                          WBEM_FLAG_RETURN_IMMEDIATELY, nullptr, &found)
                                    : E_OUTOFMEMORY;
-    SysFreeString(language);
-    SysFreeString(query);
+    Com()->freeString(language);
+    Com()->freeString(query);
     if (hr != S_OK) return hr;
     SecureProxy(found);
     IWbemClassObject* volume = nullptr;
@@ -72,32 +116,34 @@ HRESULT FindVolume(IWbemServices* services, LPCSTR drive, BSTR* path) {
     if (hr == WBEM_S_TIMEDOUT) return kTimedOut;
     if (count == 0) return FAILED(hr) ? hr : S_OK;
     VARIANT value;
-    VariantInit(&value);
+    Com()->variantInit(&value);
     hr = volume->Get(L"__PATH", 0, &value, nullptr, nullptr);
     ReleaseOnce(&volume);
     if (hr == S_OK && value.vt == VT_BSTR) {
         *path = value.bstrVal;  // the string is ours now: freed with the conversation
         return S_OK;
     }
-    VariantClear(&value);
+    Com()->variantClear(&value);
     return hr == S_OK ? kNoPath : hr;
 }
 
 HRESULT OpenConversation(LPCSTR drive, Conversation* talk) {
     *talk = Conversation{};
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    // Without COM there is no WMI, and so no BitLocker to ask.
+    if (Com() == nullptr) return REGDB_E_CLASSNOTREG;
+    HRESULT hr = Com()->initialize(nullptr, COINIT_MULTITHREADED);
     talk->comStarted = SUCCEEDED(hr);
     // A thread COM already runs as an apartment serves as well.
     if (FAILED(hr) && hr != RPC_E_CHANGED_MODE) return hr;
     IWbemLocator* locator = nullptr;
-    hr = CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+    hr = Com()->createInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
                           reinterpret_cast<void**>(&locator));
     if (hr != S_OK) return hr;
-    BSTR space = SysAllocString(L"ROOT\\CIMV2\\Security\\MicrosoftVolumeEncryption");
+    BSTR space = Com()->allocString(L"ROOT\\CIMV2\\Security\\MicrosoftVolumeEncryption");
     hr = space ? locator->ConnectServer(space, nullptr, nullptr, nullptr, WBEM_FLAG_CONNECT_USE_MAX_WAIT, nullptr,
                                         nullptr, &talk->services)
                : E_OUTOFMEMORY;
-    SysFreeString(space);
+    Com()->freeString(space);
     ReleaseOnce(&locator);
     if (hr == S_OK) hr = SecureProxy(talk->services);
     if (hr == S_OK) hr = FindVolume(talk->services, drive, &talk->volumePath);
@@ -105,24 +151,25 @@ HRESULT OpenConversation(LPCSTR drive, Conversation* talk) {
 }
 
 void CloseConversation(Conversation* talk) {
-    SysFreeString(talk->volumePath);
+    if (Com() == nullptr) return;
+    Com()->freeString(talk->volumePath);
     ReleaseOnce(&talk->services);
-    if (talk->comStarted) CoUninitialize();
+    if (talk->comStarted) Com()->uninitialize();
 }
 
 // The method's in-parameters with its one argument set.
 HRESULT MakeArguments(IWbemServices* services, const wchar_t* method, const wchar_t* name, LONG value,
                       IWbemClassObject** arguments) {
-    BSTR className = SysAllocString(L"Win32_EncryptableVolume");
+    BSTR className = Com()->allocString(L"Win32_EncryptableVolume");
     IWbemClassObject* definition = nullptr;
     IWbemClassObject* signature = nullptr;
     HRESULT hr = className ? services->GetObject(className, 0, nullptr, &definition, nullptr) : E_OUTOFMEMORY;
-    SysFreeString(className);
+    Com()->freeString(className);
     if (hr == S_OK) hr = definition->GetMethod(method, 0, &signature, nullptr);
     if (hr == S_OK) hr = signature ? signature->SpawnInstance(0, arguments) : kNotFound;
     if (hr == S_OK) {
         VARIANT content;
-        VariantInit(&content);
+        Com()->variantInit(&content);
         content.vt = VT_I4;
         content.lVal = value;
         hr = (*arguments)->Put(name, 0, &content, 0);
@@ -139,13 +186,13 @@ HRESULT CallMethod(const Conversation& talk, const wchar_t* method, const wchar_
                    IWbemClassObject** out) {
     IWbemClassObject* arguments = nullptr;
     HRESULT hr = argument ? MakeArguments(talk.services, method, argument, value, &arguments) : S_OK;
-    BSTR name = SysAllocString(method);
+    BSTR name = Com()->allocString(method);
     IWbemClassObject* results = nullptr;
     if (hr == S_OK) {
         hr = name ? talk.services->ExecMethod(talk.volumePath, name, 0, nullptr, arguments, &results, nullptr)
                   : E_OUTOFMEMORY;
     }
-    SysFreeString(name);
+    Com()->freeString(name);
     ReleaseOnce(&arguments);
     LONG returned = 0;
     if (hr == S_OK) hr = ReadNumber(results, L"ReturnValue", &returned);
@@ -164,17 +211,17 @@ HRESULT FindTpmProtector(const Conversation& talk, bool* tpm) {
         HRESULT hr = CallMethod(talk, L"GetKeyProtectors", L"KeyProtectorType", type, &results);
         if (hr != S_OK) return hr;
         VARIANT ids;
-        VariantInit(&ids);
+        Com()->variantInit(&ids);
         hr = results->Get(L"VolumeKeyProtectorID", 0, &ids, nullptr, nullptr);
         ReleaseOnce(&results);
         LONG lower = 0;
         LONG upper = -1;
         // None of a type comes back as VT_NULL or as an empty array.
         if (hr == S_OK && (ids.vt & VT_ARRAY) && ids.parray) {
-            SafeArrayGetLBound(ids.parray, 1, &lower);
-            SafeArrayGetUBound(ids.parray, 1, &upper);
+            Com()->lowerBound(ids.parray, 1, &lower);
+            Com()->upperBound(ids.parray, 1, &upper);
         }
-        VariantClear(&ids);
+        Com()->variantClear(&ids);
         if (hr != S_OK) return hr;
         if (upper >= lower) {
             *tpm = true;

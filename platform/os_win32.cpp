@@ -2,6 +2,16 @@
 
 #include "platform/dll_search.h"
 
+// What a Windows this program claims may lack is looked up, never imported, so that the loader
+// never refuses the program for it: the service, token and security calls, which Windows 98
+// does not have as calls that work, and SETUPAPI, which is no known DLL everywhere and, imported,
+// would be looked for beside the program first. Each system DLL comes from the system directory.
+// Where a call is missing, its wrapper fails as that call fails.
+FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
+    HMODULE module = LoadSystemDll(dll);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
 HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
     return CreateFileA(name, access, share, security, disposition, flags, templateFile);
@@ -15,33 +25,45 @@ BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOI
 BOOL OsCloseHandle(HANDLE handle) { return CloseHandle(handle); }
 
 SC_HANDLE OsOpenSCManagerA(LPCSTR machine, LPCSTR database, DWORD access) {
-    return OpenSCManagerA(machine, database, access);
+    auto call = OsLookup<decltype(&OpenSCManagerA)>("advapi32.dll", "OpenSCManagerA");
+    return call ? call(machine, database, access) : nullptr;
 }
 
 SC_HANDLE OsCreateServiceA(SC_HANDLE manager, LPCSTR name, LPCSTR displayName, DWORD access,
                            DWORD serviceType, DWORD startType, DWORD errorControl,
                            LPCSTR binaryPath, LPCSTR loadOrderGroup, LPDWORD tagId,
                            LPCSTR dependencies, LPCSTR account, LPCSTR password) {
-    return CreateServiceA(manager, name, displayName, access, serviceType, startType,
+    auto call = OsLookup<decltype(&CreateServiceA)>("advapi32.dll", "CreateServiceA");
+    if (call == nullptr) return nullptr;
+    return call(manager, name, displayName, access, serviceType, startType,
                           errorControl, binaryPath, loadOrderGroup, tagId, dependencies, account,
                           password);
 }
 
 SC_HANDLE OsOpenServiceA(SC_HANDLE manager, LPCSTR name, DWORD access) {
-    return OpenServiceA(manager, name, access);
+    auto call = OsLookup<decltype(&OpenServiceA)>("advapi32.dll", "OpenServiceA");
+    return call ? call(manager, name, access) : nullptr;
 }
 
 BOOL OsStartServiceA(SC_HANDLE service, DWORD argc, LPCSTR* argv) {
-    return StartServiceA(service, argc, argv);
+    auto call = OsLookup<decltype(&StartServiceA)>("advapi32.dll", "StartServiceA");
+    return call ? call(service, argc, argv) : FALSE;
 }
 
 BOOL OsControlService(SC_HANDLE service, DWORD control, LPSERVICE_STATUS status) {
-    return ControlService(service, control, status);
+    auto call = OsLookup<decltype(&ControlService)>("advapi32.dll", "ControlService");
+    return call ? call(service, control, status) : FALSE;
 }
 
-BOOL OsDeleteService(SC_HANDLE service) { return DeleteService(service); }
+BOOL OsDeleteService(SC_HANDLE service) {
+    auto call = OsLookup<decltype(&DeleteService)>("advapi32.dll", "DeleteService");
+    return call ? call(service) : FALSE;
+}
 
-BOOL OsCloseServiceHandle(SC_HANDLE handle) { return CloseServiceHandle(handle); }
+BOOL OsCloseServiceHandle(SC_HANDLE handle) {
+    auto call = OsLookup<decltype(&CloseServiceHandle)>("advapi32.dll", "CloseServiceHandle");
+    return call ? call(handle) : FALSE;
+}
 
 BOOL OsGetVersionExA(LPOSVERSIONINFOA info) { return GetVersionExA(info); }
 
@@ -61,65 +83,59 @@ BOOL OsGetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
     return GetDiskFreeSpaceExA(directory, freeToCaller, total, totalFree);
 }
 
-// SETUPAPI is no KnownDLL everywhere: imported, it would be looked for beside the program first.
-// It is loaded from the system directory at its first use; where a call is missing, the call
-// fails as the device layer expects a failed call to.
-template <typename Fn>
-Fn SetupApi(const char* name) {
-    static HMODULE setupApi = LoadSystemDll("setupapi.dll");
-    return setupApi ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(setupApi, name))) : nullptr;
-}
-
 HDEVINFO OsSetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
                                 DWORD flags) {
-    auto call = SetupApi<decltype(&SetupDiGetClassDevsW)>("SetupDiGetClassDevsW");
+    auto call = OsLookup<decltype(&SetupDiGetClassDevsW)>("setupapi.dll", "SetupDiGetClassDevsW");
     return call ? call(classGuid, enumerator, parent, flags) : INVALID_HANDLE_VALUE;
 }
 
 BOOL OsSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
-    auto call = SetupApi<decltype(&SetupDiEnumDeviceInfo)>("SetupDiEnumDeviceInfo");
+    auto call = OsLookup<decltype(&SetupDiEnumDeviceInfo)>("setupapi.dll", "SetupDiEnumDeviceInfo");
     return call ? call(set, index, data) : FALSE;
 }
 
 BOOL OsSetupDiGetDeviceRegistryPropertyW(HDEVINFO set, PSP_DEVINFO_DATA data, DWORD property,
                                          PDWORD type, PBYTE buffer, DWORD size,
                                          PDWORD required) {
-    auto call = SetupApi<decltype(&SetupDiGetDeviceRegistryPropertyW)>("SetupDiGetDeviceRegistryPropertyW");
+    auto call = OsLookup<decltype(&SetupDiGetDeviceRegistryPropertyW)>("setupapi.dll", "SetupDiGetDeviceRegistryPropertyW");
     return call ? call(set, data, property, type, buffer, size, required) : FALSE;
 }
 
 BOOL OsSetupDiSetClassInstallParamsW(HDEVINFO set, PSP_DEVINFO_DATA data,
                                      PSP_CLASSINSTALL_HEADER params, DWORD size) {
-    auto call = SetupApi<decltype(&SetupDiSetClassInstallParamsW)>("SetupDiSetClassInstallParamsW");
+    auto call = OsLookup<decltype(&SetupDiSetClassInstallParamsW)>("setupapi.dll", "SetupDiSetClassInstallParamsW");
     return call ? call(set, data, params, size) : FALSE;
 }
 
 BOOL OsSetupDiCallClassInstaller(DI_FUNCTION function, HDEVINFO set, PSP_DEVINFO_DATA data) {
-    auto call = SetupApi<decltype(&SetupDiCallClassInstaller)>("SetupDiCallClassInstaller");
+    auto call = OsLookup<decltype(&SetupDiCallClassInstaller)>("setupapi.dll", "SetupDiCallClassInstaller");
     return call ? call(function, set, data) : FALSE;
 }
 
 BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set) {
-    auto call = SetupApi<decltype(&SetupDiDestroyDeviceInfoList)>("SetupDiDestroyDeviceInfoList");
+    auto call = OsLookup<decltype(&SetupDiDestroyDeviceInfoList)>("setupapi.dll", "SetupDiDestroyDeviceInfoList");
     return call ? call(set) : FALSE;
 }
 
 CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG flags) {
-    auto call = SetupApi<decltype(&CM_Get_DevNode_Status)>("CM_Get_DevNode_Status");
+    auto call = OsLookup<decltype(&CM_Get_DevNode_Status)>("setupapi.dll", "CM_Get_DevNode_Status");
     return call ? call(status, problem, devInst, flags) : CR_FAILURE;
 }
 
 BOOL OsOpenProcessToken(HANDLE process, DWORD access, PHANDLE token) {
-    return OpenProcessToken(process, access, token);
+    auto call = OsLookup<decltype(&OpenProcessToken)>("advapi32.dll", "OpenProcessToken");
+    return call ? call(process, access, token) : FALSE;
 }
 
 BOOL OsLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid) {
-    return LookupPrivilegeValueA(system, name, luid);
+    auto call = OsLookup<decltype(&LookupPrivilegeValueA)>("advapi32.dll", "LookupPrivilegeValueA");
+    return call ? call(system, name, luid) : FALSE;
 }
 
 BOOL OsAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                              DWORD size, PTOKEN_PRIVILEGES previous, PDWORD returned) {
-    return AdjustTokenPrivileges(token, disableAll, newState, size, previous, returned);
+    auto call = OsLookup<decltype(&AdjustTokenPrivileges)>("advapi32.dll", "AdjustTokenPrivileges");
+    return call ? call(token, disableAll, newState, size, previous, returned) : FALSE;
 }
 
 BOOL OsExitWindowsEx(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }

@@ -24,6 +24,13 @@ BitLockerHold SuspendBitLockerForFlash(void) {
     OSVERSIONINFOA version = {};
     version.dwOSVersionInfoSize = sizeof version;
     if (!OsGetVersionExA(&version)) version.dwMajorVersion = version.dwMinorVersion = 0;
+    // Before Windows 8 a suspension lasts until someone resumes it by hand: better the recovery
+    // key once. Nothing is asked there, and no COM is loaded.
+    if (!SuspendsForRestarts(version.dwMajorVersion, version.dwMinorVersion)) {
+        LogLine("BitLocker : %s not asked, left as it is on Windows %lu.%lu", hold.drive, version.dwMajorVersion,
+                version.dwMinorVersion);
+        return hold;
+    }
     BitLockerVolume volume = {};
     HRESULT queried = OsBitLockerQuery(hold.drive, &volume);
     char line[128];

@@ -11,9 +11,9 @@ constexpr uint32_t kWbemInvalidClass = 0x80041010;
 constexpr uint32_t kProtectionOff = 0;
 constexpr uint32_t kProtectionOn = 1;
 
-bool SuspendsForRestarts(uint32_t major, uint32_t minor) { return major > 6 || (major == 6 && minor >= 2); }
-
 }  // namespace
+
+bool SuspendsForRestarts(uint32_t major, uint32_t minor) { return major > 6 || (major == 6 && minor >= 2); }
 
 BitLockerStep DecideBitLocker(uint32_t windowsMajor, uint32_t windowsMinor, uint32_t queryResult,
                               const BitLockerVolume& volume, const char* drive, char* line, size_t size) {

@@ -15,5 +15,9 @@ enum class BitLockerStep { LeaveAlone, Suspend };
 BitLockerStep DecideBitLocker(uint32_t windowsMajor, uint32_t windowsMinor, uint32_t queryResult,
                               const BitLockerVolume& volume, const char* drive, char* line, size_t size);
 
+// Whether Windows can suspend BitLocker for a number of restarts (6.2, Windows 8, and later):
+// before that the program does not ask about BitLocker at all.
+bool SuspendsForRestarts(uint32_t windowsMajor, uint32_t windowsMinor);
+
 // The system drive as "X:" from the text of %SystemDrive%; false when it is not one.
 bool SystemDriveFrom(const char* text, char drive[3]);

@@ -18,12 +18,13 @@
 namespace {
 
 // Larger than any flash part: such a file is no image of ours and is flashed as delivered.
-constexpr LONGLONG kMaxImageSize = 32 << 20;
+constexpr DWORD kMaxImageSize = 32 << 20;
 
 bool ReadImage(HANDLE file, std::vector<uint8_t>* image) {
-    LARGE_INTEGER size = {};
-    if (!GetFileSizeEx(file, &size) || size.QuadPart > kMaxImageSize) return false;
-    image->resize(static_cast<size_t>(size.QuadPart));
+    DWORD high = 0;
+    DWORD size = GetFileSize(file, &high);
+    if ((size == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) || high != 0 || size > kMaxImageSize) return false;
+    image->resize(size);
     DWORD read = 0;
     return ReadFile(file, image->data(), static_cast<DWORD>(image->size()), &read, nullptr) &&
            read == image->size();

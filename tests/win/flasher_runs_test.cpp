@@ -205,8 +205,7 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
          "BitLocker : C: suspended for one restart"},
         {"Windows 10, flasher missing", 10, 0, S_OK, nullptr, kResultBiosUpdate, resume, {false, false}, true, 0,
          "BitLocker : C: resumed"},
-        {"Windows 7", 6, 1, S_OK, "0", 0, query, {}, true, 0,
-         "BitLocker : C: protected, left as it is on Windows 6.1"},
+        {"Windows 7", 6, 1, S_OK, "0", 0, {}, {}, true, 0, "BitLocker : C: not asked, left as it is on Windows 6.1"},
         {"query fails", 10, 0, static_cast<HRESULT>(0x80041003), "0", 0, query, {}, true, 0,
          "BitLocker : query failed (0x80041003), left as it is"},
     };

@@ -275,6 +275,13 @@ BOOL OsGetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+// Wine's own function, unless this Windows is one that lacks it.
+FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
+    if (g_fakeOs.missingFunctions.count(name)) return nullptr;
+    HMODULE module = LoadLibraryA(dll);
+    return module ? GetProcAddress(module, name) : nullptr;
+}
+
 DWORD OsGetVersion(void) {
     const WindowsProfile& windows = g_fakeOs.profile.windows;
     DWORD version = windows.major | windows.minor << 8;

@@ -8,6 +8,7 @@
 #include <deque>
 #include <functional>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,7 @@ struct FakeOs {
     int requestsUntilRefusal = -1;    // access-driver requests answered before it refuses all (-1: never)
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     FakeBitLocker bitLocker;
+    std::set<std::string> missingFunctions;  // what this Windows lacks: looked up, nullptr
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 
