@@ -9,24 +9,29 @@
 #       options   /bbl /mode=3 /mauto, package flags MARK_LAST_AREA and BREAK_ESCD
 #       verdict   the BIOS flasher refuses the image (-120): string 21 with newSys.bin's numbers
 #       micom     the MICOM flasher fails: 0x8000000A
-#       vendor    EC vendor 1 with /BLOCK_POWER_OFF: no MICOM flasher, power-on by the mailbox
+#       vendor    EC vendor 1 with /BLOCK_POWER_OFF on Windows 10: no MICOM flasher, power-on by the
+#                 mailbox; BitLocker is asked through COM right before the flasher
 #       vista     /VISTA_UPGRADE on EC vendor 0: no box after the confirmation, no power-off
+#       98        the whole update as Windows 98 (a 32-bit Windows, MEMIO.VXD, no protection for
+#                 the working directory): both flashers, power-on armed, powered off
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case=$2
 chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14
+winver=winxp arch=win64 machine=phoenix.json mode=()
 case "$case" in
   whole) ;;
+  98) winver=winxp arch=win32 machine=phoenix_x86.json mode=(--app-winver win98 --preinstall) ;;
   options) flags=$flags,MARK_LAST_AREA,BREAK_ESCD options=(/bbl /mode=3 /mauto) ;;
   verdict) bios_exit=-120 model=QN15 ;;
   micom) micom_exit=3 ;;
-  vendor) chip=0x4D options=(/BLOCK_POWER_OFF) ;;
+  vendor) chip=0x4D options=(/BLOCK_POWER_OFF) winver=win10 ;;
   vista) options=(/VISTA_UPGRADE) ;;
   *) echo "update.sh: unknown case $case" >&2; exit 2 ;;
 esac
 
 # The shipped notebook (BIOS 05TX, flag BF01) with the chip and the flashers' scenario.
-sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e '$ d' "$here/../../sim/profiles/phoenix.json" \
+sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e '$ d' "$here/../../sim/profiles/$machine" \
   >"$out/profile.json"
 echo ", \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
   >>"$out/profile.json"
@@ -38,9 +43,9 @@ if [ "$case" = whole ]; then
     "$build/qpack" verify "$out/QuorvinUpdate.exe" --ca "$out/signer/ca.pem" --require-signature | grep -x 'signed by: .*CN=Quorvin Release' ||
     { echo "the package was not signed"; exit 1; }
 fi
-"$here/../wine/with-wine" --template "$template" --winver winxp -- \
+"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
-  --out "$out" -- "${options[@]}"
+  --out "$out" "${mode[@]}" -- "${options[@]}"
 cat "$out/drive.txt"
 log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
 check() { lines_in_order "$1" "$2" || { echo "== $3 lacks, in this order:"; echo "$1"; fail=1; }; }
@@ -68,7 +73,7 @@ ecfw=$(grep '^ecfw ' "$out/trace.txt")
 crc=$(gzip -c "$out/entries/QNTX0106.bin" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F)
 
 case "$case" in
-  whole|options|micom|vista)
+  whole|options|micom|vista|98)
     steps="00. Success to Create Directory
 02. Success to Unpack
 Step 00
@@ -96,9 +101,9 @@ $written
 $tarpex\" cwd=\"$work\" files=kbc.bin
 ecfw 8192 crc32=$crc
 poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
-    # Wine's WMI has no BitLocker namespace: said right before the flasher, and the run goes on.
+    # Before Windows 8 BitLocker is not asked: said right before the flasher.
     check "Bios command : $work\\SWinFlash bios.wph /P$bios_options
-BitLocker : not available (0x8004100E)
+BitLocker : C: not asked, left as it is on Windows 5.1
 Step 07" "$log" "the log around the BIOS flasher"
     grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
     left=$(grep -v -x DebugLog.txt "$out/workdir.txt")
@@ -123,7 +128,18 @@ $tarpex$micom_options\" cwd=\"$work\" files=kbc.bin" "$(cat "$out/trace.txt")" "
     grep -q '^BOX title="Fail : Micom"' "$out/drive.txt" || { echo "no MICOM failure box"; fail=1; }
     [ "$flashes" = "$written" ] || { echo "flash blocks:"; echo "$flashes"; fail=1; }
     grep -q '^poweroff' "$out/trace.txt" && { echo "powered off after a failure"; fail=1; } ;;
+  98)
+    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+$written
+$tarpex\" cwd=\"$work\" files=kbc.bin
+ecfw 8192 crc32=$crc
+poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
+    grep -q '^ioctl MEMIO ' "$out/trace.txt" || { echo "not through MEMIO.VXD"; fail=1; }
+    grep -q '^ioctl ADDMEM ' "$out/trace.txt" && { echo "through ADDMEM"; fail=1; }
+    check "BitLocker : C: not asked, left as it is on Windows 4.10" "$log" "the log" ;;
   vendor)
+    # Wine's WMI has no BitLocker namespace: COM was loaded and asked, and the run goes on.
+    check "BitLocker : not available (0x8004100E)" "$log" "the log"
     grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
     grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
     check 'out8 0680 82
