@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
 
 namespace {
@@ -116,10 +117,15 @@ TEST(Housekeeping, GenericFlasherNamesPerBitness) {
         void (*operation)();
         const char* bits;
     };
+    // Windows 98 and Me have no MoveFileExA: the same names come about without it.
+    for (bool moveEx : {true, false})
     for (const Case& c : {Case{UsePhoenix32Files, "_32"}, Case{UsePhoenix64Files, "_64"}}) {
-        SCOPED_TRACE(c.bits);
+        SCOPED_TRACE(std::string(c.bits) + (moveEx ? "" : " without MoveFileExA"));
         Populate();
+        std::ofstream("SWinFlash.exe") << "an earlier run's";
+        g_fakeOs.missingFunctions = moveEx ? std::set<std::string>{} : std::set<std::string>{"MoveFileExA"};
         c.operation();
+        g_fakeOs.missingFunctions.clear();
         std::vector<std::string> gone = {"SWinFlash_32.exe", "PhlashNT_32.sys", "PhlashLc_32.dll",
                                          "PHLASH_32.INI",    "SWinFlash_64.exe", "PhlashNT_64.sys",
                                          "PhlashLc_64.dll",  "PHLASH_64.INI"};

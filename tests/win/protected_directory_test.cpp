@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
 
 namespace {
@@ -62,6 +63,32 @@ std::vector<std::string> GrantsToOthers(const std::string& path) {
 }
 
 enum class Before { Missing, OpenToEveryone, FileInItsPlace, ParentMissing, HeldFileInside };
+
+// What a Windows without the security calls does: 98 makes the directory plainly, an NT refuses.
+TEST(ProtectedDirectory, WithoutTheSecurityCalls) {
+    struct Case {
+        const char* missing;
+        bool nt;
+        bool entered;
+    };
+    const Case cases[] = {
+        {"ConvertStringSecurityDescriptorToSecurityDescriptorA", true, false},
+        {"SetKernelObjectSecurity", true, false},
+        {"ConvertStringSecurityDescriptorToSecurityDescriptorA", false, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.missing) + (c.nt ? " on NT" : " on Windows 98"));
+        std::string directory = MakeScratchDir(true) + "\\__Quorvin_Update";
+        g_fakeOs = FakeOs{};
+        g_fakeOs.profile.windows.nt = c.nt;
+        g_fakeOs.missingFunctions = {c.missing};
+        HANDLE held = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(EnterProtectedDirectory(directory.c_str(), &held), c.entered);
+        EXPECT_EQ(IsDirectory(directory), c.entered) << "refused before anything is made";
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+        g_fakeOs = FakeOs{};
+    }
+}
 
 TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
     struct Case {
