@@ -136,6 +136,8 @@ foreach(suite OpenOwnPackage ExtractPackedFile ExtractPackage GunzipFile Houseke
 endforeach()
 
 add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${CMAKE_BINARY_DIR})
+# Debian's python3-pefile, which the system python has.
+add_test(NAME tool.pe_headers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/pe_headers.py ${CMAKE_BINARY_DIR})
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown

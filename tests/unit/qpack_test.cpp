@@ -19,6 +19,17 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The headers of a PE32 program and nothing else: what qpack needs of a stub.
+std::string MinimalProgram() {
+    std::string file(1000, '\0');
+    file.replace(0, 2, "MZ");
+    file[0x3C] = 0x40;
+    file.replace(0x40, 4, std::string("PE\0\0", 4));
+    file[0x58] = 0x0B, file[0x59] = 0x01;
+    file[0x58 + 92] = 16;  // NumberOfRvaAndSizes
+    return file;
+}
+
 class Qpack : public testing::Test {
 protected:
     void SetUp() override {
@@ -27,7 +38,7 @@ protected:
                 testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::remove_all(dir_);
         fs::create_directories(dir_);
-        stub_ = Write("stub.exe", "MZ" + std::string(998, '\0'));
+        stub_ = Write("stub.exe", MinimalProgram());
     }
     void TearDown() override { fs::remove_all(dir_); }
 
@@ -297,8 +308,8 @@ TEST(QpackSignature, ReportAndVerdict) {
         f.ca = ca;
         return f;
     };
-    SignatureFacts unsigned_, wrongChecksum = facts(v25, true, ""), misplaced = facts(v25, true, "");
-    unsigned_.checksum = 5;
+    SignatureFacts unsigned_, unsignedChanged, wrongChecksum = facts(v25, true, ""), misplaced = facts(v25, true, "");
+    unsignedChanged.checksum = 5;
     wrongChecksum.checksum = 8;
     misplaced.layoutFault = "the certificate table does not end the file";
     struct Case {
@@ -308,7 +319,9 @@ TEST(QpackSignature, ReportAndVerdict) {
         std::string fault;  // "" when it passes
         std::string signedBy;
     } cases[] = {
-        {"unsigned, its stub's stale checksum", unsigned_, false, "", "unsigned"},
+        {"unsigned", unsigned_, false, "", "unsigned"},
+        {"unsigned, a checksum that does not add up", unsignedChanged, false,
+         "its PE checksum 0x00000005 is not the file's 0x00000000: it was changed after it was built", ""},
         {"unsigned where one is required", unsigned_, true, "it is unsigned, and a signature is required", ""},
         {"signed, no chain asked", facts(v25, true, ""), true, "", "/O=Quorvin Test/CN=Quorvin Release"},
         {"signed, chain to the root", facts(v25, true, "ca.pem"), false, "", "/O=Quorvin Test/CN=Quorvin Release"},

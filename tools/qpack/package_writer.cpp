@@ -10,6 +10,7 @@
 #include "package/archive_digest.h"
 #include "package/archive_format.h"
 #include "tools/qpack/file_io.h"
+#include "tools/qpack/pe_signature.h"
 
 namespace {
 
@@ -107,6 +108,9 @@ std::string CheckDosInputs(const std::vector<std::string>& files, const std::str
 }
 
 std::string CopyStub(FILE* stub, FILE* out, uint64_t* stubSize) {
+    PeSignatureLayout layout;
+    std::string fault = ReadPeLayout(ReadFileAt, stub, SizeOf(stub), &layout);
+    if (!fault.empty() || !SeekTo(stub, 0)) return "the stub is not a Windows program: " + fault;
     uint8_t head[kProgramHeadSize];
     if (fread(head, 1, sizeof head, stub) != sizeof head || head[0] != 'M' || head[1] != 'Z') {
         return "the stub is not a Windows program";
@@ -200,6 +204,22 @@ std::string WriteArchiveDigest(FILE* out, uint64_t start) {
     return "";
 }
 
+// The PE checksum of the whole file, archive and DOS part included, into its headers: Windows
+// checks it only for drivers, but a package should be what loaders and signing tools accept.
+std::string WritePeChecksum(FILE* out) {
+    uint64_t size = SizeOf(out);
+    PeSignatureLayout layout;
+    uint32_t checksum = 0;
+    if (fflush(out) != 0 || !ReadPeLayout(ReadFileAt, out, size, &layout).empty() ||
+        !ComputePeChecksum(ReadFileAt, out, size, layout.checksumField, &checksum)) {
+        return "the package written cannot be read back";
+    }
+    uint8_t field[4];
+    WriteLe32(field, checksum);
+    return SeekTo(out, layout.checksumField) && fwrite(field, 1, sizeof field, out) == sizeof field ? ""
+                                                                                                     : "write failed";
+}
+
 }  // namespace
 
 std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
@@ -219,6 +239,7 @@ std::string BuildPackage(const std::string& stubPath, const std::string& outPath
     if (error.empty()) error = WriteArchive(out, stubSize, flags, files);
     if (error.empty()) error = WriteArchiveDigest(out, stubSize);
     if (error.empty() && !dosFiles.empty()) error = WriteDosPackage(out, dosFiles);
+    if (error.empty()) error = WritePeChecksum(out);
     if (fclose(out) != 0 && error.empty()) error = outPath + ": write failed";
     if (!error.empty()) remove(outPath.c_str());
     return error;

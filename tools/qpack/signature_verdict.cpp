@@ -71,20 +71,20 @@ std::string ToolReason(const std::string& output) {
 SignatureVerdict JudgeSignature(const SignatureFacts& facts, bool requireSignature) {
     SignatureVerdict verdict;
     const bool checksumRight = facts.checksum == facts.fileChecksum;
+    if (facts.present && !facts.layoutFault.empty()) return Fail(verdict, facts.layoutFault);
+    // qpack build and signing both set the checksum; what a signature leaves out must add up too.
+    verdict.lines.push_back("PE checksum: " + Hex32(facts.checksum) + (checksumRight ? ", right" : ", WRONG"));
+    if (!checksumRight) {
+        return Fail(verdict, "its PE checksum " + Hex32(facts.checksum) + " is not the file's " +
+                                 Hex32(facts.fileChecksum) +
+                                 (facts.present ? ": it was changed after signing" : ": it was changed after it was built"));
+    }
     if (!facts.present) {
-        // The stub's own checksum goes stale when the archive is appended; only signing sets it.
         verdict.lines.push_back("signature: unsigned");
         verdict.signedBy = "unsigned";
         if (requireSignature) return Fail(verdict, "it is unsigned, and a signature is required");
         verdict.ok = true;
         return verdict;
-    }
-    if (!facts.layoutFault.empty()) return Fail(verdict, facts.layoutFault);
-    // Signing sets the checksum; what a signature leaves out must still add up.
-    verdict.lines.push_back("PE checksum: " + Hex32(facts.checksum) + (checksumRight ? ", right" : ", WRONG"));
-    if (!checksumRight) {
-        return Fail(verdict, "its PE checksum " + Hex32(facts.checksum) + " is not the file's " +
-                                 Hex32(facts.fileChecksum) + ": it was changed after signing");
     }
     if (!facts.checked) {
         verdict.lines.push_back("signature: present, not checked by this qpack");
