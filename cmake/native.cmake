@@ -135,7 +135,7 @@ foreach(script no_archive driver_needed second_run cost)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
-# Every fault a run can meet, one run each, and README.md's table of them.
+# Every fault a run can meet, one run each, and docs/faults.md's table of them.
 add_test(NAME e2e.faults COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/faults.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(e2e.faults PROPERTIES TIMEOUT 600)
 
