@@ -67,6 +67,12 @@ add_custom_command(OUTPUT ${QV_BITMAP_FILES}
   DEPENDS make_bitmaps)
 add_custom_target(bitmaps ALL DEPENDS ${QV_BITMAP_FILES})
 
+# The exit-code table of docs/deployment.md, from the program's own result table.
+add_executable(exit_codes tools/exit_codes/main.cpp tools/exit_codes/exit_code_table.cpp
+  tools/exit_codes/rc_strings.cpp)
+target_compile_options(exit_codes PRIVATE ${QV_WARNINGS})
+target_link_libraries(exit_codes PRIVATE qv_core)
+
 # The DOS unpacker, built with dev86 as a 16-bit .COM image; the Windows build places it in front
 # of the updater's PE headers with place_dos_stub. bcc's compiler trips over const in some
 # declarations (elks-libc's own headers define it away), so it is defined away throughout. ld86
@@ -119,6 +125,7 @@ endforeach()
 
 add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${CMAKE_BINARY_DIR})
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
+add_test(NAME tool.exit_codes COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/exit_codes.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
         InputSuppression ImageSelection ReadBiosRom AmiImage FakeOsFaults)
