@@ -67,6 +67,12 @@ add_custom_command(OUTPUT ${QV_BITMAP_FILES}
   DEPENDS make_bitmaps)
 add_custom_target(bitmaps ALL DEPENDS ${QV_BITMAP_FILES})
 
+# The exit-code table of docs/deployment.md, from the program's own result table.
+add_executable(exit_codes tools/exit_codes/main.cpp tools/exit_codes/exit_code_table.cpp
+  tools/exit_codes/rc_strings.cpp)
+target_compile_options(exit_codes PRIVATE ${QV_WARNINGS})
+target_link_libraries(exit_codes PRIVATE qv_core)
+
 # The DOS unpacker, built with dev86 as a 16-bit .COM image; the Windows build places it in front
 # of the updater's PE headers with place_dos_stub. bcc's compiler trips over const in some
 # declarations (elks-libc's own headers define it away), so it is defined away throughout. ld86
@@ -139,6 +145,7 @@ add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${
 # Debian's python3-pefile, which the system python has.
 add_test(NAME tool.pe_headers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/pe_headers.py ${CMAKE_BINARY_DIR})
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
+add_test(NAME tool.exit_codes COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/exit_codes.sh ${CMAKE_BINARY_DIR})
 
 foreach(suite AccessDriver Requests DetectAmiBios PowerChecks EmbeddedController FirmwareIdentity HddPassword Shutdown
         InputSuppression ImageSelection ReadBiosRom AmiImage FakeOsFaults)
@@ -155,7 +162,7 @@ foreach(script no_archive driver_needed second_run cost)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
-# Every fault a run can meet, one run each, and README.md's table of them.
+# Every fault a run can meet, one run each, and docs/faults.md's table of them.
 add_test(NAME e2e.faults COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/faults.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(e2e.faults PROPERTIES TIMEOUT 600)
 

@@ -5,12 +5,12 @@
 # keyboard and auxiliary interfaces were back on, what was left in TEMP. The faults only the
 # fake OS can inject come from the win tier's run of the update sequence on its notebook
 # (win_hw_tests, FakeOsFaults), one line per fault. Fails when a run hung, succeeded where the
-# fault must fail it, left input off, or when README.md's table differs.
+# fault must fail it, left input off, or when docs/faults.md's table differs.
 #
 #   faults.sh BUILD [--write] [ROW...]
 #
-# --write puts the table into README.md instead of comparing it; naming rows runs only those
-# and leaves README.md alone.
+# --write puts the table into docs/faults.md instead of comparing it; naming rows runs only
+# those and leaves docs/faults.md alone.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 export LC_ALL=C  # listings sort the same for every caller
@@ -18,7 +18,7 @@ shift
 write=""
 [ "${1:-}" = --write ] && { write=--write; shift; }
 only=" $* "
-readme="$here/../../README.md"
+doc="$here/../../docs/faults.md"
 
 # name | fault | how it is made | chip | profile faults | flashers | package | TEMP | must | bound (s)
 # must: fail, a non-zero exit; warn, the run may end well but must say that power-on was not
@@ -281,21 +281,21 @@ echo "== $(grep -c . <<<"$rows") runs, two at a time, and the win test's $(grep 
 grep -q '^fake-os: ' "$out/problems" 2>/dev/null && grep -v '^fake-os-' "$out/fake-os.txt"
 
 [ "$only" != "  " ] && exit $fail
-# README's table between its markers; the time column is measured anew by every run.
+# docs/faults.md's table between its markers; the time column is measured anew by every run.
 begin='<!-- faults:begin -->' end='<!-- faults:end -->'
 if [ "$write" = --write ]; then
   awk -v table="$table" -v begin="$begin" -v end="$end" '
     $0 == begin { print; while ((getline line < table) > 0) print line; skip = 1; next }
     $0 == end { skip = 0 }
-    !skip' "$readme" >"$out/README.md" && cat "$out/README.md" >"$readme"
-  echo "== README.md's table written"
+    !skip' "$doc" >"$out/faults.md" && cat "$out/faults.md" >"$doc"
+  echo "== docs/faults.md's table written"
 else
   untimed() { awk -F'|' 'BEGIN { OFS = "|" } { $7 = ""; print }'; }
-  awk -v begin="$begin" -v end="$end" '$0 == end { inside = 0 } inside; $0 == begin { inside = 1 }' "$readme" |
-    untimed >"$out/readme-table.txt"
+  awk -v begin="$begin" -v end="$end" '$0 == end { inside = 0 } inside; $0 == begin { inside = 1 }' "$doc" |
+    untimed >"$out/doc-table.txt"
   untimed <"$table" >"$out/run-table.txt"
-  if ! diff -u "$out/readme-table.txt" "$out/run-table.txt"; then
-    echo "== README.md's fault table differs from this run (times aside); ./run faults rewrites it"
+  if ! diff -u "$out/doc-table.txt" "$out/run-table.txt"; then
+    echo "== docs/faults.md's fault table differs from this run (times aside); ./run faults rewrites it"
     fail=1
   fi
 fi
