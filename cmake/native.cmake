@@ -106,7 +106,8 @@ ExternalProject_Add(updater
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${QV_UPDATER_DIR}
   DEPENDS bitmaps dos_unpacker place_dos_stub
-  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686-win32.cmake
+  CMAKE_ARGS -DCMAKE_TOOLCHAIN_FILE=${CMAKE_SOURCE_DIR}/cmake/mingw-i686.cmake
+             -DQV_THREAD_MODEL=win32
              -DCMAKE_BUILD_TYPE=${CMAKE_BUILD_TYPE}
              -DQV_BITMAP_DIR=${QV_BITMAP_DIR}
              -DQV_DOS_UNPACKER=${QV_DOS_UNPACKER}

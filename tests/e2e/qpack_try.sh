@@ -15,9 +15,9 @@ mkdir -p "$profiles"
 shipped="$here/../../sim/profiles/phoenix.json"
 # The shipped notebook without its closing brace, to add keys to.
 open_profile() { sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$1\"/" -e "s/30355458/$2/" -e '$ d' "$shipped"; }
-# A run's cells, outcome to power and whether as expected, "|"-joined; cells are padded with two
+# A run's cells, outcome to power, who signed it and whether as expected, "|"-joined; cells are padded with two
 # spaces or more, and hold single ones only.
-cells() { awk -F '  +' -v m="$1" -v w="$2" '$1 == m && $2 == w { print $4 "|" $5 "|" $6 "|" $7 "|" $8 "|" $9 "|" $10 "|" $12 }' "$out/table.txt"; }
+cells() { awk -F '  +' -v m="$1" -v w="$2" '$1 == m && $2 == w { print $4 "|" $5 "|" $6 "|" $7 "|" $8 "|" $9 "|" $10 "|" $11 "|" $13 }' "$out/table.txt"; }
 want() {
   local got
   got=$(cells "$1" "$2")
@@ -40,8 +40,8 @@ case "$2" in
     bios='SWinFlash bios.wph /P /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234'
     written='FFF20000+60000 FFFA0000+50000'
     for mode in xp 10; do
-      want vendor0 "$mode" "0x00000000 done|QN14XB06.wph|QNTX0106.bin|$bios|TarpexV01_10 kbc.bin /FORCE|$written|off, power-on armed|yes"
-      want vendor1 "$mode" "0x00000000 done|QN14XB06.wph|-|$bios|-|$written|off, power-on armed|yes"
+      want vendor0 "$mode" "0x00000000 done|QN14XB06.wph|QNTX0106.bin|$bios|TarpexV01_10 kbc.bin /FORCE|$written|off, power-on armed|unsigned|yes"
+      want vendor1 "$mode" "0x00000000 done|QN14XB06.wph|-|$bios|-|$written|off, power-on armed|unsigned|yes"
     done
     # The report: every run's boxes on screen, and its log and trace behind links that lead somewhere.
     html="$out/report/report.html"
@@ -68,8 +68,8 @@ case "$2" in
     rc=$?
     cat "$out/table.txt"
     [ $rc = 1 ] || { echo "exit $rc, not 1"; tail -n 3 "$out/progress.txt"; fail=1; }
-    want line-tx xp "0x00000000 done|QNTX06.wph|QNTX0106.bin|SWinFlash bios.wph /P /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234|TarpexV01_10 kbc.bin /FORCE|FFF20000+60000 FFFA0000+50000|off, power-on armed|yes"
-    want line-ty xp '0x8000000B no image for this machine (BIOS 05TY)|-|-|-|-|-|stays on|NO: exit 0x8000000B, expected 0x00000000' ;;
+    want line-tx xp "0x00000000 done|QNTX06.wph|QNTX0106.bin|SWinFlash bios.wph /P /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234|TarpexV01_10 kbc.bin /FORCE|FFF20000+60000 FFFA0000+50000|off, power-on armed|unsigned|yes"
+    want line-ty xp '0x8000000B no image for this machine (BIOS 05TY)|-|-|-|-|-|stays on|unsigned|NO: exit 0x8000000B, expected 0x00000000' ;;
   setup)
     "$here/update-package" "$build" "$out/QuorvinUpdate.exe" SKIP_CHECK_POWER || exit 1
     mkdir -p "$out/nowine" "$out/halfbuild"

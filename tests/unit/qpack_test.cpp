@@ -235,12 +235,8 @@ bool ReadString(void* context, uint64_t offset, uint8_t* bytes, size_t n) {
 
 TEST(QpackSignature, TableChecksumAndSignedContent) {
     // A PE32 header at 0x40 whose certificate entry names 0x200+0x18, behind an archive ending at 0x1FD.
-    std::string file(0x218, '\0');
-    file.replace(0, 2, "MZ");
-    file[0x3C] = 0x40;
-    file.replace(0x40, 4, std::string("PE\0\0", 4));
-    file[0x58] = 0x0B, file[0x59] = 0x01;
-    file[0x58 + 92] = 16;                       // NumberOfRvaAndSizes
+    std::string file = MinimalProgram();
+    file.resize(0x218);
     file[0x58 + 128 + 1] = 0x02, file[0x58 + 132] = 0x18;
     PeSignatureLayout layout;
     ASSERT_EQ(ReadPeLayout(ReadString, &file, file.size(), &layout), "");
