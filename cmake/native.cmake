@@ -142,6 +142,7 @@ foreach(suite OpenOwnPackage ExtractPackedFile ExtractPackage GunzipFile Houseke
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 
+add_test(NAME win.OsLookup COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_os_tests.exe)
 add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${CMAKE_BINARY_DIR})
 # Debian's python3-pefile, which the system python has.
 add_test(NAME tool.pe_headers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/pe_headers.py ${CMAKE_BINARY_DIR})

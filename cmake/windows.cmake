@@ -58,7 +58,8 @@ add_library(qv_ops OBJECT
   update/power_checks.cpp
   update/rom_readout.cpp)
 
-add_library(qv_os_win32 OBJECT platform/dll_search.cpp platform/os_bitlocker.cpp platform/os_win32.cpp)
+add_library(qv_os_win32 OBJECT platform/dll_search.cpp platform/os_bitlocker.cpp platform/os_lookup.cpp
+  platform/os_win32.cpp)
 
 foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -160,6 +161,13 @@ target_link_libraries(extract_probe PRIVATE qv_core qv_sim ZLIB::ZLIB ${QV_SYSTE
 add_dependencies(win_package_tests extract_probe ui_probe flasher_double)
 add_executable(flasher_double tests/win/flasher_double.cpp)
 target_link_libraries(flasher_double PRIVATE kernel32)
+
+# The real OS boundary with one looked-up call hidden at a time.
+add_executable(win_os_tests tests/win/os_lookup_test.cpp platform/dll_search.cpp
+  platform/os_bitlocker.cpp platform/os_win32.cpp)
+target_include_directories(win_os_tests PRIVATE ${CMAKE_SOURCE_DIR})
+target_compile_options(win_os_tests PRIVATE ${QV_WARNINGS})
+target_link_libraries(win_os_tests PRIVATE qv_core gtest_main wbemuuid ${QV_SYSTEM_LIBS})
 
 # The progress window, run as the updater runs it, with the updater's own resources.
 add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc

@@ -8,7 +8,6 @@
 
 #include <cwchar>
 
-#include "platform/dll_search.h"
 #include "platform/os.h"
 
 namespace {
@@ -29,30 +28,26 @@ struct ComCalls {
 };
 
 template <typename Fn>
-void Find(HMODULE module, const char* name, Fn* call) {
-    *call = module ? reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name))) : nullptr;
+void Find(const char* dll, const char* name, Fn* call) {
+    *call = OsLookup<Fn>(dll, name);
 }
 
 // The calls, or nullptr when any one is missing.
 const ComCalls* Com() {
     static ComCalls calls;
-    static const bool found = [] {
-        HMODULE ole = LoadSystemDll("ole32.dll");
-        HMODULE automation = LoadSystemDll("oleaut32.dll");
-        Find(ole, "CoInitializeEx", &calls.initialize);
-        Find(ole, "CoUninitialize", &calls.uninitialize);
-        Find(ole, "CoCreateInstance", &calls.createInstance);
-        Find(ole, "CoSetProxyBlanket", &calls.setProxyBlanket);
-        Find(automation, "SysAllocString", &calls.allocString);
-        Find(automation, "SysFreeString", &calls.freeString);
-        Find(automation, "VariantInit", &calls.variantInit);
-        Find(automation, "VariantClear", &calls.variantClear);
-        Find(automation, "SafeArrayGetLBound", &calls.lowerBound);
-        Find(automation, "SafeArrayGetUBound", &calls.upperBound);
-        return calls.initialize && calls.uninitialize && calls.createInstance && calls.setProxyBlanket &&
-               calls.allocString && calls.freeString && calls.variantInit && calls.variantClear &&
-               calls.lowerBound && calls.upperBound;
-    }();
+    Find("ole32.dll", "CoInitializeEx", &calls.initialize);
+    Find("ole32.dll", "CoUninitialize", &calls.uninitialize);
+    Find("ole32.dll", "CoCreateInstance", &calls.createInstance);
+    Find("ole32.dll", "CoSetProxyBlanket", &calls.setProxyBlanket);
+    Find("oleaut32.dll", "SysAllocString", &calls.allocString);
+    Find("oleaut32.dll", "SysFreeString", &calls.freeString);
+    Find("oleaut32.dll", "VariantInit", &calls.variantInit);
+    Find("oleaut32.dll", "VariantClear", &calls.variantClear);
+    Find("oleaut32.dll", "SafeArrayGetLBound", &calls.lowerBound);
+    Find("oleaut32.dll", "SafeArrayGetUBound", &calls.upperBound);
+    bool found = calls.initialize && calls.uninitialize && calls.createInstance && calls.setProxyBlanket &&
+                 calls.allocString && calls.freeString && calls.variantInit && calls.variantClear &&
+                 calls.lowerBound && calls.upperBound;
     return found ? &calls : nullptr;
 }
 

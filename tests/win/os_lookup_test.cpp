@@ -1,0 +1,70 @@
+// The real OS boundary on a Windows that lacks what it looks up: each wrapper then fails as its
+// call fails, so that the run takes the path of a failed call (no driver service, no token, no
+// mouse device, no BitLocker) instead of crashing. The lookup is this test's, hiding one name.
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+#include "platform/os.h"
+#include "update/bitlocker_decisions.h"
+
+namespace {
+
+std::string g_missing;
+
+}  // namespace
+
+FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
+    return g_missing == name ? nullptr : GetProcAddress(LoadLibraryA(dll), name);
+}
+
+TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
+    SC_HANDLE noService = nullptr;
+    SERVICE_STATUS status;
+    HANDLE token = nullptr;
+    LUID luid;
+    ULONG devStatus = 0, problem = 0;
+    SP_DEVINFO_DATA device = {sizeof device, {}, 0, 0};
+    BitLockerVolume volume = {};
+    const struct {
+        const char* name;
+        std::function<bool()> failed;
+    } cases[] = {
+        {"OpenSCManagerA", [] { return OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT) == nullptr; }},
+        {"CreateServiceA", [&] { return OsCreateServiceA(noService, "x", "x", 0, 1, 3, 1, "x", nullptr, nullptr,
+                                                          nullptr, nullptr, nullptr) == nullptr; }},
+        {"OpenServiceA", [&] { return OsOpenServiceA(noService, "x", 0) == nullptr; }},
+        {"StartServiceA", [&] { return !OsStartServiceA(noService, 0, nullptr); }},
+        {"ControlService", [&] { return !OsControlService(noService, SERVICE_CONTROL_STOP, &status); }},
+        {"DeleteService", [&] { return !OsDeleteService(noService); }},
+        {"CloseServiceHandle", [&] { return !OsCloseServiceHandle(noService); }},
+        {"OpenProcessToken", [&] { return !OsOpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token); }},
+        {"LookupPrivilegeValueA", [&] { return !OsLookupPrivilegeValueA(nullptr, "SeShutdownPrivilege", &luid); }},
+        {"AdjustTokenPrivileges", [&] { return !OsAdjustTokenPrivileges(nullptr, FALSE, nullptr, 0, nullptr, nullptr); }},
+        {"SetupDiGetClassDevsW", [] { return OsSetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES) ==
+                                              INVALID_HANDLE_VALUE; }},
+        {"SetupDiEnumDeviceInfo", [&] { return !OsSetupDiEnumDeviceInfo(nullptr, 0, &device); }},
+        {"CM_Get_DevNode_Status", [&] { return OsCM_Get_DevNode_Status(&devStatus, &problem, 0, 0) == CR_FAILURE; }},
+        {"CoInitializeEx", [&] { return OsBitLockerQuery("C:", &volume) == REGDB_E_CLASSNOTREG; }},
+        {"SafeArrayGetUBound", [&] { return OsBitLockerSuspend("C:", 1) == REGDB_E_CLASSNOTREG; }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_missing = c.name;
+        EXPECT_TRUE(c.failed());
+    }
+    g_missing.clear();
+    // With nothing missing the same calls reach the system: the rows above fail for the lookup.
+    SC_HANDLE manager = OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT);
+    EXPECT_NE(manager, nullptr);
+    if (manager) OsCloseServiceHandle(manager);
+    HDEVINFO devices = OsSetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_ALLCLASSES);
+    EXPECT_NE(devices, INVALID_HANDLE_VALUE);
+    if (devices != INVALID_HANDLE_VALUE) OsSetupDiDestroyDeviceInfoList(devices);
+    char line[96];
+    EXPECT_EQ(DecideBitLocker(10, 0, static_cast<uint32_t>(REGDB_E_CLASSNOTREG), volume, "C:", line, sizeof line),
+              BitLockerStep::LeaveAlone);
+    EXPECT_STREQ(line, "BitLocker : not available (0x80040154)") << "no COM reads as no BitLocker";
+}
