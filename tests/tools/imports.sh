@@ -14,7 +14,7 @@ table="$(dirname "$0")/../../platform/windows_imports.tsv"
 fail=0
 imports() { i686-w64-mingw32-objdump -p "$1" | awk '/DLL Name/ { dll = $3 } $1 ~ /^[0-9a-f]+$/ && NF == 3 { print dll "\t" $3 }'; }
 
-known='^(KERNEL32|USER32|GDI32|ADVAPI32|ole32|OLEAUT32|msvcrt)\.dll$'
+known='^(KERNEL32|USER32|GDI32|msvcrt)\.dll$'
 system='^(KERNEL32|USER32|GDI32|ADVAPI32|SETUPAPI|ole32|OLEAUT32|msvcrt)\.dll$'
 for program in "$updater" "$win/qpack.exe"; do
   allowed=$system
