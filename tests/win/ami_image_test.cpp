@@ -73,4 +73,19 @@ TEST(AmiImage, BiosAndImageIdentity) {
     EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
 }
 
+// A package with a single image gives it the flasher's name at once; one that cannot be copied
+// there fails the step.
+TEST(AmiImage, ASingleImageIsCopiedToBiosRom) {
+    for (bool held : {false, true}) {
+        SCOPED_TRACE(held ? "the image held by another program" : "the image free");
+        Boot();
+        std::ofstream("QN15X101.rom", std::ios::binary) << "the image";
+        HANDLE holder = held ? CreateFileA("QN15X101.rom", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                             : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(FindAmiImages(), held ? 0x8000000bu : 0u);
+        if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
+        if (!held) EXPECT_EQ(ReadWholeFile("bios.rom"), "the image");
+    }
+}
+
 }  // namespace
