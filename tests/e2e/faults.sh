@@ -282,17 +282,13 @@ grep -q '^fake-os: ' "$out/problems" 2>/dev/null && grep -v '^fake-os-' "$out/fa
 
 [ "$only" != "  " ] && exit $fail
 # docs/faults.md's table between its markers; the time column is measured anew by every run.
-begin='<!-- faults:begin -->' end='<!-- faults:end -->'
+marked="$here/../tools/marked-table"
 if [ "$write" = --write ]; then
-  awk -v table="$table" -v begin="$begin" -v end="$end" '
-    $0 == begin { print; while ((getline line < table) > 0) print line; skip = 1; next }
-    $0 == end { skip = 0 }
-    !skip' "$doc" >"$out/faults.md" && cat "$out/faults.md" >"$doc"
+  "$marked" write "$doc" faults "$table"
   echo "== docs/faults.md's table written"
 else
   untimed() { awk -F'|' 'BEGIN { OFS = "|" } { $7 = ""; print }'; }
-  awk -v begin="$begin" -v end="$end" '$0 == end { inside = 0 } inside; $0 == begin { inside = 1 }' "$doc" |
-    untimed >"$out/doc-table.txt"
+  "$marked" read "$doc" faults | untimed >"$out/doc-table.txt"
   untimed <"$table" >"$out/run-table.txt"
   if ! diff -u "$out/doc-table.txt" "$out/run-table.txt"; then
     echo "== docs/faults.md's fault table differs from this run (times aside); ./run faults rewrites it"
