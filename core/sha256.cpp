@@ -80,3 +80,10 @@ void Sha256End(Sha256* hash, uint8_t digest[kSha256Size]) {
         for (int j = 0; j < 4; ++j) digest[4 * i + j] = static_cast<uint8_t>(hash->state[i] >> (24 - 8 * j));
     }
 }
+
+void Sha256Of(const void* bytes, size_t n, uint8_t digest[kSha256Size]) {
+    Sha256 hash;
+    Sha256Begin(&hash);
+    Sha256Add(&hash, bytes, n);
+    Sha256End(&hash, digest);
+}

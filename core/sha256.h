@@ -15,3 +15,6 @@ struct Sha256 {
 void Sha256Begin(Sha256* hash);
 void Sha256Add(Sha256* hash, const void* bytes, size_t n);
 void Sha256End(Sha256* hash, uint8_t digest[kSha256Size]);
+
+// The digest of bytes held whole.
+void Sha256Of(const void* bytes, size_t n, uint8_t digest[kSha256Size]);

@@ -82,11 +82,8 @@ int PrepareFlashAreas(void) {
                       nullptr);
         }
         // The flasher is given the image as edited here, and nothing else.
-        Sha256 hash;
-        Sha256Begin(&hash);
-        Sha256Add(&hash, image.data(), image.size());
         uint8_t digest[kSha256Size];
-        Sha256End(&hash, digest);
+        Sha256Of(image.data(), image.size(), digest);
         RecordPlacedInput("bios.wph", digest);
     }
     CloseHandle(file);

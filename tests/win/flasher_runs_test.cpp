@@ -34,11 +34,8 @@ void Touch(const std::string& path) {
 
 // Records content as what the run placed under name, as the copy or the table edit does.
 void Place(const char* name, const std::string& content) {
-    Sha256 hash;
-    Sha256Begin(&hash);
-    Sha256Add(&hash, content.data(), content.size());
     uint8_t digest[kSha256Size];
-    Sha256End(&hash, digest);
+    Sha256Of(content.data(), content.size(), digest);
     RecordPlacedInput(name, digest);
 }
 
