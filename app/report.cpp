@@ -14,13 +14,11 @@ uint32_t ReportResult(uint32_t code) {
     SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
     if (ResultNeedsCleanUp(code)) {
         RestoreInput();
-        // Before the working directory is current, the current directory is TEMP or wherever
-        // the package was started: nothing there is ours but the driver file this run put in.
+        // Only in the working place: before it exists the current directory is wherever the
+        // package was started, and nothing there is ours.
         if (g_run.inWorkingDirectory) {
             DeleteExtractedFiles();
             DeleteListedAndRuntimeFiles();
-        } else if (g_run.accessDriverExtracted) {
-            DeleteAccessDriverFile();
         }
     }
     const ResultMessage* message = FindResultMessage(code);

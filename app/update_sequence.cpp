@@ -1,6 +1,5 @@
 #include "app/update_sequence.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "core/debug_log.h"
@@ -42,18 +41,22 @@ enum : UINT {
 
 constexpr size_t kConfirmTextSize = 512;
 
-// Gates 1-6: driver, BIOS family, language, package header, power. 0 or the result code.
+// Gates 1-7: the package's proof, the working place, driver, BIOS family, language, package
+// header, power. 0 or the result code.
 uint32_t PassStartupGates(HINSTANCE instance) {
     // Before anything is installed or extracted: everything comes from the package proven here.
     uint32_t proof = OpenOwnPackage();
     if (proof != kResultOk) return ReportResult(proof);
     ProbeWindowsVersion();
-    // From its unpacking until the driver has been brought up from it, the driver file in TEMP
-    // is held as the package has it: no process of the user may swap it in between.
+    // The place comes first: the driver and the language DLL are unpacked into it, and the
+    // kernel loads the driver from it by name.
+    if (!EnterWorkingPlace()) return ReportResult(kResultDirectory);
+    LogLine("00. Success to Create Directory");
+    // From its unpacking until the driver has been brought up from it, the driver file is held
+    // as the package has it.
     CodeHold driver = {};
     if (!g_accessDriver.isWin61 && !g_accessDriver.isWin60) {
         if (!ExtractAccessDriverFile()) return ReportResult(kResultUnpack);
-        g_run.accessDriverExtracted = true;
         if (!HoldPackagedFile(g_run.package, "AddMem.sys", &driver)) return ReportResult(kResultUnpack);
     }
     bool acquired = DetectAmiBios();
@@ -65,34 +68,11 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     if (g_run.resources == nullptr) ShowMessage(MB_ICONERROR, "Fail : Dll", "Fail To Load Dll");
 
     uint32_t offset = 0;
-    if (ReadArchiveOffset(g_run.package, &offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {
+    if (ReadArchiveOffset(&offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {
         return ReportResult(kResultInvalidOption);
     }
     uint32_t power = CheckSystemPower();
     return power != kResultOk ? ReportResult(power) : kResultOk;
-}
-
-// TEMP + "\" + "__Quorvin_Update\"; left empty when TEMP is unset or the path would not fit.
-void BuildWorkingDirectory(char* directory) {
-    directory[0] = '\0';
-    char temp[kPathSize + 1];
-    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-    if (length == 0 || length > kPathSize) return;
-    const char* separator = temp[length - 1] == '\\' ? "" : "\\";
-    int written = snprintf(directory, kPathSize, "%s%s__Quorvin_Update\\", temp, separator);
-    if (written < 0 || written >= static_cast<int>(kPathSize)) directory[0] = '\0';
-}
-
-// Gate 7: the directory is made anew so that only administrators may write there; whatever
-// stood in its place is removed whole first, a link never followed.
-bool EnterWorkingDirectory() {
-    BuildWorkingDirectory(g_run.workingDirectory);
-    if (g_run.workingDirectory[0] == '\0' ||
-        !EnterProtectedDirectory(g_run.workingDirectory, &g_run.workingDirectoryHeld)) {
-        return false;
-    }
-    g_run.inWorkingDirectory = true;
-    return true;
 }
 
 // Steps 11-14: the progress window unpacks on its own thread while this one waits.
@@ -215,9 +195,6 @@ uint32_t CompleteUpdate() {
 uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
     uint32_t result = PassStartupGates(instance);
     if (result != kResultOk) return result;
-
-    if (!EnterWorkingDirectory()) return ReportResult(kResultDirectory);
-    LogLine("00. Success to Create Directory");
     if (!CheckDiskSpace()) return kResultDiskSpace;
 
     // Anything but OK (Cancel, or a box that could not be shown) leaves the machine untouched.

@@ -16,6 +16,7 @@ add_executable(unit_tests
   tests/unit/dos_stub_test.cpp
   tests/unit/file_path_test.cpp
   tests/unit/sha256_test.cpp
+  tests/unit/place_security_test.cpp
   tests/unit/text_format_test.cpp
   tests/unit/flash_area_table_test.cpp
   tests/unit/flasher_commands_test.cpp
@@ -137,7 +138,7 @@ foreach(suite LogLine OwnResources ReportResult UpdateSequence AmiUpdateSequence
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_tests.exe --gtest_filter=${suite}.*)
 endforeach()
 foreach(suite OpenOwnPackage ExtractPackedFile ExtractPackage GunzipFile Housekeeping ProgressWindow BlitWithColorKey
-        LanguageDlls SelectLanguageResources FlasherRuns DmiSetting ProtectedDirectory)
+        LanguageDlls SelectLanguageResources FlasherRuns DmiSetting WorkingPlace)
   add_test(NAME win.${suite}
     COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_package_tests.exe --gtest_filter=${suite}.*)
 endforeach()
@@ -172,7 +173,7 @@ foreach(case matrix misnamed setup)
   add_test(NAME e2e.qpack_try.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/qpack_try.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
-foreach(case workdir-link temp-link leftover held swapped dlls format)
+foreach(case workdir-link temp-link leftover refused swapped dlls format)
   add_test(NAME e2e.planted.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/planted.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 

@@ -18,6 +18,8 @@ struct RunContext {
     HANDLE extractionEvent;      // signalled by the progress window when unpacking has ended
     HANDLE package;              // the program file, proven at the start: every file this run
                                  // extracts, loads or starts comes from it and is checked against it
+    uint32_t archiveOffset;      // where the proven archive starts, from the loaded headers
+    uint64_t archiveEnd;         // where its last entry ends: nothing behind it is ever read
     HANDLE workingDirectoryHeld; // open for the whole run: the directory cannot be renamed or removed
     volatile LONG busy;          // while 1 the progress window refuses to close
     volatile LONG extractionOk;  // cleared by the progress window when unpacking fails
@@ -25,8 +27,7 @@ struct RunContext {
     volatile uint32_t runFlags;
     uint8_t ecVendor;            // 1 when the Super I/O chip is one that arms power-on itself
     uint16_t ecMailboxBase;      // I/O base of the EC mailbox; 0 when there is none
-    bool accessDriverExtracted;  // this run put "AddMem.sys" into TEMP
-    bool inWorkingDirectory;     // the working directory is current
+    bool inWorkingDirectory;     // the working place is made and current
     bool poweringOff;            // the system has accepted the power-off
     char workingDirectory[kPathSize];
     char messageTitle[kTextSize];

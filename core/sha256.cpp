@@ -16,30 +16,48 @@ const uint32_t kRound[64] = {
 
 uint32_t Rotate(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
-void Compress(uint32_t state[8], const uint8_t block[64]) {
+uint32_t Load32(const uint8_t* p) {
+    return static_cast<uint32_t>(p[0]) << 24 | static_cast<uint32_t>(p[1]) << 16 | static_cast<uint32_t>(p[2]) << 8 | p[3];
+}
+
+// One round, the working variables named where they stand, so that they stay in registers:
+// nothing is moved between rounds, only the names turn.
+inline void Round(uint32_t a, uint32_t b, uint32_t c, uint32_t& d, uint32_t e, uint32_t f, uint32_t g, uint32_t& h,
+                  uint32_t k) {
+    uint32_t t1 = h + (Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25)) + ((e & f) ^ (~e & g)) + k;
+    uint32_t t2 = (Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22)) + ((a & b) ^ (a & c) ^ (b & c));
+    d += t1;
+    h = t1 + t2;
+}
+
+void Compress(uint32_t state[8], const uint8_t* block) {
     uint32_t w[64];
-    for (int i = 0; i < 16; ++i) {
-        w[i] = static_cast<uint32_t>(block[4 * i]) << 24 | static_cast<uint32_t>(block[4 * i + 1]) << 16 |
-               static_cast<uint32_t>(block[4 * i + 2]) << 8 | block[4 * i + 3];
-    }
+    for (int i = 0; i < 16; ++i) w[i] = Load32(block + 4 * i);
     for (int i = 16; i < 64; ++i) {
         uint32_t s0 = Rotate(w[i - 15], 7) ^ Rotate(w[i - 15], 18) ^ (w[i - 15] >> 3);
         uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t v[8];
-    memcpy(v, state, sizeof v);
-    for (int i = 0; i < 64; ++i) {
-        uint32_t s1 = Rotate(v[4], 6) ^ Rotate(v[4], 11) ^ Rotate(v[4], 25);
-        uint32_t choose = (v[4] & v[5]) ^ (~v[4] & v[6]);
-        uint32_t t1 = v[7] + s1 + choose + kRound[i] + w[i];
-        uint32_t s0 = Rotate(v[0], 2) ^ Rotate(v[0], 13) ^ Rotate(v[0], 22);
-        uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-        memmove(v + 1, v, 7 * sizeof v[0]);
-        v[4] += t1;
-        v[0] = t1 + s0 + majority;
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
+    uint32_t e = state[4], f = state[5], g = state[6], h = state[7];
+    for (int i = 0; i < 64; i += 8) {
+        Round(a, b, c, d, e, f, g, h, kRound[i] + w[i]);
+        Round(h, a, b, c, d, e, f, g, kRound[i + 1] + w[i + 1]);
+        Round(g, h, a, b, c, d, e, f, kRound[i + 2] + w[i + 2]);
+        Round(f, g, h, a, b, c, d, e, kRound[i + 3] + w[i + 3]);
+        Round(e, f, g, h, a, b, c, d, kRound[i + 4] + w[i + 4]);
+        Round(d, e, f, g, h, a, b, c, kRound[i + 5] + w[i + 5]);
+        Round(c, d, e, f, g, h, a, b, kRound[i + 6] + w[i + 6]);
+        Round(b, c, d, e, f, g, h, a, kRound[i + 7] + w[i + 7]);
     }
-    for (int i = 0; i < 8; ++i) state[i] += v[i];
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
 }
 
 }  // namespace
@@ -56,6 +74,13 @@ void Sha256Add(Sha256* hash, const void* bytes, size_t n) {
     const uint8_t* p = static_cast<const uint8_t*>(bytes);
     hash->length += n;
     while (n > 0) {
+        // Whole blocks of the input are taken where they lie, not copied first.
+        if (hash->used == 0 && n >= sizeof hash->block) {
+            Compress(hash->state, p);
+            p += sizeof hash->block;
+            n -= sizeof hash->block;
+            continue;
+        }
         size_t take = sizeof hash->block - hash->used < n ? sizeof hash->block - hash->used : n;
         memcpy(hash->block + hash->used, p, take);
         hash->used += take;

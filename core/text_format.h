@@ -2,7 +2,7 @@
 // as formats.
 #pragma once
 
-// Whether a and b take the same arguments: the same conversions in the same order, each with
-// the same length modifier and the same starred width or precision ("%%" takes none; flags and
-// fixed widths and precisions may differ).
+// Whether a and b hold the same conversions in the same order, each spelt exactly alike: flags,
+// width, precision and length modifier included ("%%" takes none). A text from outside whose
+// conversions are those of our own text can ask no more of the arguments or of the formatter.
 bool SameConversions(const char* a, const char* b);

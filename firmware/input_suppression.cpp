@@ -21,6 +21,9 @@ constexpr size_t kRememberedMice = 64;
 DEVINST g_disabledMice[kRememberedMice];
 size_t g_disabledCount = 0;
 
+// Mouse and keyboard are off: set by SuppressInput, cleared by RestoreInput.
+bool g_inputSuppressed = false;
+
 bool WasDisabledByUs(DEVINST device) {
     for (size_t i = 0; i < g_disabledCount; ++i) {
         if (g_disabledMice[i] == device) return true;
@@ -121,7 +124,8 @@ void KeyboardOff(void) {
 }
 
 void KeyboardOn(void) {
-    if (!AcquireAccessDriver()) return;
+    // Only through the driver that turned the keyboard off: an end never brings one up.
+    if (!ReacquireAccessDriver()) return;
     EcResetTimeout();
     // A byte waiting in the output buffer is taken out without waiting for one.
     KbcReadStatus();
@@ -131,11 +135,15 @@ void KeyboardOn(void) {
 }
 
 void SuppressInput(void) {
+    g_inputSuppressed = true;
     SetMouseDevicesEnabled(false);
     KeyboardOff();
 }
 
 void RestoreInput(void) {
+    // Every end calls this: only what this run turned off is turned on again, once.
+    if (!g_inputSuppressed) return;
+    g_inputSuppressed = false;
     KeyboardOn();
     SetMouseDevicesEnabled(true);
 }

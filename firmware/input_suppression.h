@@ -4,7 +4,10 @@
 #include <windows.h>
 #include <setupapi.h>
 
+// Mouse and keyboard off for the update.
 void SuppressInput(void);
+// Mouse and keyboard on again, only when SuppressInput turned them off and only once; the
+// keyboard through the driver this run already brought up, never one an end would have to load.
 void RestoreInput(void);
 
 // Disables (false) or enables (true) every present, disableable device of a class whose name

@@ -1,10 +1,12 @@
 #include "hw/access_driver.h"
 
+#include <cstdio>
+
 #include "core/debug_log.h"
-#include "core/file_path.h"
+#include "core/run_context.h"
 #include "platform/os.h"
 
-AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE, false};
+AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE, false, false};
 
 namespace {
 
@@ -99,10 +101,11 @@ bool InstallAddmemService(void) {
     SC_HANDLE manager = OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
     if (manager == nullptr) return false;
 
+    // The kernel loads the file by this path afresh: only the working place, which nobody but
+    // administrators can change, may be named, never wherever the run happens to stand.
     char path[kDirectoryLimit + 1];
-    DWORD length = GetCurrentDirectoryA(kDirectoryLimit, path);
-    // A directory that does not fit, with "\ADDMEM.SYS" behind it, is not supported.
-    if (!AppendFileName(path, sizeof path, length, "ADDMEM.SYS")) {
+    int length = snprintf(path, sizeof path, "%sADDMEM.SYS", g_run.workingDirectory);
+    if (!g_run.inWorkingDirectory || length < 0 || length >= static_cast<int>(sizeof path)) {
         OsCloseServiceHandle(manager);
         return false;
     }
@@ -130,7 +133,10 @@ bool OpenKmdfAccessDevice(void) {
     return false;
 }
 
-bool OpenAccessDriver(void) {
+namespace {
+
+// The device of this Windows' driver, opened as it stands: nothing is installed.
+bool OpenModeDevice() {
     if (!g_accessDriver.versionProbed) ProbeWindowsVersion();
     if (g_accessDriver.isWin60) {
         // Only a presence test: every KMDFMEMIO request opens the device itself.
@@ -143,7 +149,14 @@ bool OpenAccessDriver(void) {
         g_accessDriver.device = OpenDevice(kVexaDevice);
         return g_accessDriver.device != INVALID_HANDLE_VALUE;
     }
-    if (OpenLegacyAccessDevice()) return true;
+    return OpenLegacyAccessDevice();
+}
+
+}  // namespace
+
+bool OpenAccessDriver(void) {
+    if (OpenModeDevice()) return true;
+    if (g_accessDriver.isWin60 || g_accessDriver.isWin61) return false;
     if (!InstallAddmemService()) {
         RemoveAddmemService();
         if (!InstallAddmemService()) return false;
@@ -153,7 +166,10 @@ bool OpenAccessDriver(void) {
 
 bool AcquireAccessDriver(void) {
     for (int i = 0; i < kAcquireAttempts; ++i) {
-        if (OpenAccessDriver()) return true;
+        if (OpenAccessDriver()) {
+            g_accessDriver.broughtUp = true;
+            return true;
+        }
     }
     if (g_accessDriver.isWin61 || g_accessDriver.isWin60) {
         // Not through ShowMessage: no package flag silences this box.
@@ -162,6 +178,13 @@ bool AcquireAccessDriver(void) {
                       "installed to update BIOS.",
                       "Driver Load Fail", MB_ICONERROR);
         ExitProcess(static_cast<UINT>(-1));
+    }
+    return false;
+}
+
+bool ReacquireAccessDriver(void) {
+    for (int i = 0; g_accessDriver.broughtUp && i < kAcquireAttempts; ++i) {
+        if (OpenModeDevice()) return true;
     }
     return false;
 }

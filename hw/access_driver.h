@@ -13,6 +13,7 @@ struct AccessDriverState {
     bool kmdfOpenFailed;  // the most recent open of the KMDFMEMIO device failed
     HANDLE device;
     bool serviceInstalled;  // this run created the ADDMEM service
+    bool broughtUp;         // this run has had the driver's device open
 };
 
 extern AccessDriverState g_accessDriver;
@@ -28,9 +29,16 @@ bool IsWindowsNt(void);
 bool AcquireAccessDriver(void);
 void ReleaseAccessDriver(void);
 
+// For the ends of a run: opens the device of the driver this run already brought up, as it
+// stands. Never installs or starts a service, never shows a box; false when this run never had
+// the driver.
+bool ReacquireAccessDriver(void);
+
 bool OpenAccessDriver(void);
 bool OpenLegacyAccessDevice(void);
 bool OpenKmdfAccessDevice(void);
+// Creates and starts the ADDMEM service with the working place's "ADDMEM.SYS" as its image;
+// false when the working place is not entered.
 bool InstallAddmemService(void);
 
 // Stops and deletes the ADDMEM service, whoever made it: true when it was found and stopped.

@@ -2,10 +2,10 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstring>
 
 #include "core/run_context.h"
-#include "hw/access_driver.h"
 #include "package/archive_format.h"
 #include "package/gunzip.h"
 #include "package/member_inflate.h"
@@ -53,12 +53,12 @@ bool ExtractEntry(HANDLE package, uint64_t member, const EntryHeader& entry) {
     return GunzipFile(entry.name);
 }
 
-// Walks the package's checked archive to the first entry whose stored name matches name.
+// Walks the package's proven archive to the first entry whose stored name matches name.
 bool FindPackedEntry(HANDLE package, bool (*matches)(const char* stored, const char* name),
                      const char* name, EntryHeader* entry, uint64_t* member) {
     uint32_t offset = 0;
-    if (ReadArchiveOffset(package, &offset) != kArchiveOk) return false;
-    uint64_t size = PackageFileSize(package);
+    if (ReadArchiveOffset(&offset) != kArchiveOk) return false;
+    uint64_t size = g_run.archiveEnd;
     ArchiveHeader header = {};
     if (ValidateArchive(ReadPackageAt, package, offset, size, &header) != kArchiveOk) return false;
     uint64_t position = offset + kArchiveHeaderSize;
@@ -89,12 +89,39 @@ bool AtEndOfFile(HANDLE file) {
     return ReadFile(file, &extra, 1, &got, nullptr) && got == 0;
 }
 
+// The entries placed before the unpacking (the access driver, the language DLL): held or
+// loaded from then on, they are compared when the whole archive is unpacked, not written again.
+constexpr size_t kEarlyEntries = 4;
+char g_early[kEarlyEntries][kEntryNameSize];
+size_t g_earlyCount = 0;
+
+bool IsEarlyEntry(const char* stored) {
+    for (size_t i = 0; i < g_earlyCount; ++i) {
+        if (strcmp(g_early[i], stored) == 0) return true;
+    }
+    return false;
+}
+
+// Whether the early entry's plain file in the current directory is still what it unpacks to.
+bool EarlyEntryIsAsPacked(HANDLE package, const EntryHeader& entry) {
+    // Every name of the checked archive ends in ".gz".
+    char plain[kEntryNameSize];
+    size_t length = strlen(entry.name);
+    if (!HasGzipSuffix(entry.name)) return false;
+    snprintf(plain, sizeof plain, "%.*s", static_cast<int>(length - 3), entry.name);
+    HANDLE file = CreateFileA(plain, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool same = MatchesPackedFile(package, plain, file);
+    CloseHandle(file);
+    return same;
+}
+
 }  // namespace
 
-uint32_t ReadArchiveOffset(HANDLE package, uint32_t* offset) {
-    uint8_t head[kProgramHeadSize];
-    if (!ReadPackageAt(package, 0, head, sizeof head)) return kArchiveCannotOpen;
-    *offset = ReadLe32(head + kArchiveOffsetField);
+uint32_t ReadArchiveOffset(uint32_t* offset) {
+    if (g_run.package == nullptr || g_run.archiveEnd == 0) return kArchiveCannotOpen;
+    *offset = g_run.archiveOffset;
     return kArchiveOk;
 }
 
@@ -114,7 +141,7 @@ uint32_t ExtractPackage(HANDLE package, uint32_t offset) {
     if (!ReadPackageAt(package, 0, &probe, 1)) return kArchiveCannotOpen;
 
     // The whole archive is checked before the first file is written.
-    uint64_t size = PackageFileSize(package);
+    uint64_t size = g_run.archiveEnd;
     ArchiveHeader header = {};
     uint32_t result = ValidateArchive(ReadPackageAt, package, offset, size, &header);
     if (header.magic == kArchiveMagic) g_run.runFlags = header.flags;
@@ -124,7 +151,8 @@ uint32_t ExtractPackage(HANDLE package, uint32_t offset) {
         EntryHeader entry;
         uint64_t member = 0;
         ReadEntryAt(ReadPackageAt, package, size, &position, &entry, &member);
-        if (!ExtractEntry(package, member, entry)) result = kArchiveMemberFailed;
+        bool placed = IsEarlyEntry(entry.name) ? EarlyEntryIsAsPacked(package, entry) : ExtractEntry(package, member, entry);
+        if (!placed) result = kArchiveMemberFailed;
     }
     return result;
 }
@@ -132,8 +160,14 @@ uint32_t ExtractPackage(HANDLE package, uint32_t offset) {
 int ExtractPackedFile(const char* name) {
     EntryHeader entry;
     uint64_t member = 0;
-    if (!FindPackedEntry(g_run.package, StoredNameMatches, name, &entry, &member)) return 0;
-    return ExtractEntry(g_run.package, member, entry) ? 1 : 0;
+    if (!FindPackedEntry(g_run.package, StoredNameMatches, name, &entry, &member) ||
+        !ExtractEntry(g_run.package, member, entry)) {
+        return 0;
+    }
+    if (g_earlyCount < kEarlyEntries && !IsEarlyEntry(entry.name)) {
+        snprintf(g_early[g_earlyCount++], kEntryNameSize, "%s", entry.name);
+    }
+    return 1;
 }
 
 bool MatchesPackedFile(HANDLE package, const char* name, HANDLE file) {
@@ -146,12 +180,6 @@ bool MatchesPackedFile(HANDLE package, const char* name, HANDLE file) {
 }
 
 int ExtractAccessDriverFile(void) {
-    char temp[kPathSize];
-    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-    // Where the directory cannot be entered, nothing is written into the one we started in.
-    if (!SetCurrentDirectoryA(length > 0 && length < sizeof temp ? temp : "C:\\")) return 0;
-    // A driver an earlier run left loaded holds this file: it is stopped and its service
-    // removed first, so that the file can be replaced.
-    RemoveAddmemService();
-    return ExtractPackedFile("addmem.sys");
+    // Only into the working place: no other directory is this run's own.
+    return g_run.inWorkingDirectory ? ExtractPackedFile("addmem.sys") : 0;
 }

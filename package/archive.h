@@ -6,15 +6,16 @@
 
 // Every call reads the package through the one handle opened at the start (package/package_file.h).
 
-// Reads the archive offset from the dword at file offset 0x28: 0, or 6 when the file cannot
-// be read.
-uint32_t ReadArchiveOffset(HANDLE package, uint32_t* offset);
+// The offset of the archive the package was proven by, as the program's loaded headers give
+// it (never the file's 0x28 again): 0, or 6 when no package was proven.
+uint32_t ReadArchiveOffset(uint32_t* offset);
 
 // Checks the archive magic and loads the package flags word into RunFlags: 0, 4 or 6.
 uint32_t ReadPackageHeader(HANDLE package, uint32_t offset);
 
-// Extracts every entry into the current directory; RunFlags is cleared, then loaded again
-// from the package flags word. 0, 1 (empty), 4 (not a valid packed file), 5 (a file could not
+// Extracts every entry into the current directory; an entry ExtractPackedFile placed earlier
+// is compared with its file there instead, and fails the extraction when it differs. RunFlags
+// is cleared, then loaded again from the package flags word. 0, 1 (empty), 4 (not a valid packed file), 5 (a file could not
 // be written; the entries after it are not extracted) or 6.
 uint32_t ExtractPackage(HANDLE package, uint32_t offset);
 
@@ -27,6 +28,6 @@ int ExtractPackedFile(const char* name);
 // (letter case ignored) of the package unpacks to, and nothing more.
 bool MatchesPackedFile(HANDLE package, const char* name, HANDLE file);
 
-// Extracts "addmem.sys" into TEMP (or "C:\" without it), which stays current, after removing
-// the ADDMEM service an earlier run left: 1 or 0.
+// Extracts "addmem.sys" into the working place, which is current: 1, or 0 when it is not
+// entered or nothing was extracted.
 int ExtractAccessDriverFile(void);

@@ -5,7 +5,7 @@
 #include "core/sha256.h"
 
 bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
-                   uint8_t digest[kArchiveDigestSize]) {
+                   uint8_t digest[kArchiveDigestSize], uint64_t* archiveEnd) {
     ArchiveHeader header = {};
     uint32_t sound = ValidateArchive(read, context, offset, fileSize, &header);
     if (sound != kArchiveOk && sound != kArchiveEmpty) return false;
@@ -17,7 +17,8 @@ bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileS
     }
     Sha256 hash;
     Sha256Begin(&hash);
-    static uint8_t chunk[65536];
+    // Large reads: the digest is a pass over the whole archive before anything is unpacked.
+    static uint8_t chunk[1 << 20];
     for (uint64_t at = offset; at < end;) {
         size_t n = end - at < sizeof chunk ? static_cast<size_t>(end - at) : sizeof chunk;
         if (!read(context, at, chunk, n)) return false;
@@ -27,15 +28,16 @@ bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileS
     uint8_t whole[kSha256Size];
     Sha256End(&hash, whole);
     memcpy(digest, whole, kArchiveDigestSize);
+    if (archiveEnd != nullptr) *archiveEnd = end;
     return true;
 }
 
 const char* CheckArchiveDigest(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
-                               const uint8_t expected[kArchiveDigestSize]) {
+                               const uint8_t expected[kArchiveDigestSize], uint64_t* archiveEnd) {
     static const uint8_t kNone[kArchiveDigestSize] = {};
     if (memcmp(expected, kNone, kArchiveDigestSize) == 0) return "it carries no archive digest";
     uint8_t digest[kArchiveDigestSize];
-    if (!DigestArchive(read, context, offset, fileSize, digest)) return "its archive is not sound";
+    if (!DigestArchive(read, context, offset, fileSize, digest, archiveEnd)) return "its archive is not sound";
     if (memcmp(digest, expected, kArchiveDigestSize) != 0) return "its archive is not the one it was built with";
     return nullptr;
 }

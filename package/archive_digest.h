@@ -12,11 +12,12 @@
 constexpr size_t kArchiveDigestField = 0x2C;
 constexpr size_t kArchiveDigestSize = 16;
 
-// The digest of the sound archive at offset; false when the archive is not sound.
+// The digest of the sound archive at offset; false when the archive is not sound. archiveEnd,
+// when given, gets where its last entry ends.
 bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
-                   uint8_t digest[kArchiveDigestSize]);
+                   uint8_t digest[kArchiveDigestSize], uint64_t* archiveEnd = nullptr);
 
 // nullptr when the archive at offset has the expected digest, else why not: a digest of zeros
 // (no package builder wrote one), an archive that is not sound, or one that is not the same.
 const char* CheckArchiveDigest(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
-                               const uint8_t expected[kArchiveDigestSize]);
+                               const uint8_t expected[kArchiveDigestSize], uint64_t* archiveEnd = nullptr);

@@ -84,6 +84,38 @@ constexpr int kSweepDepth = 16;
 
 bool RemoveEntries(const char* directory, int depth, bool log);
 
+bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
+
+// Whether the file at path, a link never followed, has one name only. Windows 95, 98 and Me
+// know no second names.
+bool HasNoOtherName(const char* path) {
+    if (!IsNt()) return true;
+    HANDLE file = CreateFileA(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool one = GetFileInformationByHandle(file, &info) && info.nNumberOfLinks == 1;
+    CloseHandle(file);
+    return one;
+}
+
+// Empties the directory at path by names while it is held without delete sharing: nobody can
+// rename it away and put a link in its place, which every later name would be deleted through.
+bool EmptyHeldDirectory(const char* path, int depth, bool log) {
+    // Windows 95, 98 and Me open no directories and know no links.
+    if (!IsNt()) return RemoveEntries(path, depth, log);
+    HANDLE held = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (held == INVALID_HANDLE_VALUE) return false;
+    BY_HANDLE_FILE_INFORMATION info;
+    bool emptied = GetFileInformationByHandle(held, &info) &&
+                   (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) ==
+                       FILE_ATTRIBUTE_DIRECTORY &&
+                   RemoveEntries(path, depth, log);
+    CloseHandle(held);
+    return emptied;
+}
+
 // Removes what stands at path: a link as itself, never what it leads to; a read-only file; a
 // directory with everything in it.
 bool RemoveWhole(const char* path, int depth) {
@@ -94,10 +126,13 @@ bool RemoveWhole(const char* path, int depth) {
         return directory ? RemoveDirectoryA(path) != 0 : DeleteFileA(path) != 0;
     }
     if (attributes & FILE_ATTRIBUTE_READONLY) {
+        // The flag belongs to the file, not the name: a file that has other names stays as it
+        // is, and so does this name of it.
+        if (!directory && !HasNoOtherName(path)) return false;
         SetFileAttributesA(path, attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY));
     }
     if (!directory) return DeleteFileA(path) != 0;
-    return depth > 0 && RemoveEntries(path, depth - 1, false) && RemoveDirectoryA(path) != 0;
+    return depth > 0 && EmptyHeldDirectory(path, depth - 1, false) && RemoveDirectoryA(path) != 0;
 }
 
 bool RemoveEntries(const char* directory, int depth, bool log) {
@@ -125,7 +160,7 @@ int SweepWorkingDirectory(const char* path) {
     DWORD attributes = GetFileAttributesA(path);
     if (attributes != INVALID_FILE_ATTRIBUTES &&
         (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveEntries(path, kSweepDepth, true);
+        EmptyHeldDirectory(path, kSweepDepth, true);
     }
     RemoveWhole(path, kSweepDepth);
     return GetFileAttributesA(path) == INVALID_FILE_ATTRIBUTES ? 0 : -1;

@@ -49,13 +49,18 @@ uint32_t OpenOwnPackage(void) {
     // whatever happens to the file.
     const uint8_t* headers = reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr));
     uint32_t offset = ReadLe32(headers + kArchiveOffsetField);
+    uint64_t end = 0;
     const char* why = CheckArchiveDigest(ReadPackageAt, package, offset, PackageFileSize(package),
-                                         headers + kArchiveDigestField);
+                                         headers + kArchiveDigestField, &end);
     if (why != nullptr) {
         LogLine("Package refused : %s", why);
         CloseHandle(package);
         return kResultInvalidOption;
     }
+    // Every later read of the archive stays between these two: a file put at the program's path
+    // before it was opened may carry more, and its own offset at 0x28, which is never read.
     g_run.package = package;
+    g_run.archiveOffset = offset;
+    g_run.archiveEnd = end;
     return kResultOk;
 }

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 #include <sddl.h>
+#include <wincrypt.h>
 
 #include <cstdio>
 #include <cstring>
@@ -9,31 +10,50 @@
 #include "core/debug_log.h"
 #include "core/run_context.h"
 #include "package/housekeeping.h"
+#include "package/place_security.h"
 #include "platform/os.h"
 
 namespace {
 
-// Owner Administrators; full control for SYSTEM and Administrators, reading for every signed-in
-// user; protected from what TEMP would pass down, and passed down to everything made inside.
-const char kProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;AU)";
+const char kPlaceName[] = "__Quorvin_Update";
+// Owner Administrators; full control for SYSTEM and Administrators and nobody else; nothing
+// taken from above, and passed down to everything made inside.
+const char kProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
+constexpr int kNameAttempts = 8;
+constexpr size_t kRandomBytes = 8;
+constexpr DWORD kDescriptorSize = 4096;
+
+typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
+
+bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
 
 bool IsReparsePoint(DWORD attributes) {
-    return attributes != INVALID_FILE_ATTRIBUTES &&
-           (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Whether a directory between the drive and path is a reparse point. What is asked once path
-// is current stays true: a directory above one in use can no longer be renamed, nor become a
-// link while it is not empty.
-bool ReachedThroughLink(const char* path) {
-    char above[kPathSize];
-    snprintf(above, sizeof above, "%s", path);
-    for (char* cut = strrchr(above, '\\'); cut != nullptr && cut - above > 2;
-         cut = strrchr(above, '\\')) {
-        *cut = '\0';
-        if (IsReparsePoint(GetFileAttributesA(above))) return true;
-    }
-    return false;
+// A link is opened as itself, never followed; without delete sharing, so that while the handle
+// is open nobody can rename the directory or put something else at its name.
+HANDLE OpenDirectory(const char* path, DWORD access) {
+    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+}
+
+bool IsPlainDirectory(HANDLE directory) {
+    BY_HANDLE_FILE_INFORMATION info;
+    return GetFileInformationByHandle(directory, &info) &&
+           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsReparsePoint(info.dwFileAttributes);
+}
+
+// What only this program makes: a plain directory that Administrators or SYSTEM own and nobody
+// else may use, read through the handle.
+bool IsOwnPlace(HANDLE directory) {
+    auto getSecurity = OsLookup<decltype(&GetKernelObjectSecurity)>("advapi32.dll", "GetKernelObjectSecurity");
+    uint8_t descriptor[kDescriptorSize];
+    DWORD needed = 0;
+    return IsPlainDirectory(directory) && getSecurity != nullptr &&
+           getSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
+                       sizeof descriptor, &needed) &&
+           IsAdministratorsOnly(descriptor, needed > 0 && needed < sizeof descriptor ? needed : sizeof descriptor);
 }
 
 bool SameFile(HANDLE a, HANDLE b) {
@@ -53,19 +73,6 @@ bool IsCurrentDirectory(HANDLE directory) {
     return same;
 }
 
-// Gives the directory behind the handle the protection's owner and DACL, exactly: set on this
-// very object, not on whatever a path names, and not pushed down onto what it holds. False when
-// it is no plain directory.
-typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
-
-bool Protect(HANDLE directory, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(directory, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 &&
-           !IsReparsePoint(info.dwFileAttributes) &&
-           setSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection);
-}
-
 bool IsEmptyCurrentDirectory() {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA("*", &found);
@@ -78,27 +85,165 @@ bool IsEmptyCurrentDirectory() {
     return empty;
 }
 
-// Opens the directory just made at path, protects it again through the handle and makes it
-// current; the handle, or INVALID_HANDLE_VALUE. A directory put in the place of ours before the
-// open is protected the same way, and refused when anything is in it.
-HANDLE ProtectAndEnter(const char* path, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
-    // A link is opened as itself, not followed, and without delete sharing: while this handle
-    // is open nobody can rename the directory or put a link in its place.
-    HANDLE directory = CreateFileA(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER,
-                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    if (directory == INVALID_HANDLE_VALUE) return directory;
-    if (Protect(directory, protection, setSecurity) && SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) &&
-        !ReachedThroughLink(path) && IsEmptyCurrentDirectory()) {
-        return directory;
+// Whether a directory between the drive and path is a reparse point. What is asked once path
+// is current and held stays true: a directory above one in use can no longer be renamed.
+bool ReachedThroughLink(const char* path) {
+    char above[kPathSize];
+    snprintf(above, sizeof above, "%s", path);
+    for (char* cut = strrchr(above, '\\'); cut != nullptr && cut - above > 2; cut = strrchr(above, '\\')) {
+        *cut = '\0';
+        if (IsReparsePoint(GetFileAttributesA(above))) return true;
     }
-    CloseHandle(directory);
-    return INVALID_HANDLE_VALUE;
+    return false;
+}
+
+// Random characters from the system's own source; false where it gives none.
+bool RandomSuffix(char* text, size_t size) {
+    auto acquire = OsLookup<decltype(&CryptAcquireContextA)>("advapi32.dll", "CryptAcquireContextA");
+    auto generate = OsLookup<decltype(&CryptGenRandom)>("advapi32.dll", "CryptGenRandom");
+    auto release = OsLookup<decltype(&CryptReleaseContext)>("advapi32.dll", "CryptReleaseContext");
+    HCRYPTPROV provider = 0;
+    BYTE bytes[kRandomBytes];
+    if (size < 2 * kRandomBytes + 1 || acquire == nullptr || generate == nullptr || release == nullptr ||
+        !acquire(&provider, nullptr, nullptr, PROV_RSA_FULL, CRYPT_VERIFYCONTEXT)) {
+        return false;
+    }
+    bool made = generate(provider, sizeof bytes, bytes) != FALSE;
+    release(provider, 0);
+    for (size_t i = 0; made && i < kRandomBytes; ++i) snprintf(text + 2 * i, 3, "%02X", bytes[i]);
+    return made;
+}
+
+// Places of earlier runs go; anything else that carries the name stays as it is, unentered.
+void RemoveEarlierPlaces(const char* parent, const char* ours) {
+    char path[kPathSize];
+    int length = snprintf(path, sizeof path, "%s\\%s*", parent, kPlaceName);
+    if (length < 0 || length >= static_cast<int>(sizeof path)) return;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(path, &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+        if (lstrcmpiA(found.cFileName, ours) == 0) continue;
+        length = snprintf(path, sizeof path, "%s\\%s", parent, found.cFileName);
+        if (length < 0 || length >= static_cast<int>(sizeof path)) continue;
+        HANDLE directory = OpenDirectory(path, READ_CONTROL);
+        bool own = directory != INVALID_HANDLE_VALUE && IsOwnPlace(directory);
+        if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
+        // Nobody but an administrator can rename or change such a directory: its name still
+        // means it once the handle is closed.
+        if (!own) {
+            LogLine("Earlier working place left alone : %s is not one this program made", found.cFileName);
+        } else if (SweepWorkingDirectory(path) != 0) {
+            LogLine("Earlier working place not removed whole : %s", found.cFileName);
+        }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
+// Gives the directory behind the handle its protection again, checks what it is, and makes it
+// current. It was made with that protection under a name that stood nowhere: nobody else could
+// have changed it or put anything in it, which the checks confirm.
+bool ProtectAndEnter(const char* path, HANDLE directory, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
+    return IsPlainDirectory(directory) &&
+           setSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection) &&
+           SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) && IsEmptyCurrentDirectory();
+}
+
+// The Windows directory's Temp, when its volume keeps ACLs: every folder above it is
+// administrators' own. The system's Windows directory, not a Terminal Services user's copy.
+bool ProtectedParent(char* parent, size_t size) {
+    auto systemWindows = OsLookup<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWindowsDirectoryA");
+    UINT length = systemWindows ? systemWindows(parent, static_cast<UINT>(size))
+                                : GetWindowsDirectoryA(parent, static_cast<UINT>(size));
+    if (length < 3 || length >= size || parent[1] != ':') return false;
+    char root[4] = {parent[0], ':', '\\', '\0'};
+    DWORD flags = 0;
+    if (GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+        (flags & FILE_PERSISTENT_ACLS) == 0) {
+        return false;
+    }
+    int written = snprintf(parent + length, size - length, "%sTemp", parent[length - 1] == '\\' ? "" : "\\");
+    return written > 0 && static_cast<size_t>(written) < size - length;
+}
+
+// TEMP + "\" + "__Quorvin_Update\"; false when TEMP is unset or the path would not fit.
+bool TempPlace(char* place, size_t size) {
+    char temp[kPathSize + 1];
+    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    if (length == 0 || length > kPathSize) return false;
+    int written = snprintf(place, size, "%s%s%s\\", temp, temp[length - 1] == '\\' ? "" : "\\", kPlaceName);
+    return written > 0 && static_cast<size_t>(written) < size;
+}
+
+// One run at a time: two would share the access driver's service and the machine. The lock is
+// held until the process ends.
+bool ClaimSingleRun() {
+    static HANDLE claimed = nullptr;
+    if (claimed != nullptr) return true;
+    HANDLE lock = CreateMutexA(nullptr, FALSE, IsNt() ? "Global\\QuorvinUpdateRun" : "QuorvinUpdateRun");
+    if (lock == nullptr) {
+        LogLine("Working directory refused : the one-run lock cannot be made (error %lu)", GetLastError());
+        return false;
+    }
+    if (GetLastError() == ERROR_ALREADY_EXISTS) {
+        CloseHandle(lock);
+        LogLine("Working directory refused : another update is running");
+        return false;
+    }
+    claimed = lock;
+    return true;
 }
 
 }  // namespace
 
-bool EnterProtectedDirectory(const char* path, HANDLE* held) {
+bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held) {
+    *held = INVALID_HANDLE_VALUE;
+    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
+        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
+    auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
+    PSECURITY_DESCRIPTOR protection = nullptr;
+    if (convert == nullptr || setSecurity == nullptr || !convert(kProtection, SDDL_REVISION_1, &protection, nullptr)) {
+        LogLine("Working directory refused : this Windows cannot protect it");
+        return false;
+    }
+    SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
+    char path[kPathSize];
+    DWORD error = ERROR_ALREADY_EXISTS;
+    // A name that stands already is never entered: another one is drawn.
+    for (int attempt = 0; attempt < kNameAttempts && error == ERROR_ALREADY_EXISTS; ++attempt) {
+        char suffix[2 * kRandomBytes + 1];
+        if (!RandomSuffix(suffix, sizeof suffix)) {
+            error = GetLastError();
+            LogLine("Working directory refused : no random name can be drawn (error %lu)", error);
+            break;
+        }
+        int length = snprintf(path, sizeof path, "%s\\%s%s", parent, kPlaceName, suffix);
+        if (length < 0 || static_cast<size_t>(length) + 2 > size || length + 1 >= static_cast<int>(sizeof path)) {
+            LogLine("Working directory refused : %s is too long a path", parent);
+            break;
+        }
+        if (!CreateDirectoryA(path, &security)) {
+            error = GetLastError();
+            if (error != ERROR_ALREADY_EXISTS) LogLine("Working directory refused : %s cannot be made (error %lu)", path, error);
+            continue;
+        }
+        HANDLE directory = OpenDirectory(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+        if (directory != INVALID_HANDLE_VALUE && ProtectAndEnter(path, directory, protection, setSecurity)) {
+            *held = directory;
+            snprintf(place, size, "%s\\", path);
+            // Once ours is entered, so that what goes is logged there.
+            RemoveEarlierPlaces(parent, path + strlen(parent) + 1);
+        } else {
+            if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
+            LogLine("Working directory refused : %s is not the protected directory just made", path);
+        }
+        break;
+    }
+    LocalFree(protection);
+    return *held != INVALID_HANDLE_VALUE;
+}
+
+bool EnterSweptPlace(const char* path, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
     char directory[kPathSize];
     int length = snprintf(directory, sizeof directory, "%s", path);
@@ -108,33 +253,45 @@ bool EnterProtectedDirectory(const char* path, HANDLE* held) {
     DWORD previousLength = GetCurrentDirectoryA(sizeof previous, previous);
     if (previousLength == 0 || previousLength >= sizeof previous) return false;
     // Nothing is removed or made behind a link.
-    if (ReachedThroughLink(directory)) return false;
-    // Whatever stands there goes whole: nothing anyone prepared there is ever taken over.
+    if (ReachedThroughLink(directory)) {
+        LogLine("Working directory refused : %s is reached through a link", directory);
+        return false;
+    }
     if (SweepWorkingDirectory(directory) != 0) {
         LogLine("Working directory refused : %s cannot be removed whole", directory);
         return false;
     }
-    // Windows 95, 98 and Me keep no owners or DACLs and know no links, and every process there
-    // may write anywhere: the directory is only made and entered.
-    if (OsGetVersion() & 0x80000000) {
-        bool entered = CreateDirectoryA(directory, nullptr) && SetCurrentDirectoryA(directory);
-        if (!entered) SetCurrentDirectoryA(previous);
-        return entered;
+    if (!CreateDirectoryA(directory, nullptr)) return false;
+    // Windows 95, 98 and Me open no directories and know no links.
+    if (IsNt()) {
+        *held = OpenDirectory(directory, READ_CONTROL);
+        if (*held == INVALID_HANDLE_VALUE || !IsPlainDirectory(*held)) {
+            if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
+            *held = INVALID_HANDLE_VALUE;
+            return false;
+        }
     }
-    // Every NT this program runs on has both; without them nothing could be protected.
-    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-    auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
-    PSECURITY_DESCRIPTOR protection = nullptr;
-    if (convert == nullptr || setSecurity == nullptr ||
-        !convert(kProtection, SDDL_REVISION_1, &protection, nullptr)) {
-        LogLine("Working directory refused : this Windows cannot protect it");
-        return false;
+    bool entered = SetCurrentDirectoryA(directory) && (*held == INVALID_HANDLE_VALUE || IsCurrentDirectory(*held));
+    if (!entered) {
+        if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
+        *held = INVALID_HANDLE_VALUE;
+        SetCurrentDirectoryA(previous);
     }
-    SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
-    if (CreateDirectoryA(directory, &security)) *held = ProtectAndEnter(directory, protection, setSecurity);
-    LocalFree(protection);
-    if (*held != INVALID_HANDLE_VALUE) return true;
-    SetCurrentDirectoryA(previous);
-    return false;
+    return entered;
+}
+
+bool EnterWorkingPlace(void) {
+    if (!ClaimSingleRun()) return false;
+    char parent[kPathSize];
+    if (IsNt() && ProtectedParent(parent, sizeof parent)) {
+        g_run.inWorkingDirectory = MakeProtectedPlace(parent, g_run.workingDirectory, sizeof g_run.workingDirectory,
+                                                      &g_run.workingDirectoryHeld);
+        return g_run.inWorkingDirectory;
+    }
+    g_run.inWorkingDirectory = TempPlace(g_run.workingDirectory, sizeof g_run.workingDirectory) &&
+                               EnterSweptPlace(g_run.workingDirectory, &g_run.workingDirectoryHeld);
+    if (g_run.inWorkingDirectory) {
+        LogLine("Working directory : %s, under TEMP: this Windows keeps no users apart", g_run.workingDirectory);
+    }
+    return g_run.inWorkingDirectory;
 }

@@ -1,15 +1,26 @@
-// The working directory as a place only Administrators and SYSTEM may write to, reached through
-// plain directories only: what this elevated run unpacks there and starts must stay its own.
+// The working place: a directory only Administrators and SYSTEM can use, made anew by this run
+// under a name nobody can guess, so that what this elevated run unpacks there and starts stays
+// its own. Where Windows keeps no users apart (95, 98, Me, or a system volume without ACLs) it
+// is TEMP's "__Quorvin_Update", as it always was.
 #pragma once
 #include <windows.h>
 
-// Makes path (with or without its trailing backslash) the current directory, made anew:
-// whatever stood there is removed whole first (SweepWorkingDirectory). It is created with a DACL
-// that lets only Administrators and SYSTEM write and every signed-in user read, inherited by all
-// it will hold and nothing inherited from above, then opened without delete sharing and, through
-// that handle, checked to be a plain empty directory and given that owner and DACL again. *held
-// gets the handle, to stay open for the whole run. False, with the current directory as it was,
-// when path or a directory above it is a junction, a symbolic link or another reparse point, or
-// when anything of what stood there remains. Windows 95, 98 and Me have no security to give:
-// there it is only made and entered, and nothing is held.
-bool EnterProtectedDirectory(const char* path, HANDLE* held);
+#include <cstddef>
+
+// Claims the one run at a time, picks the place, makes it and enters it: g_run.workingDirectory
+// gets its path with a trailing backslash, g_run.workingDirectoryHeld its handle for the whole
+// run, and g_run.inWorkingDirectory is set. False, the reason logged and nothing entered,
+// otherwise.
+bool EnterWorkingPlace(void);
+
+// Under parent (a directory only administrators can write), removes the places of earlier runs
+// that only Administrators and SYSTEM can use, leaves anything else there alone, then makes
+// parent\__Quorvin_Update followed by random characters with that protection, opens it without
+// following links or sharing its deletion, checks it through the handle and enters it. place
+// gets its path with a trailing backslash, *held the handle. False, nothing entered, otherwise.
+bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held);
+
+// The place where users are not kept apart: path (with or without its trailing backslash) is
+// removed whole, a link as itself, then made and entered; on NT it is held without delete
+// sharing, also while it is swept. False, with the current directory as it was, otherwise.
+bool EnterSweptPlace(const char* path, HANDLE* held);

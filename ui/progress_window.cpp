@@ -53,7 +53,7 @@ void StopAnimation(HWND window) {
 
 bool UnpackPackage() {
     uint32_t offset = 0;
-    return ReadArchiveOffset(g_run.package, &offset) == 0 && ExtractPackage(g_run.package, offset) == 0;
+    return ReadArchiveOffset(&offset) == 0 && ExtractPackage(g_run.package, offset) == 0;
 }
 
 void OnInitDialog(HWND window) {

@@ -33,7 +33,7 @@ esac
 cat "$out/drive.txt"
 log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
 trace=$(tr -d '\r' <"$out/trace.txt")
-work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+work=$(cat "$out/place.txt" 2>/dev/null)
 
 case "$case" in
   x64|x86)

@@ -2,6 +2,8 @@
 //
 //   attacker hold FILE SECONDS   holds FILE open for reading, sharing only reading, so that
 //                                nobody can delete or replace it meanwhile; prints "held"
+//   attacker lock SECONDS        holds the updater's one-run lock, as a run in progress does;
+//                                prints "held"
 //   planted.dll                  built as a DLL from this file too: planted beside the package
 //                                under a system DLL's name, its DllMain adds a line to
 //                                C:\planted.txt: the program it was loaded into, and itself
@@ -29,16 +31,18 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
 }
 #else
 int main(int argc, char** argv) {
-    if (argc != 4 || lstrcmpA(argv[1], "hold") != 0) {
-        fprintf(stderr, "usage: attacker hold FILE SECONDS\n");
+    bool lock = argc == 3 && lstrcmpA(argv[1], "lock") == 0;
+    if (!lock && (argc != 4 || lstrcmpA(argv[1], "hold") != 0)) {
+        fprintf(stderr, "usage: attacker hold FILE SECONDS | attacker lock SECONDS\n");
         return 2;
     }
-    HANDLE file = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return 1;
+    HANDLE held = lock ? CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun")
+                       : CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (held == nullptr || held == INVALID_HANDLE_VALUE) return 1;
     printf("held\n");
     fflush(stdout);
-    Sleep(static_cast<DWORD>(atoi(argv[3])) * 1000);
-    CloseHandle(file);
+    Sleep(static_cast<DWORD>(atoi(argv[argc - 1])) * 1000);
+    CloseHandle(held);
     return 0;
 }
 #endif

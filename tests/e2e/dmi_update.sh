@@ -44,7 +44,7 @@ yes 'EC firmware ' | head -c 4096 >"$out/entries/QNTX0105.bin"
   --out "$out" --power 1:80 "${drive[@]}"
 cat "$out/drive.txt"
 trace=$(tr -d '\r' <"$out/trace.txt")
-work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+work=$(cat "$out/place.txt" 2>/dev/null)
 
 # The top MiB of the notebook's flash as the profile gives it, with what the trace says was
 # written there taken from the image.

@@ -2,7 +2,7 @@
 # Every fault the simulated notebook, the package and the file system can put in a run's way:
 # one real run of the package on the notebook under Wine per fault, two at a time, and a
 # Markdown table of how each ended: exit code, time against its bound, whether the 8042's
-# keyboard and auxiliary interfaces were back on, what was left in TEMP. The faults only the
+# keyboard and auxiliary interfaces were back on, what was left in TEMP and in the working place. The faults only the
 # fake OS can inject come from the win tier's run of the update sequence on its notebook
 # (win_hw_tests, FakeOsFaults), one line per fault. Fails when a run hung, succeeded where the
 # fault must fail it, left input off, or when docs/faults.md's table differs.
@@ -32,10 +32,10 @@ no-devices|the access devices are absent|package: `AddMem.sys` is no driver|0x11
 refused|the access driver refuses requests|profile `driver_refuses_after: 0`|0x11|"driver_refuses_after": 0||plain||fail|20
 crash|the BIOS flasher crashes|profile: SWinFlash ends with 0xC0000005|0x11||"SWinFlash": {"exit": -1073741819}|plain||fail|20
 no-flasher|the BIOS flasher is missing|package without `SWinFlash_*.exe`|0x11|||noflasher||fail|20
-disk-full|the disk fills during extraction|TEMP on a 5 MiB drive D:|0x11|||plain|small|fail|20
+disk-full|the disk fills during extraction|Windows\\Temp on a 5 MiB volume|0x11|||plain|small|fail|20
 corrupt|a corrupt member|package: 4 bytes of the last member flipped|0x11|||corrupt||fail|20
-temp-ro|TEMP is not writable|TEMP a read-only mount|0x11|||plain|readonly|fail|20
-no-workdir|the working directory cannot be made|a file `__Quorvin_Update` in TEMP, held open by another program|0x11|||plain|blocker|fail|20'
+temp-ro|the working place cannot be made|Windows\\Temp a read-only mount|0x11|||plain|readonly|fail|20
+no-workdir|another update is running|another program holds the one-run lock|0x11|||plain|blocker|fail|20'
 # name | fault | the fake OS's field | must; the bound is the win test's.
 fake_rows='fake-scm|the service control manager does not open|serviceManagerOpens|fail
 fake-devices|the device list is unavailable (mouse-class devices)|deviceListAvailable|goes-on
@@ -97,24 +97,20 @@ build_packages() {
 }
 
 # One row's run inside its prefix (see with-wine), timed from the notebook's start to the
-# updater's end. A TEMP of its own (a small drive D:, or a read-only mount) is mounted in a
-# mount namespace that the whole run shares, the wineserver included: it is the one that opens
-# files. Wine tells a volume apart only as a drive, so the small one is D: and TEMP points there.
+# updater's end. A Windows\Temp of its own (a small volume, or a read-only mount), where the run
+# makes its working place, is mounted in a mount namespace that the whole run shares, the
+# wineserver included: it is the one that opens files.
 notebook_run() {
-  local temp="$WINEPREFIX/drive_c/users/$QV_USER/Temp" mount="" start
+  local temp="$WINEPREFIX/drive_c/windows/temp" mount="" start
   mkdir -p "$temp"
   case "$QV_TEMP_KIND" in
     small)
       truncate -s 5M "$QV_DIR/disk.img" && mkfs.ext2 -q -F "$QV_DIR/disk.img"
-      temp="$WINEPREFIX/drive_d"
-      mkdir -p "$temp" && ln -sfn ../drive_d "$WINEPREFIX/dosdevices/d:"
-      wine reg add 'HKCU\Environment' /v TEMP /t REG_SZ /d 'D:\' /f >/dev/null 2>&1
       mount="mount -o loop $QV_DIR/disk.img $temp" ;;
     readonly) mount="mount -t tmpfs -o ro,size=1m tmpfs $temp" ;;
     blocker)
-      # Another program holds it open, sharing only reading: it cannot be removed.
-      echo planted >"$temp/__Quorvin_Update"
-      wine "$QV_WIN/attacker.exe" hold "C:\\users\\$QV_USER\\Temp\\__Quorvin_Update" 120 >"$QV_DIR/attacker.txt" 2>&1 &
+      # Another program holds the lock a run in progress holds.
+      wine "$QV_WIN/attacker.exe" lock 120 >"$QV_DIR/attacker.txt" 2>&1 &
       for _ in $(seq 100); do grep -q held "$QV_DIR/attacker.txt" 2>/dev/null && break; sleep 0.1; done ;;
   esac
   local run=("$QV_HERE/run-on-notebook" --win "$QV_WIN" --package "$QV_PACKAGE" --profile "$QV_DIR/profile.json"
@@ -124,9 +120,7 @@ notebook_run() {
     # The server this prefix already runs would keep the old view.
     wineserver -k 2>/dev/null
     wineserver -w
-    unshare -m sh -c 't=$1 d=$2; shift 2; $0 && "$@"; status=$?
-      ls "$t" | grep -vx lost+found >"$d/temp.txt"; ls "$t/__Quorvin_Update" >"$d/workdir.txt" 2>/dev/null
-      exit $status' "$mount" "$temp" "$QV_DIR" "${run[@]}"
+    unshare -m sh -c '$0 && exec "$@"' "$mount" "${run[@]}"
   else
     "${run[@]}"
   fi
@@ -163,7 +157,7 @@ fake_os_runs() {
         print "EXIT " $3 >(dir "/drive.txt"); print $4 >(dir "/ms"); print $5 >(dir "/bound")
         n = split($6, boxes, ","); for (i = 1; i <= n; i++) print "BOX title=\"" boxes[i] "\"" >(dir "/drive.txt")
         n = split($7, names, ","); for (i = 1; i <= n; i++) print names[i] >(dir "/temp.txt")
-        if ($8 != "-") { print "__Quorvin_Update" >(dir "/temp.txt")
+        if ($8 != "-") { print "place" >(dir "/place.txt")
                          n = split($8, names, ","); for (i = 1; i <= n; i++) print names[i] >(dir "/workdir.txt") }
       }' <(tr -d '\r' <"$log")
     touch "$dir/trace.txt" "$dir/temp.txt" "$dir/workdir.txt"
@@ -219,14 +213,11 @@ report_row() {
   ms=$(cat "$dir/ms" 2>/dev/null || echo 0)
   input=$(input_state "$dir/trace.txt")
   boxes=$(sed -n 's/^BOX title="\([^"]*\)".*/\1/p' "$dir/drive.txt" | grep -vx Warning | paste -sd, | sed 's/,/, /g')
-  grep -vx __Quorvin_Update "$dir/temp.txt" >"$dir/temp-files.txt"
-  temp_left=$(names "$dir/temp-files.txt")
-  if grep -q '^/' "$dir/workdir.txt"; then
-    left="TEMP: $temp_left; a file in the work dir's place"
-  elif grep -qx __Quorvin_Update "$dir/temp.txt"; then
-    left="TEMP: $temp_left; work dir: $(names "$dir/workdir.txt")"
+  temp_left=$(names "$dir/temp.txt")
+  if [ -f "$dir/place.txt" ]; then
+    left="TEMP: $temp_left; working place: $(names "$dir/workdir.txt")"
   else
-    left="TEMP: $temp_left; no work dir"
+    left="TEMP: $temp_left; no working place"
   fi
   if [ "$code" = TIMEOUT ] || [ "$ms" -gt $((bound * 1000)) ]; then problem="hang"; fi
   if [ "$must" = fail ] && { [ "$code" = 0x00000000 ] || grep -q '^BOX title="Update Complete"' "$dir/drive.txt" ||

@@ -1,25 +1,30 @@
 #!/usr/bin/env bash
 # What a standard user's program may do against the elevated run on the simulated notebook:
-# plant links, leftovers, DLLs and a swapped package, hold files open. Nothing of it may decide
-# what the run writes or starts. Wine shows a Linux symbolic link to a directory as a reparse
-# point (one to a file it follows as Linux does, so links to files are not tried here), and maps
-# a directory's DACL onto its mode bits: the bits for "others" are what it makes of a DACL that
-# gives Everyone nothing.
+# plant links, leftovers, DLLs, a driver and a swapped package, hard-link the log. Nothing of it
+# may decide what the run writes, deletes or starts. The run works in a place of its own under
+# the Windows directory's Temp, named "__Quorvin_Update" and random characters. Wine shows a
+# Linux symbolic link to a directory as a reparse point, counts a file's hard links, and maps a
+# directory's DACL onto its mode bits: the bits for "others" are what it makes of a DACL that
+# gives users nothing.
 #
 #   planted.sh BUILD CASE
 #
-# CASE: workdir-link  __Quorvin_Update is a link to a folder holding a file: never followed,
-#                     nothing in the folder touched. Windows removes the link itself and goes on;
-#                     Wine cannot remove a link to a directory, so here the run is refused with
-#                     0x8000000F
-#       temp-link     TEMP itself is a link: refused with 0x8000000F, nothing made behind it
-#       leftover      a directory every user may write, with an earlier run's files, a read-only
-#                     one and a subdirectory: removed whole and made anew, nobody but its owner
-#                     may write there, and the ADDMEM service the cancelled run installed is gone
-#       held          such a directory with a crafted "kbc.bin" another program holds open:
-#                     refused with 0x8000000F, no flasher runs, the service gone
-#       swapped       once the working directory exists, the running package is renamed and a
-#                     crafted one (another EC file) put at its path: the EC gets the first one's
+# CASE: workdir-link  TEMP\__Quorvin_Update and a Windows\Temp\__Quorvin_Update* are links to a
+#                     folder holding a file, as an earlier sweep would have met them: neither is
+#                     entered, followed or removed, nothing in the folder touched
+#       temp-link     TEMP itself a link to a folder with a planted ADDMEM.SYS: the run goes on,
+#                     the driver service names the working place's file, the planted one never
+#       leftover      an old TEMP\__Quorvin_Update and a Windows\Temp\__Quorvin_Update* any user
+#                     may write, with files, a read-only one and a subdirectory: both left as they
+#                     were, the run's own place made beside them for nobody but administrators, and
+#                     the ADDMEM service the cancelled run installed is gone
+#       refused       a package whose archive no longer matches its digest, an ADDMEM.SYS beside
+#                     it and DebugLog.txt there and in TEMP hard links to a script elsewhere:
+#                     refused with 0x8000000E, no service, no driver request, the script untouched,
+#                     nothing written anywhere
+#       swapped       the moment the process exists, the package is renamed and the same bytes
+#                     with a crafted archive behind them and 0x28 pointed at it put at its path:
+#                     the EC gets the started package's firmware
 #       dlls          setupapi, uxtheme and version DLLs planted beside the package, Wine told to
 #                     prefer the first two as Windows prefers a DLL beside the program: none is
 #                     loaded into the updater
@@ -29,8 +34,8 @@ source "$(dirname "$0")/lib.sh"
 case=$2
 answer=cancel profile="$here/../../sim/profiles/phoenix.json"
 case "$case" in
-  workdir-link|temp-link|leftover|held|format) ;;
-  swapped|dlls) answer=ok ;;
+  workdir-link|leftover|refused|format) ;;
+  swapped|dlls|temp-link) answer=ok ;;
   *) echo "planted.sh: unknown case $case" >&2; exit 2 ;;
 esac
 
@@ -40,10 +45,17 @@ if [ "$answer" = ok ]; then
   sed 's/"chip_id": "0x4D"/"chip_id": "0x11"/' "$here/../../sim/profiles/phoenix.json" >"$profile"
   "$here/update-package" "$build" "$out/QuorvinUpdate.exe" SKIP_CHECK_POWER || exit 1
   if [ "$case" = swapped ]; then
+    # The genuine bytes, then a crafted archive (another EC file), with 0x28 pointed at it.
     yes 'crafted EC firmware ' | head -c 8192 >"$out/entries/QNTX0106.bin"
-    "$qpack" build -o "$out/crafted.exe" --stub "$win/QuorvinUpdate.exe" --flags SKIP_CHECK_POWER \
+    "$qpack" build -o "$out/other.exe" --stub "$win/QuorvinUpdate.exe" --flags SKIP_CHECK_POWER \
       $(cat "$out/entries.txt") >/dev/null || exit 1
     yes 'EC firmware 0106 ' | head -c 8192 >"$out/entries/QNTX0106.bin"
+    python3 -c 'import struct, sys
+genuine, other = (open(p, "rb").read() for p in sys.argv[1:3])
+tail = other[struct.unpack_from("<I", other, 0x28)[0]:]
+crafted = bytearray(genuine + tail)
+struct.pack_into("<I", crafted, 0x28, len(genuine))
+open(sys.argv[3], "wb").write(crafted)' "$out/QuorvinUpdate.exe" "$out/other.exe" "$out/crafted.exe" || exit 1
   fi
 else
   "$here/package-entries" "$out/entries" "$win" >"$out/entries.txt"
@@ -55,37 +67,45 @@ open(p, "wb").write(b.replace(old, "%n%n%n%n%n%n".encode("utf-16-le")))' "$out/e
   fi
   "$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" --flags MARK_LAST_AREA,SKIP_CHECK_POWER \
     $(cat "$out/entries.txt") >/dev/null || exit 1
+  if [ "$case" = refused ]; then
+    # One byte of the last member changed: the archive is no longer the one the digest names.
+    python3 -c 'import sys; p = sys.argv[1]; b = bytearray(open(p, "rb").read()); b[-20] ^= 1; open(p, "wb").write(b)' \
+      "$out/QuorvinUpdate.exe" || exit 1
+  fi
 fi
 
 export QV_CASE=$case QV_USER=$user QV_ANSWER=$answer QV_PROFILE=$profile
 "$here/../wine/with-wine" --template "$template" --winver winxp -- bash -c '
   temp="$WINEPREFIX/drive_c/users/$QV_USER/Temp"
+  wintemp="$WINEPREFIX/drive_c/windows/temp"
   elsewhere="$WINEPREFIX/drive_c/elsewhere"
   pkg="$WINEPREFIX/drive_c/pkg"
-  mkdir -p "$temp" "$elsewhere" "$pkg"
+  mkdir -p "$temp" "$elsewhere" "$pkg" "$wintemp"
   echo mine >"$elsewhere/keep.txt"
   extra=()
   case "$QV_CASE" in
-    workdir-link) ln -s "$elsewhere" "$temp/__Quorvin_Update" ;;
-    temp-link) cp -a "$temp/." "$elsewhere/" && rm -rf "$temp" && ln -s "$elsewhere" "$temp" ;;
-    leftover|held)
-      mkdir -m 777 "$temp/__Quorvin_Update" "$temp/__Quorvin_Update/sub"
-      echo old >"$temp/__Quorvin_Update/SWinFlash.exe"
-      echo old >"$temp/__Quorvin_Update/sub/PhlashNT.sys"
-      echo crafted >"$temp/__Quorvin_Update/kbc.bin"
-      chmod 444 "$temp/__Quorvin_Update/kbc.bin"
-      if [ "$QV_CASE" = held ]; then
-        cp "$1/attacker.exe" "$elsewhere/"
-        wine "$elsewhere/attacker.exe" hold "C:\\users\\$QV_USER\\Temp\\__Quorvin_Update\\kbc.bin" 60 \
-          >"$2/attacker.txt" 2>&1 &
-        for _ in $(seq 100); do grep -q held "$2/attacker.txt" 2>/dev/null && break; sleep 0.1; done
-      fi ;;
+    workdir-link)
+      ln -s "$elsewhere" "$temp/__Quorvin_Update"
+      ln -s "$elsewhere" "$wintemp/__Quorvin_UpdateLINK" ;;
+    temp-link)
+      cp "$1/planted.dll" "$elsewhere/ADDMEM.SYS"
+      cp -a "$temp/." "$elsewhere/" && rm -rf "$temp" && ln -s "$elsewhere" "$temp" ;;
+    leftover)
+      for old in "$temp/__Quorvin_Update" "$wintemp/__Quorvin_UpdateOLD"; do
+        mkdir -m 777 "$old" "$old/sub"
+        echo old >"$old/SWinFlash.exe"
+        echo old >"$old/sub/PhlashNT.sys"
+        echo crafted >"$old/kbc.bin"
+        chmod 444 "$old/kbc.bin"
+      done ;;
+    refused)
+      echo "echo scheduled task" >"$elsewhere/task.cmd"
+      ln "$elsewhere/task.cmd" "$pkg/DebugLog.txt"
+      ln "$elsewhere/task.cmd" "$temp/DebugLog.txt"
+      cp "$1/planted.dll" "$pkg/ADDMEM.SYS" ;;
     swapped)
-      # While the confirmation is held up, the package is swapped at its path.
-      extra=(--hold 2000)
-      (for _ in $(seq 300); do [ -d "$temp/__Quorvin_Update" ] && break; sleep 0.02; done
-       mv "$pkg/QuorvinUpdate.exe" "$pkg/renamed.exe" && cp "$2/crafted.exe" "$pkg/QuorvinUpdate.exe" &&
-         echo swapped >"$2/swap.txt") & ;;
+      cp "$2/crafted.exe" "$pkg/crafted.exe"
+      extra=(--swap-at-start "C:\\pkg\\crafted.exe") ;;
     dlls)
       for dll in setupapi uxtheme version; do cp "$1/planted.dll" "$pkg/$dll.dll"; done
       # The user32 of Wine imports version.dll, found beside the program before any code of it
@@ -96,45 +116,65 @@ export QV_CASE=$case QV_USER=$user QV_ANSWER=$answer QV_PROFILE=$profile
     --answer "$QV_ANSWER" "${extra[@]}"
   ls -A "$elsewhere" >"$2/elsewhere.txt"
   cat "$elsewhere/keep.txt" >"$2/keep.txt"
-  stat -c %a "$temp/__Quorvin_Update" >"$2/mode.txt" 2>/dev/null
-  ls -A "$temp/__Quorvin_Update" >"$2/workdir-after.txt" 2>/dev/null
+  cat "$elsewhere/task.cmd" >"$2/task.txt" 2>/dev/null
+  place=$(ls -d "$wintemp"/__Quorvin_Update* 2>/dev/null | grep -v -e LINK -e OLD | head -n1)
+  [ -n "$place" ] && stat -c %a "$place" >"$2/mode.txt"
+  for old in "$temp/__Quorvin_Update" "$wintemp/__Quorvin_UpdateOLD"; do
+    [ -d "$old" ] && (cd "$old" && find . | sort | tr "\n" " "; echo)
+  done >"$2/leftovers.txt"
+  ls -A "$pkg" >"$2/pkg.txt"
   cat "$WINEPREFIX/drive_c/planted.txt" >"$2/planted.txt" 2>/dev/null
-  cp "$temp/DebugLog.txt" "$2/temp-log.txt" 2>/dev/null
-  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\ADDMEM" >/dev/null 2>&1 && echo there >"$2/service.txt"
+  wine reg query "HKLM\\System\\CurrentControlSet\\Services\\ADDMEM" /v ImagePath >"$2/service.txt" 2>/dev/null ||
+    rm -f "$2/service.txt"
   true' "$here" "$win" "$out"
 cat "$out/drive.txt"
-log=$(cat "$out"/DebugLog*.txt "$out/temp-log.txt" 2>/dev/null | tr -d '\r')
+log=$(cat "$out"/DebugLog*.txt 2>/dev/null | tr -d '\r')
 trace=$(cat "$out/trace.txt" 2>/dev/null)
 service_gone() {
   grep -q 'ADDMEM service stopped and removed' <<<"$log" || { echo "no log of the service's removal"; fail=1; }
   [ -f "$out/service.txt" ] && { echo "the ADDMEM service is still registered"; fail=1; }
 }
+place_protected() {
+  grep -qx '[0-7][0-7]0' "$out/mode.txt" 2>/dev/null || { echo "others may use the working place: mode $(cat "$out/mode.txt" 2>/dev/null)"; fail=1; }
+}
 ecfw_crc() { gzip -c "$1" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F; }
 
 case "$case" in
   workdir-link)
+    expect_line 'EXIT 0x00000000'
     [ "$(cat "$out/keep.txt")" = mine ] || { echo "the linked folder's file was touched"; fail=1; }
     [ "$(cat "$out/elsewhere.txt")" = keep.txt ] || { echo "the run wrote into the linked folder:"; cat "$out/elsewhere.txt"; fail=1; }
-    expect_line 'EXIT 0x8000000F'
-    grep -q 'Working directory refused' <<<"$log" || { echo "the refusal is not logged"; fail=1; } ;;
+    grep -q 'Earlier working place left alone : __Quorvin_UpdateLINK' <<<"$log" ||
+      { echo "the link among the earlier places is not logged as left alone"; fail=1; }
+    place_protected ;;
   temp-link)
-    expect_line 'EXIT 0x8000000F'
-    grep -q '^BOX title="Fail : Directory"' "$out/drive.txt" || { echo "no directory failure box"; fail=1; }
-    grep -qx __Quorvin_Update "$out/elsewhere.txt" && { echo "a working directory was made behind the link"; fail=1; } ;;
+    expect_line 'EXIT 0x00000000'
+    grep -q '^flasher TarpexV01_10' <<<"$trace" || { echo "the run did not get to the flashers"; fail=1; }
+    grep -qi 'ImagePath.*C:\\windows\\Temp\\__Quorvin_Update[0-9A-F]\{16\}\\ADDMEM.SYS' "$out/service.txt" ||
+      { echo "the driver service does not name the working place:"; cat "$out/service.txt"; fail=1; }
+    [ "$(sort "$out/elsewhere.txt" | tr "\n" " ")" = "ADDMEM.SYS keep.txt " ] ||
+      { echo "the run wrote behind the TEMP link:"; cat "$out/elsewhere.txt"; fail=1; }
+    grep -a 'QuorvinUpdate\|winedevice' "$out/planted.txt" && { echo "the planted driver was loaded"; fail=1; } ;;
   leftover)
     expect_line 'EXIT 0x00000000'
-    [ "$(cat "$out/workdir-after.txt")" = DebugLog.txt ] || { echo "the leftover was not removed whole:"; cat "$out/workdir-after.txt"; fail=1; }
-    grep -qx '[0-7][0-7]0' "$out/mode.txt" || { echo "others may still use the directory: mode $(cat "$out/mode.txt")"; fail=1; }
+    want=". ./SWinFlash.exe ./kbc.bin ./sub ./sub/PhlashNT.sys "
+    [ "$(grep -cxF "$want" "$out/leftovers.txt")" = 2 ] || { echo "a leftover was changed:"; cat "$out/leftovers.txt"; fail=1; }
+    grep -q 'Earlier working place left alone : __Quorvin_UpdateOLD' <<<"$log" || { echo "the open leftover is not logged as left alone"; fail=1; }
+    grep -q 'DeleteDirectoryFile' <<<"$log" && { echo "something was swept"; fail=1; }
+    place_protected
     service_gone ;;
-  held)
-    grep -q held "$out/attacker.txt" || { echo "the attacker did not hold kbc.bin"; fail=1; }
-    expect_line 'EXIT 0x8000000F'
-    grep -q '^BOX title="Fail : Directory"' "$out/drive.txt" || { echo "no directory failure box"; fail=1; }
-    grep -q 'Working directory refused' <<<"$log" || { echo "the refusal is not logged"; fail=1; }
-    grep -q '^flasher ' <<<"$trace" && { echo "a flasher ran"; fail=1; }
-    service_gone ;;
+  refused)
+    expect_line 'EXIT 0x8000000E'
+    grep -q '^BOX title="Fail : Invalid Option"' "$out/drive.txt" || { echo "no refusal box"; fail=1; }
+    [ "$(cat "$out/task.txt")" = "echo scheduled task" ] || { echo "the hard-linked script was written:"; cat "$out/task.txt"; fail=1; }
+    [ -f "$out/service.txt" ] && { echo "an ADDMEM service was registered"; fail=1; }
+    grep -a 'ADDMEM' "$out/planted.txt" && { echo "the driver beside the package was loaded"; fail=1; }
+    grep -q '^ioctl' <<<"$trace" && { echo "a driver request was made"; fail=1; }
+    [ -f "$out/mode.txt" ] && { echo "a working place was made"; fail=1; }
+    [ "$(sort "$out/pkg.txt" | tr "\n" " ")" = "ADDMEM.SYS DebugLog.txt QuorvinUpdate.exe qvdrive.exe " ] ||
+      { echo "something was left beside the package:"; cat "$out/pkg.txt"; fail=1; } ;;
   swapped)
-    [ -f "$out/swap.txt" ] || { echo "the package was not swapped"; fail=1; }
+    expect_line 'SWAPPED'
     expect_line 'EXIT 0x00000000'
     grep -qx "ecfw 8192 crc32=$(ecfw_crc "$out/entries/QNTX0106.bin")" <<<"$trace" ||
       { echo "the EC did not get the started package's firmware:"; grep '^ecfw' <<<"$trace"; fail=1; } ;;

@@ -36,6 +36,8 @@ struct Options {
     bool park = false;
     bool times = false;
     DWORD timeoutMs = 60000;
+    std::string swapIn;  // put at the program's path once its process exists, before it runs
+    std::string program;
     std::string commandLine;
 };
 
@@ -89,11 +91,14 @@ bool ParseArguments(int argc, char** argv, Options* options) {
             options->holdMs = static_cast<DWORD>(atoi(argv[++i]));
         } else if (strcmp(argv[i], "--timeout") == 0) {
             options->timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
+        } else if (strcmp(argv[i], "--swap-at-start") == 0) {
+            options->swapIn = argv[++i];
         } else {
             return false;
         }
     }
     if (++i >= argc) return false;
+    options->program = argv[i];
     for (; i < argc; ++i) {
         if (!options->commandLine.empty()) options->commandLine += ' ';
         options->commandLine += Quote(argv[i]);
@@ -243,7 +248,7 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, &options)) {
         fprintf(stderr,
                 "usage: qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] "
-                "[--timeout S] [--times] -- PROGRAM [ARGUMENT...]\n");
+                "[--timeout S] [--times] [--swap-at-start FILE] -- PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     STARTUPINFOA startup = {};
@@ -252,8 +257,9 @@ int main(int argc, char** argv) {
     std::vector<char> commandLine(options.commandLine.begin(), options.commandLine.end());
     commandLine.push_back('\0');
     SayTime(options.times, "start");
+    bool suspended = options.times || !options.swapIn.empty();
     if (!CreateProcessA(nullptr, commandLine.data(), nullptr, nullptr, FALSE,
-                        options.times ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process)) {
+                        suspended ? CREATE_SUSPENDED : 0, nullptr, nullptr, &startup, &process)) {
         fprintf(stderr, "qvdrive: cannot start %s (error %lu)\n", options.commandLine.c_str(),
                 GetLastError());
         return 2;
@@ -262,8 +268,16 @@ int main(int argc, char** argv) {
     if (options.times) {
         Say("PID " + std::to_string(process.dwProcessId));
         if (!WatchProcesses(process.hProcess, &watch)) SayTime(true, "no-job");
-        ResumeThread(process.hThread);
     }
+    // What another program of the user may do the moment the process exists: the started file
+    // renamed away and another put at its path.
+    if (!options.swapIn.empty()) {
+        std::string away = options.program + ".started";
+        bool swapped = MoveFileA(options.program.c_str(), away.c_str()) &&
+                       CopyFileA(options.swapIn.c_str(), options.program.c_str(), TRUE);
+        Say(swapped ? "SWAPPED" : "NOT SWAPPED");
+    }
+    if (suspended) ResumeThread(process.hThread);
     SIZE_T peak = 0;
 
     std::set<HWND> seen;

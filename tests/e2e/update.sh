@@ -50,7 +50,7 @@ cat "$out/drive.txt"
 log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
 check() { lines_in_order "$1" "$2" || { echo "== $3 lacks, in this order:"; echo "$1"; fail=1; }; }
 
-work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+work=$(cat "$out/place.txt" 2>/dev/null)
 swinflash="flasher SWinFlash cmd=\"$work\\SWinFlash bios.wph /P"
 tarpex="flasher TarpexV01_10 cmd=\"$work\\TarpexV01_10 kbc.bin /FORCE"
 bios_options=' /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234' micom_options=

@@ -10,7 +10,10 @@ TEST(TextFormat, ALanguageTextServesAsAFormatOnlyWithOurConversions) {
     };
     const Case cases[] = {
         {"Model : %s\nPart : %s", "Modell: %s\nTeil: %s", true},
-        {"%s", "%-20.10s", true},               // flags and fixed sizes take no argument
+        {"%s", "%-20.10s", false},              // a width or precision the formatter must honour
+        {"%-20.10s", "%-20.10s", true},
+        {"%ld", "%.2147483647ld", false},
+        {"%s", "%#s", false},
         {"100%% done", "100 %% fertig", true},  // "%%" takes none
         {"no conversions", "plain", true},
         {"%s", "%n", false},

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "core/run_context.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
@@ -37,6 +38,7 @@ void Reset(const Windows& windows, bool wow64) {
     g_fakeOs.profile.windows.nt = windows.nt;
     g_fakeOs.profile.windows.wow64 = wow64;
     g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
+    EnterScratchPlace();
     ClearCalls();
 }
 
@@ -69,11 +71,11 @@ TEST(AccessDriver, VersionProbeChoosesTheMode) {
     }
 }
 
-TEST(AccessDriver, AddmemIsInstalledFromTheCurrentDirectoryThenOpenedAtOnce) {
+TEST(AccessDriver, AddmemIsInstalledFromTheWorkingPlaceThenOpenedAtOnce) {
     for (const Windows& windows : {kXp, k8, k10}) {
         SCOPED_TRACE(windows.name);
         Reset(windows, windows.major != 5);
-        std::string directory = MakeScratchDir(true);
+        std::string directory = EnterScratchPlace();
         ASSERT_TRUE(AcquireAccessDriver());
         const std::vector<std::string> expected = {
             "GetVersionEx 156",
@@ -100,7 +102,7 @@ TEST(AccessDriver, AddmemIsInstalledFromTheCurrentDirectoryThenOpenedAtOnce) {
 
 TEST(AccessDriver, LeftoverServiceIsStoppedAndDeletedFirst) {
     Reset(kXp, false);
-    MakeScratchDir(true);
+    EnterScratchPlace();
     g_fakeOs.services["ADDMEM"] = FakeService{"C:\\old\\ADDMEM.SYS", false};
     ASSERT_TRUE(AcquireAccessDriver());
     std::vector<std::string> calls = RecordedCalls();
@@ -121,16 +123,19 @@ TEST(AccessDriver, FailuresInAddmemAndMemioModesReturnFalse) {
         const char* open;
         int opens;
         int creates;
+        bool inPlace = true;
     };
     const Case cases[] = {
         {"driver never starts", kXp, false, true, kAddmemOpen, 20, 10},
         {"no service manager", k10, true, false, kAddmemOpen, 10, 0},
         {"no MEMIO.VXD", k98, true, true, kMemioOpen, 20, 0},
+        {"no working place to load it from", kXp, true, true, kAddmemOpen, 10, 0, false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Reset(c.windows, false);
-        MakeScratchDir(true);
+        EnterScratchPlace();
+        g_run.inWorkingDirectory = c.inPlace;
         g_fakeOs.profile.drivers.addmem = c.driverStarts;
         g_fakeOs.serviceManagerOpens = c.managerOpens;
         EXPECT_FALSE(AcquireAccessDriver());
@@ -142,6 +147,27 @@ TEST(AccessDriver, FailuresInAddmemAndMemioModesReturnFalse) {
         EXPECT_TRUE(g_fakeOs.boxes.empty()) << "reported by the step, not here";
         EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
     }
+}
+
+// An end of the run reopens only the driver this run brought up: it never installs one, never
+// shows the missing driver's box, never ends the process.
+TEST(AccessDriver, EndsReopenOnlyWhatThisRunBroughtUp) {
+    for (const Windows& windows : {kXp, k7}) {
+        SCOPED_TRACE(windows.name);
+        Reset(windows, false);
+        g_fakeOs.profile.drivers.vexa = false;
+        EXPECT_FALSE(ReacquireAccessDriver());
+        std::vector<std::string> calls = RecordedCalls();
+        EXPECT_EQ(std::count_if(calls.begin(), calls.end(), [](const std::string& s) { return s.rfind("CreateService", 0) == 0; }), 0);
+        EXPECT_TRUE(g_fakeOs.boxes.empty());
+    }
+    Reset(kXp, false);
+    ASSERT_TRUE(AcquireAccessDriver());
+    ReleaseAccessDriver();
+    ClearCalls();
+    EXPECT_TRUE(ReacquireAccessDriver());
+    EXPECT_EQ(RecordedCalls(), std::vector<std::string>{kAddmemOpen});
+    ReleaseAccessDriver();
 }
 
 TEST(AccessDriver, VexaKeepsItsHandleKmdfOnlyTestsPresence) {

@@ -21,7 +21,7 @@ void Boot() {
     g_fakeOs = FakeOs{};
     g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
     g_run = RunContext{};
-    MakeScratchDir(true);
+    EnterScratchPlace();
     ProbeWindowsVersion();
 }
 

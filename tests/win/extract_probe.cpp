@@ -6,13 +6,13 @@
 //   extract_probe proof          opens it as the updater does; prints "proven" or "refused"
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
-//   extract_probe driver [loaded]
-//                                ExtractAccessDriverFile; prints "extracted N" and the directory.
-//                                "loaded": an earlier run's ADDMEM service runs from TEMP first,
-//                                and the service calls of the extraction are printed too
+//   extract_probe early NAME [TEXT]
+//                                ExtractPackedFile(NAME), the file then held open, or TEXT written
+//                                over its start, then ExtractPackage; prints "placed N result R"
 //   extract_probe gunzip FILE    GunzipFile(FILE); prints "done" or "not written"
 //   extract_probe language LANGID FAMILY
-//                                SelectLanguageResources for that system language and BIOS
+//                                SelectLanguageResources, in the directory it is started in as
+//                                the working place, for that system language and BIOS
 //                                family; prints "selected N resources R in DIRECTORY" and, when a
 //                                module loaded, string 39 from it (UTF-8)
 #include <windows.h>
@@ -25,6 +25,7 @@
 #include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "package/archive.h"
+#include "package/archive_format.h"
 #include "package/gunzip.h"
 #include "package/language.h"
 #include "package/package_file.h"
@@ -39,6 +40,8 @@ int main(int argc, char** argv) {
         GetModuleFileNameA(nullptr, path, sizeof path);
         g_run.package = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
+        g_run.archiveOffset = ReadLe32(reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr)) + kArchiveOffsetField);
+        g_run.archiveEnd = PackageFileSize(g_run.package);
     }
     if (proof) {
         printf(proven ? "proven\n" : "refused\n");
@@ -46,7 +49,7 @@ int main(int argc, char** argv) {
     }
     if (argc >= 2 && strcmp(argv[1], "package") == 0) {
         uint32_t offset = 0;
-        ReadArchiveOffset(g_run.package, &offset);
+        ReadArchiveOffset(&offset);
         uint32_t result = ExtractPackage(g_run.package, offset);
         printf("result %u flags 0x%X\n", result, static_cast<unsigned>(g_run.runFlags));
         return 0;
@@ -55,23 +58,17 @@ int main(int argc, char** argv) {
         printf("extracted %d\n", ExtractPackedFile(argv[2]));
         return 0;
     }
-    if (argc >= 2 && strcmp(argv[1], "driver") == 0) {
-        bool loaded = argc >= 3 && strcmp(argv[2], "loaded") == 0;
-        if (loaded) {
-            char temp[MAX_PATH];
-            DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-            if (length == 0 || !SetCurrentDirectoryA(temp) || !InstallAddmemService()) {
-                return 3;
-            }
-            ClearCalls();
-        }
-        int extracted = ExtractAccessDriverFile();
-        char directory[MAX_PATH];
-        GetCurrentDirectoryA(sizeof directory, directory);
-        printf("extracted %d in %s\n", extracted, directory);
-        if (loaded) {
-            for (const std::string& call : RecordedCalls()) printf("%s\n", call.c_str());
-        }
+    if (argc >= 3 && strcmp(argv[1], "early") == 0) {
+        int placed = ExtractPackedFile(argv[2]);
+        // Held as the run holds the language DLL, or changed behind the run's back.
+        HANDLE held = CreateFileA(argv[2], argc >= 4 ? GENERIC_WRITE : GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        DWORD written = 0;
+        if (argc >= 4) WriteFile(held, argv[3], static_cast<DWORD>(strlen(argv[3])), &written, nullptr);
+        uint32_t offset = 0;
+        ReadArchiveOffset(&offset);
+        printf("placed %d result %u\n", placed, ExtractPackage(g_run.package, offset));
+        CloseHandle(held);
         return 0;
     }
     if (argc >= 3 && strcmp(argv[1], "gunzip") == 0) {
@@ -81,6 +78,10 @@ int main(int argc, char** argv) {
     if (argc >= 4 && strcmp(argv[1], "language") == 0) {
         g_fakeOs.profile.windows.language = static_cast<LANGID>(strtoul(argv[2], nullptr, 0));
         g_run.biosFamily = atoi(argv[3]);
+        // The directory it is started in plays the working place.
+        DWORD length = GetCurrentDirectoryA(sizeof g_run.workingDirectory - 1, g_run.workingDirectory);
+        if (length > 0 && length < sizeof g_run.workingDirectory - 1) strcat(g_run.workingDirectory, "\\");
+        g_run.inWorkingDirectory = true;
         int selected = SelectLanguageResources();
         char directory[MAX_PATH];
         GetCurrentDirectoryA(sizeof directory, directory);
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
         }
         return 0;
     }
-    fprintf(stderr, "usage: extract_probe proof | package | packed NAME | driver [loaded] | gunzip FILE |"
+    fprintf(stderr, "usage: extract_probe proof | package | packed NAME | early NAME [TEXT] | gunzip FILE |"
                     " language ID FAMILY\n");
     return 2;
 }

@@ -34,9 +34,6 @@
 // The package's part, as a package for this notebook would play it.
 
 int ExtractAccessDriverFile(void) {
-    char temp[MAX_PATH];
-    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
-    if (length == 0 || length >= sizeof temp || !SetCurrentDirectoryA(temp)) return 0;
     std::ofstream("AddMem.sys", std::ios::binary) << "driver";
     return 1;
 }
@@ -50,7 +47,7 @@ void RecordPlacedInput(const char*, const uint8_t*) {}
 void ReleaseCodeHold(CodeHold*) {}
 int SelectLanguageResources(void) { return 0; }
 
-uint32_t ReadArchiveOffset(HANDLE, uint32_t* offset) {
+uint32_t ReadArchiveOffset(uint32_t* offset) {
     *offset = 0x4000;
     return 0;
 }
@@ -115,17 +112,18 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
         const char* workDirectory;  // "-": never made
         const char* logLine;        // one the working directory's log must hold, if any
     };
-    // A driver that never came up leaves no file behind; a refused power check comes before the
-    // working directory and cleans up nothing; a refused disk check leaves the directory made.
+    // Nothing lands in TEMP: the working place is made first. A driver that never came up
+    // leaves only the log; a loaded one keeps its file until the restart; a refused power or
+    // disk check cleans up nothing.
     const Case cases[] = {
-        {"serviceManagerOpens", [] { g_fakeOs.serviceManagerOpens = false; }, kResultDriverLoad, false, "", "-",
-         nullptr},
-        {"deviceListAvailable", [] { g_fakeOs.deviceListAvailable = false; }, kResultOk, true,
-         "AddMem.sys,DebugLog.txt,__Quorvin_Update", "DebugLog.txt", "Step 08"},
-        {"powerStatusReported", [] { g_fakeOs.powerStatusReported = false; }, kResultNoPower, false,
-         "AddMem.sys,DebugLog.txt", "-", nullptr},
-        {"diskSpaceReadable", [] { g_fakeOs.diskSpaceReadable = false; }, kResultDiskSpace, false,
-         "AddMem.sys,DebugLog.txt,__Quorvin_Update", "DebugLog.txt", "00. Success to Create Directory"},
+        {"serviceManagerOpens", [] { g_fakeOs.serviceManagerOpens = false; }, kResultDriverLoad, false, "",
+         "DebugLog.txt", "00. Success to Create Directory"},
+        {"deviceListAvailable", [] { g_fakeOs.deviceListAvailable = false; }, kResultOk, true, "",
+         "AddMem.sys,DebugLog.txt", "Step 08"},
+        {"powerStatusReported", [] { g_fakeOs.powerStatusReported = false; }, kResultNoPower, false, "",
+         "AddMem.sys,DebugLog.txt", nullptr},
+        {"diskSpaceReadable", [] { g_fakeOs.diskSpaceReadable = false; }, kResultDiskSpace, false, "",
+         "AddMem.sys,DebugLog.txt", "00. Success to Create Directory"},
         {"bitLocker.queryError",
          [] {
              g_fakeOs.profile.windows.major = 10;
@@ -135,8 +133,7 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
              g_fakeOs.bitLocker.tpm = true;
              g_fakeOs.bitLocker.queryError = WBEM_E_ACCESS_DENIED;
          },
-         kResultOk, true, "AddMem.sys,DebugLog.txt,__Quorvin_Update", "DebugLog.txt",
-         "BitLocker : query failed (0x80041003), left as it is"},
+         kResultOk, true, "", "AddMem.sys,DebugLog.txt", "BitLocker : query failed (0x80041003), left as it is"},
     };
     const std::string profile = ReadProfileText("phoenix.json");
     for (const Case& c : cases) {
@@ -172,13 +169,15 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
         EXPECT_EQ(machine.kbc.commandByte, 0x47) << "the controller's interfaces and interrupts back on";
         for (const DeviceProfile& device : g_fakeOs.profile.devices) EXPECT_TRUE(device.enabled) << device.className;
         EXPECT_EQ(g_fakeOs.bitLocker.protectionOn, protection) << "BitLocker not left as it was";
+        std::string place = g_run.inWorkingDirectory ? g_run.workingDirectory : "";
         if (c.logLine) {
-            std::string log = ReadWholeFile(temp + "\\__Quorvin_Update\\DebugLog.txt");
+            std::string log = ReadWholeFile(place + "DebugLog.txt");
             EXPECT_NE(log.find(std::string(c.logLine) + "\r\n"), std::string::npos) << c.logLine;
         }
         // What the stand-in flashers write of their calls is theirs, not the program's.
-        DeleteFileA((temp + "\\__Quorvin_Update\\child.txt").c_str());
-        std::string workDirectory = Listing(temp + "\\__Quorvin_Update");
+        DeleteFileA((place + "child.txt").c_str());
+        std::string workDirectory = place.empty() ? "-" : Listing(place.substr(0, place.size() - 1));
+        if (g_run.workingDirectoryHeld != INVALID_HANDLE_VALUE) CloseHandle(g_run.workingDirectoryHeld);
         EXPECT_EQ(Listing(temp), c.temp);
         EXPECT_EQ(workDirectory, c.workDirectory);
 

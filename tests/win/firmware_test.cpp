@@ -39,7 +39,7 @@ void Boot(const std::string& profile = "{}") {
     g_run = RunContext{};
     ClearCalls();
     EcResetTimeout();
-    MakeScratchDir(true);
+    EnterScratchPlace();
     ProbeWindowsVersion();
 }
 

@@ -10,6 +10,7 @@
 
 #include "core/result_codes.h"
 #include "core/run_context.h"
+#include "package/archive_format.h"
 #include "core/run_flags.h"
 #include "core/sha256.h"
 #include "hw/access_driver.h"
@@ -75,6 +76,12 @@ void StartRun(const std::string& work) {
     static HANDLE package = CreateFileA(FlasherPackage().c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
                                         OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     g_run.package = package;
+    uint8_t head[kProgramHeadSize];
+    DWORD got = 0;
+    SetFilePointer(package, 0, nullptr, FILE_BEGIN);
+    ReadFile(package, head, sizeof head, &got, nullptr);
+    g_run.archiveOffset = ReadLe32(head + kArchiveOffsetField);
+    g_run.archiveEnd = GetFileSize(package, nullptr);
 }
 
 TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {

@@ -130,10 +130,9 @@ TEST(SelectLanguageResources, ChoosesByLanguageAndFamilyAndLoadsFromTemp) {
         std::string temp = MakeScratchDir(false);
         std::string name = std::string("UiLang") + c.code + (c.ami ? "_ami" : "") + ".dll";
         std::ofstream(temp + "\\" + name) << "a stale copy";
-        SetEnvironmentVariableA("TEMP", temp.c_str());
         ProcessResult run = RunProcess("\"" + package + "\" language " + c.language + " " +
                                            std::to_string(c.family),
-                                       TestProgramDirectory());
+                                       temp);
         HMODULE expected = LoadLibraryExA(DllPath(c.code, c.ami).c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
         EXPECT_EQ(run.out, "selected 1 resources 1 in " + temp + "\n" + Utf8(Text(expected, 39)) + "\n");
         FreeLibrary(expected);
@@ -144,28 +143,26 @@ TEST(SelectLanguageResources, ChoosesByLanguageAndFamilyAndLoadsFromTemp) {
 
 TEST(SelectLanguageResources, NothingToChooseOrNothingThatLoads) {
     std::string temp = MakeScratchDir(false);
-    SetEnvironmentVariableA("TEMP", temp.c_str());
     std::string onlyFrench = LanguagePackage({DllPath("Fr", false)});
-    ProcessResult run = RunProcess("\"" + onlyFrench + "\" language 0x0409 1", TestProgramDirectory());
+    ProcessResult run = RunProcess("\"" + onlyFrench + "\" language 0x0409 1", temp);
     EXPECT_EQ(run.out, "selected 0 resources 0 in " + temp + "\n");
 
     std::string source = MakeScratchDir(false);
     std::ofstream(source + "\\UiLangEn.dll") << "not a DLL";
     ProcessResult broken = RunProcess("\"" + LanguagePackage({source + "\\UiLangEn.dll"}) +
                                           "\" language 0x0409 1",
-                                      TestProgramDirectory());
+                                      temp);
     EXPECT_EQ(broken.out, "selected 1 resources 0 in " + temp + "\n");
 
-    // A TEMP so deep that the DLL's full path does not fit: our own resources serve, no box.
+    // A place so deep that the DLL's full path does not fit: our own resources serve, no box.
     std::string deep = temp;
     while (deep.size() < 247) {
         deep += "\\dd";
         CreateDirectoryA(deep.c_str(), nullptr);
     }
-    SetEnvironmentVariableA("TEMP", deep.c_str());
     ProcessResult tooDeep = RunProcess("\"" + LanguagePackage({DllPath("En", false)}) +
                                            "\" language 0x0409 1",
-                                       TestProgramDirectory());
+                                       deep);
     EXPECT_EQ(tooDeep.out, "selected 0 resources 0 in " + deep + "\n");
 }
 

@@ -275,9 +275,43 @@ BOOL OsGetVersionExA(LPOSVERSIONINFOA info) {
     return TRUE;
 }
 
+namespace {
+
+std::string FileKey(HANDLE file) {
+    BY_HANDLE_FILE_INFORMATION info;
+    if (!GetFileInformationByHandle(file, &info)) return "";
+    return std::to_string(info.dwVolumeSerialNumber) + ":" + std::to_string(info.nFileIndexHigh) + ":" +
+           std::to_string(info.nFileIndexLow);
+}
+
+BOOL WINAPI FakeSetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR security) {
+    if (!SetKernelObjectSecurity(object, what, security)) return FALSE;
+    std::string key = FileKey(object);
+    const uint8_t* bytes = static_cast<const uint8_t*>(security);
+    if (!key.empty()) g_fakeOs.keptSecurity[key].assign(bytes, bytes + GetSecurityDescriptorLength(security));
+    return TRUE;
+}
+
+BOOL WINAPI FakeGetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION what, PSECURITY_DESCRIPTOR security,
+                                        DWORD size, LPDWORD needed) {
+    auto kept = g_fakeOs.keptSecurity.find(FileKey(object));
+    if (kept == g_fakeOs.keptSecurity.end()) return GetKernelObjectSecurity(object, what, security, size, needed);
+    *needed = static_cast<DWORD>(kept->second.size());
+    if (size < kept->second.size()) {
+        SetLastError(ERROR_INSUFFICIENT_BUFFER);
+        return FALSE;
+    }
+    memcpy(security, kept->second.data(), kept->second.size());
+    return TRUE;
+}
+
+}  // namespace
+
 // Wine's own function, unless this Windows is one that lacks it.
 FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
     if (g_fakeOs.missingFunctions.count(name)) return nullptr;
+    if (strcmp(name, "SetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeSetKernelObjectSecurity));
+    if (strcmp(name, "GetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetKernelObjectSecurity));
     HMODULE module = LoadLibraryA(dll);
     return module ? GetProcAddress(module, name) : nullptr;
 }

@@ -57,6 +57,9 @@ struct FakeOs {
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     FakeBitLocker bitLocker;
     std::set<std::string> missingFunctions;  // what this Windows lacks: looked up, nullptr
+    // The security descriptors set on files, by volume and file index, handed back as Windows
+    // keeps them: Wine maps them onto mode bits and reads back its own.
+    std::map<std::string, std::vector<uint8_t>> keptSecurity;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 

@@ -1,5 +1,7 @@
-// The working directory's protection on a real file system: what is entered, what is refused,
-// and the DACL read back. Wine keeps no DACL of its own: it maps the one it is given onto the
+// The working place on a real file system: what is made, entered, removed and left alone, and
+// the owner and DACL read back through its handle. Wine keeps no security descriptor of its
+// own (it maps one onto the Unix mode bits and reads back its own making), so the fake OS keeps
+// what is set on a file and hands it back, as Windows does. Wine keeps no DACL of its own: it maps the one it is given onto the
 // Unix mode bits and reads those back (SYSTEM, the owner, Everyone), so the read-back shows here
 // who besides SYSTEM, Administrators and the owner may write, and whether Everyone gets anything.
 // Links in the path are refused in the e2e tier, where the Linux side can plant them.
@@ -10,9 +12,13 @@
 #include <aclapi.h>
 #include <sddl.h>
 
+#include <cstring>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "core/run_context.h"
+#include "platform/os.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
 
@@ -62,35 +68,110 @@ std::vector<std::string> GrantsToOthers(const std::string& path) {
     return grants;
 }
 
-enum class Before { Missing, OpenToEveryone, FileInItsPlace, ParentMissing, HeldFileInside };
+const char kOwnProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 
-// What a Windows without the security calls does: 98 makes the directory plainly, an NT refuses.
-TEST(ProtectedDirectory, WithoutTheSecurityCalls) {
-    struct Case {
-        const char* missing;
-        bool nt;
-        bool entered;
-    };
-    const Case cases[] = {
-        {"ConvertStringSecurityDescriptorToSecurityDescriptorA", true, false},
-        {"SetKernelObjectSecurity", true, false},
-        {"ConvertStringSecurityDescriptorToSecurityDescriptorA", false, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.missing) + (c.nt ? " on NT" : " on Windows 98"));
-        std::string directory = MakeScratchDir(true) + "\\__Quorvin_Update";
-        g_fakeOs = FakeOs{};
-        g_fakeOs.profile.windows.nt = c.nt;
-        g_fakeOs.missingFunctions = {c.missing};
-        HANDLE held = INVALID_HANDLE_VALUE;
-        EXPECT_EQ(EnterProtectedDirectory(directory.c_str(), &held), c.entered);
-        EXPECT_EQ(IsDirectory(directory), c.entered) << "refused before anything is made";
-        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
-        g_fakeOs = FakeOs{};
-    }
+bool MakeDirectoryWith(const std::string& path, const char* sddl) {
+    PSECURITY_DESCRIPTOR security = nullptr;
+    if (!ConvertStringSecurityDescriptorToSecurityDescriptorA(sddl, SDDL_REVISION_1, &security, nullptr)) return false;
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, security, FALSE};
+    bool made = CreateDirectoryA(path.c_str(), &attributes) != 0;
+    LocalFree(security);
+    return made;
 }
 
-TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
+// The owner and DACL of what the handle holds, as SDDL, asked as the program asks.
+std::string SecurityOf(HANDLE handle) {
+    auto get = reinterpret_cast<decltype(&GetKernelObjectSecurity)>(
+        reinterpret_cast<void*>(OsGetProcAddress("advapi32.dll", "GetKernelObjectSecurity")));
+    BYTE security[4096];
+    DWORD needed = 0;
+    char* text = nullptr;
+    if (!get(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, security, sizeof security, &needed) ||
+        !ConvertSecurityDescriptorToStringSecurityDescriptorA(
+            security, SDDL_REVISION_1, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &text, nullptr)) {
+        return "<unreadable>";
+    }
+    std::string sddl = text;
+    LocalFree(text);
+    return sddl;
+}
+
+// What stood under the parent before: this program's earlier place goes; a directory anyone may
+// use, a file and a link with the name stay as they were, never entered.
+TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
+    g_fakeOs = FakeOs{};
+    std::string parent = MakeScratchDir(false);
+    char earlier[MAX_PATH];
+    HANDLE earlierHeld = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(MakeProtectedPlace(parent.c_str(), earlier, sizeof earlier, &earlierHeld));
+    CloseHandle(earlierHeld);
+    std::ofstream(std::string(earlier) + "ReadRomFile.bin") << "rom";
+    ASSERT_TRUE(MakeDirectoryWith(parent + "\\__Quorvin_UpdateOpen", "D:(A;OICI;FA;;;WD)"));
+    std::ofstream(parent + "\\__Quorvin_UpdateOpen\\keep.txt") << "mine";
+    std::ofstream(parent + "\\__Quorvin_UpdateFile") << "mine";
+
+    char place[MAX_PATH];
+    HANDLE held = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(MakeProtectedPlace(parent.c_str(), place, sizeof place, &held));
+    std::string made = place;
+    EXPECT_EQ(made.size(), parent.size() + strlen("\\__Quorvin_Update") + 16 + 1) << made;
+    EXPECT_EQ(CurrentDirectory() + "\\", made);
+    EXPECT_EQ(SecurityOf(held), kOwnProtection);
+    EXPECT_EQ(GrantsToOthers(made), std::vector<std::string>{});
+
+    EXPECT_FALSE(IsDirectory(earlier)) << "an earlier place of ours is removed";
+    EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateOpen\\keep.txt"), "mine");
+    EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateFile"), "mine");
+
+    char again[MAX_PATH];
+    HANDLE second = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(MakeProtectedPlace(parent.c_str(), again, sizeof again, &second));
+    EXPECT_NE(std::string(again), made) << "every run draws its own name";
+    EXPECT_TRUE(IsDirectory(made)) << "a place in use stays: its handle keeps it";
+    CloseHandle(second);
+    CloseHandle(held);
+}
+
+// Without the calls that protect and name it, an NT makes no place at all.
+TEST(WorkingPlace, RefusedWithoutTheSecurityOrRandomCalls) {
+    for (const char* missing : {"ConvertStringSecurityDescriptorToSecurityDescriptorA", "SetKernelObjectSecurity",
+                                "CryptGenRandom"}) {
+        SCOPED_TRACE(missing);
+        g_fakeOs = FakeOs{};
+        g_fakeOs.missingFunctions = {missing};
+        std::string parent = MakeScratchDir(false);
+        char place[MAX_PATH];
+        HANDLE held = INVALID_HANDLE_VALUE;
+        EXPECT_FALSE(MakeProtectedPlace(parent.c_str(), place, sizeof place, &held));
+        EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+        EXPECT_NE(CurrentDirectory(), parent);
+    }
+    g_fakeOs = FakeOs{};
+}
+
+// One run at a time; the place is made under the Windows directory's Temp.
+TEST(WorkingPlace, OneRunAtATime) {
+    g_fakeOs = FakeOs{};
+    g_run = RunContext{};
+    HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun");
+    ASSERT_NE(other, nullptr);
+    EXPECT_FALSE(EnterWorkingPlace());
+    EXPECT_FALSE(g_run.inWorkingDirectory);
+    CloseHandle(other);
+    ASSERT_TRUE(EnterWorkingPlace());
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    EXPECT_EQ(std::string(g_run.workingDirectory).rfind(std::string(windows) + "\\Temp\\__Quorvin_Update", 0), 0u)
+        << g_run.workingDirectory;
+    EXPECT_EQ(ReadWholeFile(std::string(g_run.workingDirectory) + "DebugLog.txt"), "<missing>");
+    CloseHandle(g_run.workingDirectoryHeld);
+    g_run = RunContext{};
+}
+
+enum class Before { Missing, OpenToEveryone, FileInItsPlace, ParentMissing, HeldFileInside };
+
+// Where users are not kept apart: TEMP's fixed name, whatever stood there removed whole.
+TEST(WorkingPlace, SweptPlaceEntersOnlyAPlainDirectory) {
     struct Case {
         const char* what;
         Before before;
@@ -107,17 +188,12 @@ TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
+        g_fakeOs = FakeOs{};
         std::string start = MakeScratchDir(true);
         std::string parent = start + (c.before == Before::ParentMissing ? "\\gone" : "");
         std::string directory = parent + "\\__Quorvin_Update";
         if (c.before == Before::OpenToEveryone) {
-            PSECURITY_DESCRIPTOR open = nullptr;
-            ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
-                "D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
-            SECURITY_ATTRIBUTES attributes = {sizeof attributes, open, FALSE};
-            ASSERT_TRUE(CreateDirectoryA(directory.c_str(), &attributes));
-            LocalFree(open);
-            ASSERT_FALSE(GrantsToOthers(directory).empty()) << "the check sees an open directory";
+            ASSERT_TRUE(MakeDirectoryWith(directory, "D:(A;OICI;FA;;;WD)"));
         } else if (c.before == Before::FileInItsPlace) {
             CloseHandle(CreateFileA(directory.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
         }
@@ -127,18 +203,12 @@ TEST(ProtectedDirectory, EntersAndProtectsOnlyAPlainDirectory) {
             inside = CreateFileA((directory + "\\kbc.bin").c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
                                  CREATE_NEW, 0, nullptr);
         }
-
         HANDLE held = INVALID_HANDLE_VALUE;
-        EXPECT_EQ(EnterProtectedDirectory((directory + c.suffix).c_str(), &held), c.entered);
+        EXPECT_EQ(EnterSweptPlace((directory + c.suffix).c_str(), &held), c.entered);
         if (inside != INVALID_HANDLE_VALUE) CloseHandle(inside);
-
-        EXPECT_EQ(held != INVALID_HANDLE_VALUE, c.entered);
+        EXPECT_EQ(held != INVALID_HANDLE_VALUE, c.entered) << "held on NT";
         EXPECT_EQ(CurrentDirectory(), c.entered ? directory : start);
-        if (c.entered) {
-            EXPECT_EQ(GrantsToOthers(directory), std::vector<std::string>{});
-            EXPECT_TRUE(IsDirectory(directory));
-            CloseHandle(held);
-        }
+        if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     }
 }
 

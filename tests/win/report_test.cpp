@@ -98,25 +98,15 @@ TEST(ReportResult, BoxAndCleanUpOfEveryCode) {
     }
 }
 
-TEST(ReportResult, EarlyCleanUpTouchesOnlyTheDriverFileThisRunExtracted) {
-    struct Case {
-        bool inWorkingDirectory;
-        bool accessDriverExtracted;
-        std::vector<std::string> deletions;
-    };
-    const Case cases[] = {
-        {false, false, {}},
-        {false, true, {"DeleteAccessDriverFile"}},
-        {true, true, {"DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"}},
-    };
-    for (const Case& c : cases) {
+// Before the working place exists nothing where the run stands is ours: nothing is deleted.
+TEST(ReportResult, CleanUpOnlyInTheWorkingPlace) {
+    for (bool inWorkingDirectory : {false, true}) {
         ResetRun();
         g_run.resources = GetModuleHandleA(nullptr);
-        g_run.inWorkingDirectory = c.inWorkingDirectory;
-        g_run.accessDriverExtracted = c.accessDriverExtracted;
+        g_run.inWorkingDirectory = inWorkingDirectory;
         ReportResult(0x80000005);
         std::vector<std::string> expected = {"RestoreInput"};
-        expected.insert(expected.end(), c.deletions.begin(), c.deletions.end());
+        if (inWorkingDirectory) expected.insert(expected.end(), {"DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"});
         expected.push_back("MessageBox Fail : Driver Load");
         EXPECT_EQ(RecordedCalls(), expected);
     }

@@ -13,6 +13,7 @@
 #include "platform/os.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
+#include "tests/win/scratch.h"
 #include "update/ami_path.h"
 
 namespace {
@@ -42,6 +43,7 @@ void Boot(const Mode& mode) {
     windows.wow64 = mode.wow64;
     g_fakeOs.profile.drivers = DriverProfile{true, true, true, true};
     g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
+    EnterScratchPlace();
     ClearCalls();
     ProbeWindowsVersion();
 }

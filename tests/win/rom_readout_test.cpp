@@ -26,7 +26,7 @@ void Boot(uint32_t major, uint32_t minor, size_t flashSize) {
     for (size_t i = 0; i < flash.size(); ++i) flash[i] = static_cast<uint8_t>(i * 7 + i / 4096);
     g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
     g_run = RunContext{};
-    MakeScratchDir(true);
+    EnterScratchPlace();
     ProbeWindowsVersion();
 }
 

@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "core/run_context.h"
 
 std::string MakeScratchDir(bool enter) {
     static int counter = 0;
@@ -14,6 +17,13 @@ std::string MakeScratchDir(bool enter) {
                       "-" + std::to_string(++counter);
     CreateDirectoryA(dir.c_str(), nullptr);
     if (enter) SetCurrentDirectoryA(dir.c_str());
+    return dir;
+}
+
+std::string EnterScratchPlace() {
+    std::string dir = MakeScratchDir(true);
+    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s\\", dir.c_str());
+    g_run.inWorkingDirectory = true;
     return dir;
 }
 

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "core/run_context.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
@@ -14,6 +16,7 @@
 #include "package/housekeeping.h"
 #include "package/language.h"
 #include "package/package_file.h"
+#include "package/protected_directory.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "ui/progress_window.h"
@@ -72,7 +75,7 @@ int DetectAmiBios(void) {
 
 int SelectLanguageResources(void) { return static_cast<int>(Step("SelectLanguageResources", 0)); }
 
-uint32_t ReadArchiveOffset(HANDLE, uint32_t* offset) {
+uint32_t ReadArchiveOffset(uint32_t* offset) {
     *offset = 0x4000;
     return static_cast<uint32_t>(Step("ReadArchiveOffset", 0));
 }
@@ -84,11 +87,16 @@ uint32_t ReadPackageHeader(HANDLE, uint32_t) {
 
 uint32_t CheckSystemPower(void) { return static_cast<uint32_t>(Step("CheckSystemPower", 0)); }
 int CheckDiskSpace(void) { return static_cast<int>(Step("CheckDiskSpace", 1)); }
-int SweepWorkingDirectory(const char* path) {
-    // What the real sweep leaves: nothing, unless the script says it failed.
-    int left = static_cast<int>(Step("SweepWorkingDirectory", 0));
-    if (left == 0) RemoveDirectoryA(path);
-    return left;
+// The working place: TEMP's "__Quorvin_Update", made and entered, unless the script says no.
+bool EnterWorkingPlace(void) {
+    if (Step("EnterWorkingPlace", 1) == 0) return false;
+    char temp[MAX_PATH];
+    DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
+    if (length == 0 || length >= sizeof temp) return false;
+    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s\\__Quorvin_Update\\", temp);
+    CreateDirectoryA(g_run.workingDirectory, nullptr);
+    g_run.inWorkingDirectory = SetCurrentDirectoryA(g_run.workingDirectory) != 0;
+    return g_run.inWorkingDirectory;
 }
 
 DWORD WINAPI ProgressWindowThread(LPVOID) {
