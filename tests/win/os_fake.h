@@ -56,7 +56,9 @@ struct FakeOs {
     int requestsUntilRefusal = -1;    // access-driver requests answered before it refuses all (-1: never)
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     FakeBitLocker bitLocker;
-    std::set<std::string> missingFunctions;  // what this Windows lacks: looked up, nullptr
+    // What this Windows lacks: looked up, nullptr. A 9x profile (windows.nt false) also gets
+    // what 9x hands out, failing stubs included (tests/support/win9x_exports.h).
+    std::set<std::string> missingFunctions;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 
