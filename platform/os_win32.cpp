@@ -63,8 +63,7 @@ BOOL OsGetVersionExA(LPOSVERSIONINFOA info) { return GetVersionExA(info); }
 DWORD OsGetVersion(void) { return GetVersion(); }
 
 IsWow64ProcessFn OsLookupIsWow64Process(void) {
-    return reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process")));
+    return OsLookup<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
 }
 
 LANGID OsGetSystemDefaultLangID(void) { return GetSystemDefaultLangID(); }

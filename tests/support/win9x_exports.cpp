@@ -47,8 +47,9 @@ const Export kExports[] = {
     QV_STUB(SetupDiGetClassDevsW),
     QV_STUB(SetupDiGetDeviceRegistryPropertyW),
     QV_STUB(SetupDiSetClassInstallParamsW),
-    // Windows 2000 and later.
+    // Windows 2000 and later; XP SP2 and later.
     {"ConvertStringSecurityDescriptorToSecurityDescriptorA", nullptr},
+    {"IsWow64Process", nullptr},
 };
 
 }  // namespace

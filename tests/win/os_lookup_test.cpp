@@ -37,6 +37,7 @@ TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
         const char* name;
         std::function<bool()> failed;
     } cases[] = {
+        {"IsWow64Process", [] { return OsLookupIsWow64Process() == nullptr; }},
         {"OpenSCManagerA", [] { return OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT) == nullptr; }},
         {"CreateServiceA", [&] { return OsCreateServiceA(noService, "x", "x", 0, 1, 3, 1, "x", nullptr, nullptr,
                                                           nullptr, nullptr, nullptr) == nullptr; }},
