@@ -28,7 +28,8 @@ bool ServeSmartRequest(const std::vector<DriveProfile>& drives, int drive, uint3
         // devices, which are set with their position bit as Microsoft's SmartApp sample reads it.
         uint8_t map = 0;
         for (const DriveProfile& d : drives) {
-            if (d.index < 4 && d.smart) map |= static_cast<uint8_t>(1u << d.index | (d.atapi ? 0x10u << d.index : 0));
+            if (d.index >= 4 || !d.smart) continue;
+            map |= static_cast<uint8_t>(1u << d.index | (d.atapi ? 0x10u << d.index : 0));
         }
         memset(out, 0, 24);
         out[0] = 1;  // version
