@@ -100,8 +100,9 @@ set(QV_ROOT ${CMAKE_SOURCE_DIR})
 add_subdirectory(tests/fuzz)
 
 set(QV_WIN_DIR ${CMAKE_BINARY_DIR}/win)
-# The shipped updater alone, with the win32-thread-model compilers: the posix thread library
-# would bring imports that Windows 98, Me and 2000 lack.
+# The shipped updater, its Windows 98 test build and the stand-in flashers, with the
+# win32-thread-model compilers: the posix thread library would bring imports that Windows 98, Me
+# and 2000 lack.
 set(QV_UPDATER_DIR ${CMAKE_BINARY_DIR}/updater)
 ExternalProject_Add(updater
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
@@ -114,7 +115,11 @@ ExternalProject_Add(updater
              -DQV_DOS_UNPACKER=${QV_DOS_UNPACKER}
              -DQV_PLACE_DOS_STUB=$<TARGET_FILE:place_dos_stub>
              -DQV_UPDATER_ONLY=ON
+  # The first command regenerates the build files where they changed, so that the second finds
+  # every target.
   BUILD_COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target QuorvinUpdate
+        COMMAND ${CMAKE_COMMAND} --build <BINARY_DIR> --target QuorvinUpdate98 SWinFlash_32 SWinFlash_64
+                TarpexV01_10 AFUWIN afuwinx64
   BUILD_ALWAYS ON
   INSTALL_COMMAND "")
 
@@ -144,8 +149,9 @@ foreach(suite OpenOwnPackage ExtractPackedFile ExtractPackage GunzipFile Houseke
 endforeach()
 
 add_test(NAME win.OsLookup COMMAND ${QV_WITH_WINE} -- wine ${QV_WIN_DIR}/win_os_tests.exe)
-add_test(NAME tool.imports COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/imports.sh ${CMAKE_BINARY_DIR})
+add_test(NAME tool.imports COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/imports.py ${CMAKE_BINARY_DIR})
 # Debian's python3-pefile, which the system python has.
+add_test(NAME tool.cpu_floor COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/cpu_floor.py ${CMAKE_BINARY_DIR})
 add_test(NAME tool.pe_headers COMMAND /usr/bin/python3 ${CMAKE_SOURCE_DIR}/tests/tools/pe_headers.py ${CMAKE_BINARY_DIR})
 add_test(NAME tool.qpack_cli COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/qpack_cli.sh ${CMAKE_BINARY_DIR})
 add_test(NAME tool.exit_codes COMMAND ${CMAKE_SOURCE_DIR}/tests/tools/exit_codes.sh ${CMAKE_BINARY_DIR})

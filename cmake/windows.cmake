@@ -58,8 +58,9 @@ add_library(qv_ops OBJECT
   update/power_checks.cpp
   update/rom_readout.cpp)
 
-add_library(qv_os_win32 OBJECT platform/dll_search.cpp platform/os_bitlocker.cpp platform/os_lookup.cpp
-  platform/os_win32.cpp)
+# The OS boundary; its run-time lookup (platform/os_lookup.cpp) comes with each program, so that
+# the updater's Windows 98 test build can have another.
+add_library(qv_os_win32 OBJECT platform/dll_search.cpp platform/os_bitlocker.cpp platform/os_win32.cpp)
 
 foreach(lib qv_base qv_sequence qv_package qv_ui qv_hw qv_ops qv_os_win32)
   target_include_directories(${lib} PRIVATE ${CMAKE_SOURCE_DIR})
@@ -69,30 +70,56 @@ endforeach()
 # BitLocker is asked through COM and WMI: ole32, oleaut32, and the GUIDs of a static library.
 set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
-if(QV_UPDATER_EXE)
-  # What ships comes from its own sub-build with the win32-thread-model compilers; every test
-  # takes it from here.
-  add_custom_target(QuorvinUpdate ALL
-    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_EXE} ${CMAKE_BINARY_DIR}/QuorvinUpdate.exe)
-else()
-  add_executable(QuorvinUpdate WIN32 app/main.cpp platform/runtime_slots.cpp ui/QuorvinUpdate.rc
+# The updater with a run-time lookup: the shipped one (platform/os_lookup.cpp), or its Windows 98
+# test build, whose lookup hands out the failing stubs of 9x where Wine has working calls. The
+# DOS unpacker (built by the native build) becomes the program's DOS part. The first section
+# starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
+function(qv_add_updater target)
+  add_executable(${target} WIN32 app/main.cpp platform/runtime_slots.cpp ui/QuorvinUpdate.rc ${ARGN}
     $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
     $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
     $<TARGET_OBJECTS:qv_os_win32>)
-  target_include_directories(QuorvinUpdate PRIVATE ${CMAKE_SOURCE_DIR})
-  target_compile_options(QuorvinUpdate PRIVATE ${QV_WARNINGS})
-  target_link_libraries(QuorvinUpdate PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
+  target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(${target} PRIVATE ${QV_WARNINGS})
+  target_link_libraries(${target} PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
   # What ships carries no symbol table and no unused code.
-  target_link_options(QuorvinUpdate PRIVATE -s -Wl,--gc-sections)
-  # The DOS unpacker (built by the native build) becomes the program's DOS part. The first section
-  # starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,--section-start,.text=0x404000)
+  set_target_properties(${target} PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:${target}> ${QV_DOS_UNPACKER} $<TARGET_FILE:${target}>)
+endfunction()
+
+# Stand-ins for the flasher tools a package carries: one program that knows from its own name
+# which tool it plays. Built with the updater's compilers, so that they too import only what
+# Windows 98 has.
+set(QV_FLASHERS SWinFlash_32 SWinFlash_64 TarpexV01_10 AFUWIN afuwinx64)
+
+if(QV_UPDATER_EXE)
+  # What ships comes from its own sub-build with the win32-thread-model compilers; every test
+  # takes it, its Windows 98 test build and the stand-in flashers from there.
+  get_filename_component(QV_UPDATER_BUILD ${QV_UPDATER_EXE} DIRECTORY)
+  add_custom_target(QuorvinUpdate ALL
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_EXE} ${CMAKE_BINARY_DIR}/QuorvinUpdate.exe
+    COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_BUILD}/QuorvinUpdate98.exe
+            ${CMAKE_BINARY_DIR}/QuorvinUpdate98.exe)
+  foreach(tool ${QV_FLASHERS})
+    add_custom_target(${tool} ALL
+      COMMAND ${CMAKE_COMMAND} -E copy_if_different ${QV_UPDATER_BUILD}/${tool}.exe ${CMAKE_BINARY_DIR}/${tool}.exe)
+  endforeach()
+else()
   if(NOT QV_DOS_UNPACKER OR NOT QV_PLACE_DOS_STUB)
     message(FATAL_ERROR "QV_DOS_UNPACKER and QV_PLACE_DOS_STUB must name the native build's DOS unpacker and placement tool")
   endif()
-  target_link_options(QuorvinUpdate PRIVATE -Wl,--section-start,.text=0x404000)
-  set_target_properties(QuorvinUpdate PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
-  add_custom_command(TARGET QuorvinUpdate POST_BUILD
-    COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:QuorvinUpdate> ${QV_DOS_UNPACKER} $<TARGET_FILE:QuorvinUpdate>)
+  qv_add_updater(QuorvinUpdate platform/os_lookup.cpp)
+  qv_add_updater(QuorvinUpdate98 tests/support/os_lookup_9x.cpp tests/support/win9x_exports.cpp)
+  add_library(stand_in_flasher OBJECT sim/flashers/stand_in_flasher.cpp sim/relay/pipe_io.cpp)
+  target_include_directories(stand_in_flasher PRIVATE ${CMAKE_SOURCE_DIR})
+  target_compile_options(stand_in_flasher PRIVATE ${QV_WARNINGS})
+  foreach(tool ${QV_FLASHERS})
+    add_executable(${tool} WIN32 $<TARGET_OBJECTS:stand_in_flasher> platform/runtime_slots.cpp)
+    target_link_libraries(${tool} PRIVATE qv_sim user32 kernel32)
+    target_link_options(${tool} PRIVATE -s)
+  endforeach()
   # The updater's sub-build builds nothing else: the tests need the posix thread model.
   if(QV_UPDATER_ONLY)
     return()
@@ -108,7 +135,7 @@ add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM
 
 add_executable(win_tests
   tests/win/call_log.cpp
-  tests/win/os_fake.cpp
+  tests/win/os_fake.cpp tests/support/win9x_exports.cpp
   tests/win/process_runner.cpp
   tests/win/progress_stand_in.cpp
   tests/win/scratch.cpp
@@ -138,7 +165,7 @@ add_executable(win_package_tests
   tests/win/flasher_runs_test.cpp
   tests/win/housekeeping_test.cpp
   tests/win/language_test.cpp
-  tests/win/os_fake.cpp
+  tests/win/os_fake.cpp tests/support/win9x_exports.cpp
   tests/win/progress_window_test.cpp
   tests/win/protected_directory_test.cpp
   tests/win/process_runner.cpp
@@ -152,7 +179,7 @@ target_include_directories(win_package_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_package_tests PRIVATE qv_packer qv_sim gtest ${QV_SYSTEM_LIBS})
 
 # The program the extraction tests pack archives behind.
-add_executable(extract_probe tests/win/extract_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp
+add_executable(extract_probe tests/win/extract_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp tests/support/win9x_exports.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(extract_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(extract_probe PRIVATE ${QV_WARNINGS})
@@ -162,14 +189,14 @@ add_executable(flasher_double tests/win/flasher_double.cpp)
 target_link_libraries(flasher_double PRIVATE kernel32)
 
 # The real OS boundary with one looked-up call hidden at a time.
-add_executable(win_os_tests tests/win/os_lookup_test.cpp platform/dll_search.cpp
+add_executable(win_os_tests tests/win/os_lookup_test.cpp tests/support/win9x_exports.cpp platform/dll_search.cpp
   platform/os_bitlocker.cpp platform/os_win32.cpp)
 target_include_directories(win_os_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(win_os_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(win_os_tests PRIVATE qv_core gtest_main wbemuuid ${QV_SYSTEM_LIBS})
 
 # The progress window, run as the updater runs it, with the updater's own resources.
-add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc
+add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc platform/os_lookup.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ui>
   $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(ui_probe PRIVATE ${CMAKE_SOURCE_DIR})
@@ -218,7 +245,7 @@ add_executable(win_hw_tests
   update/new_image_identity.cpp
   update/power_checks.cpp
   tests/win/call_log.cpp
-  tests/win/os_fake.cpp
+  tests/win/os_fake.cpp tests/support/win9x_exports.cpp
   tests/win/process_runner.cpp
   tests/win/requests_test.cpp
   tests/win/rom_readout_test.cpp
@@ -232,7 +259,7 @@ add_executable(win_hw_tests
 target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_hw_tests PRIVATE qv_sim gtest ${QV_SYSTEM_LIBS})
 
-add_executable(hw_probe tests/win/hw_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp
+add_executable(hw_probe tests/win/hw_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp tests/support/win9x_exports.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(hw_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
@@ -244,17 +271,6 @@ target_include_directories(simhw PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(simhw PRIVATE ${QV_WARNINGS})
 target_link_libraries(simhw PRIVATE qv_sim user32 kernel32)
 
-# Stand-ins for the flasher tools a package carries: one program that knows from its own name
-# which tool it plays.
-add_library(stand_in_flasher OBJECT sim/flashers/stand_in_flasher.cpp sim/relay/pipe_io.cpp)
-target_include_directories(stand_in_flasher PRIVATE ${CMAKE_SOURCE_DIR})
-target_compile_options(stand_in_flasher PRIVATE ${QV_WARNINGS})
-foreach(tool SWinFlash_32 SWinFlash_64 TarpexV01_10 AFUWIN afuwinx64)
-  add_executable(${tool} WIN32 $<TARGET_OBJECTS:stand_in_flasher>)
-  target_link_libraries(${tool} PRIVATE qv_sim user32 kernel32)
-  target_link_options(${tool} PRIVATE -s)
-endforeach()
-
 add_executable(simhw_sys sim/relay/simhw_driver.c)
 set_target_properties(simhw_sys PROPERTIES OUTPUT_NAME simhw SUFFIX .sys)
 target_include_directories(simhw_sys PRIVATE /usr/i686-w64-mingw32/include/ddk)
@@ -264,7 +280,7 @@ target_link_options(simhw_sys PRIVATE -nostdlib -shared -Wl,--subsystem,native
 target_link_libraries(simhw_sys PRIVATE ntoskrnl)
 
 # The program's own requests, run on the simulated notebook by the e2e tier.
-add_executable(hw_exercise tests/e2e/hw_exercise.cpp
+add_executable(hw_exercise tests/e2e/hw_exercise.cpp platform/os_lookup.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(hw_exercise PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(hw_exercise PRIVATE ${QV_WARNINGS})
@@ -279,7 +295,7 @@ endforeach()
 add_executable(close_window tests/e2e/close_window.cpp)
 target_compile_options(close_window PRIVATE ${QV_WARNINGS})
 target_link_libraries(close_window PRIVATE user32 kernel32)
-add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp $<TARGET_OBJECTS:qv_os_win32>)
+add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp platform/os_lookup.cpp $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(power_off PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(power_off PRIVATE ${QV_WARNINGS})
 target_link_libraries(power_off PRIVATE ${QV_SYSTEM_LIBS})

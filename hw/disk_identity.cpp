@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "core/debug_log.h"
 #include "platform/os.h"
 
 namespace {
@@ -16,6 +17,70 @@ constexpr int kDrives = 4;
 constexpr uint8_t kIdentifyDevice = 0xEC;
 constexpr uint8_t kIdentifyPacketDevice = 0xA1;
 
+// bIDEDeviceMap of SMART_GET_VERSION, or 0 where the driver does not answer.
+uint8_t DeviceMap(HANDLE device) {
+    uint8_t version[kVersionSize] = {};
+    DWORD returned = 0;
+    if (!OsDeviceIoControl(device, kSmartGetVersion, nullptr, 0, version, kVersionSize, &returned,
+                           nullptr)) {
+        return 0;
+    }
+    return version[3];
+}
+
+// Drive i, asked through device, is a fixed drive with ATA security enabled.
+bool Secured(HANDLE device, uint8_t map, int i) {
+    uint8_t command = ((map >> i) & 0x10) ? kIdentifyPacketDevice : kIdentifyDevice;
+    uint8_t input[kIdentifyInputSize] = {};
+    uint8_t output[kIdentifyOutputSize] = {};
+    DWORD returned = 0;
+    if (!IdentifyDrive(device, input, output, command, i, &returned)) return false;
+    bool fixed = (output[16] & 0x40) != 0;     // word 0 bit 6
+    bool secured = (output[272] & 0x02) != 0;  // word 128 bit 1
+    return fixed && secured;
+}
+
+// NT: each drive through its own \\.\PhysicalDriveN.
+uint32_t CheckPhysicalDrives(void) {
+    uint32_t mask = 0;
+    for (int i = 0; i < kDrives; ++i) {
+        char name[32];
+        snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", i);
+        HANDLE drive = OsCreateFileA(name, GENERIC_READ | GENERIC_WRITE,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
+                                     nullptr);
+        if (drive == INVALID_HANDLE_VALUE) continue;
+        uint8_t map = DeviceMap(drive);
+        if (map != 0 && Secured(drive, map, i)) mask |= 1u << i;
+        OsCloseHandle(drive);
+    }
+    return mask;
+}
+
+// Windows 95, 98 and Me have no PhysicalDrive: SMARTVSD.VXD answers for every IDE drive through
+// one handle, the drive chosen by bDriveNumber. It is loaded only where it was placed in
+// SYSTEM\IOSUBSYS; where it is not, the disks cannot be asked, and the log says so.
+uint32_t CheckThroughSmartVsd(void) {
+    // The access its requests declare (read and write); 9x does not check it for a VxD.
+    HANDLE vxd = OsCreateFileA("\\\\.\\SMARTVSD", GENERIC_READ | GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               0, nullptr);
+    if (vxd == INVALID_HANDLE_VALUE) {
+        LogLine("HDD password : not checked (SMARTVSD.VXD is not loaded, error %lu: it loads from "
+                "SYSTEM\\IOSUBSYS)", GetLastError());
+        return 0;
+    }
+    uint32_t mask = 0;
+    uint8_t map = DeviceMap(vxd);
+    if (map == 0) {
+        LogLine("HDD password : not checked (SMARTVSD.VXD lists no IDE drive)");
+    }
+    for (int i = 0; i < kDrives; ++i) {
+        if (((map >> i) & 0x11) != 0 && Secured(vxd, map, i)) mask |= 1u << i;
+    }
+    OsCloseHandle(vxd);
+    return mask;
+}
+
 }  // namespace
 
 BOOL IdentifyDrive(HANDLE drive, uint8_t* input, uint8_t* output, uint8_t command, int index,
@@ -26,37 +91,11 @@ BOOL IdentifyDrive(HANDLE drive, uint8_t* input, uint8_t* output, uint8_t comman
     input[6] = 1;     // sector number
     input[9] = static_cast<uint8_t>(0xA0 | (index & 1) << 4);  // master or slave
     input[10] = command;
-    input[12] = static_cast<uint8_t>(index);
+    input[12] = static_cast<uint8_t>(index);  // bDriveNumber
     return OsDeviceIoControl(drive, kSmartReceiveDriveData, input, kIdentifyInputSize, output,
                              kIdentifyOutputSize, returned, nullptr);
 }
 
 uint32_t CheckHddPassword(void) {
-    uint32_t mask = 0;
-    for (int i = 0; i < kDrives; ++i) {
-        char name[32];
-        snprintf(name, sizeof name, "\\\\.\\PhysicalDrive%d", i);
-        HANDLE drive = OsCreateFileA(name, GENERIC_READ | GENERIC_WRITE,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
-                                     nullptr);
-        if (drive == INVALID_HANDLE_VALUE) continue;
-        uint8_t version[kVersionSize] = {};
-        DWORD returned = 0;
-        OsDeviceIoControl(drive, kSmartGetVersion, nullptr, 0, version, kVersionSize, &returned,
-                          nullptr);
-        uint8_t map = version[3];
-        if (map != 0) {
-            uint8_t command = ((map >> i) & 0x10) ? kIdentifyPacketDevice : kIdentifyDevice;
-            uint8_t input[kIdentifyInputSize] = {};
-            uint8_t output[kIdentifyOutputSize] = {};
-            bool fixed = false, secured = false;
-            if (IdentifyDrive(drive, input, output, command, i, &returned)) {
-                fixed = (output[16] & 0x40) != 0;     // word 0 bit 6
-                secured = (output[272] & 0x02) != 0;  // word 128 bit 1
-            }
-            if (fixed && secured) mask |= 1u << i;
-        }
-        OsCloseHandle(drive);
-    }
-    return mask;
+    return (OsGetVersion() & 0x80000000u) ? CheckThroughSmartVsd() : CheckPhysicalDrives();
 }

@@ -1,11 +1,12 @@
-// ATA security state of the physical drives, asked through the standard disk driver.
+// ATA security state of the IDE drives: on NT through the disk driver's \\.\PhysicalDriveN, on
+// Windows 95, 98 and Me through SMARTVSD.VXD.
 #pragma once
 #include <windows.h>
 
 #include <cstdint>
 
-// Bit i set when physical drive i (0-3) is a fixed drive with ATA security enabled; every
-// drive that cannot be asked counts as unprotected.
+// Bit i set when drive i (0-3) is a fixed drive with ATA security enabled; every drive that
+// cannot be asked counts as unprotected. On 9x without SMARTVSD the log says none was asked.
 uint32_t CheckHddPassword(void);
 
 // Fills input (32 bytes) for IDENTIFY (command 0xEC) or IDENTIFY PACKET (0xA1) of the drive

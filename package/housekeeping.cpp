@@ -21,18 +21,23 @@ struct Rename {
     const char* to;
 };
 
+// A rename over whatever has the new name. MoveFileExA is judged by its result, not by being
+// found: Windows 95, 98 and Me export it as a stub that fails. Where it fails, on any Windows,
+// the old name goes first, then the move. A name the package lacks is no fault; a file that is
+// there and keeps its name is logged, for the flasher that will not start under the new one.
+void RenameOver(const Rename& r, decltype(&MoveFileExA) moveEx) {
+    if (moveEx != nullptr && moveEx(r.from, r.to, MOVEFILE_REPLACE_EXISTING)) return;
+    if (GetFileAttributesA(r.from) == INVALID_FILE_ATTRIBUTES) return;
+    DeleteFileA(r.to);
+    if (!MoveFileA(r.from, r.to)) {
+        LogLine("Rename : %s to %s failed (error %lu)", r.from, r.to, GetLastError());
+    }
+}
+
 template <size_t N>
 void RenameAll(const Rename (&renames)[N]) {
     auto moveEx = OsLookup<decltype(&MoveFileExA)>("kernel32.dll", "MoveFileExA");
-    for (const Rename& r : renames) {
-        if (moveEx != nullptr) {
-            moveEx(r.from, r.to, MOVEFILE_REPLACE_EXISTING);
-        } else if (GetFileAttributesA(r.from) != INVALID_FILE_ATTRIBUTES) {
-            // Windows 95, 98 and Me cannot move over a file: the old one goes first.
-            DeleteFileA(r.to);
-            MoveFileA(r.from, r.to);
-        }
-    }
+    for (const Rename& r : renames) RenameOver(r, moveEx);
 }
 
 const char* const kPhoenixFiles[] = {"SWinFlash.exe", "PhlashNT.sys", "Phlash9X.vxd",

@@ -1,5 +1,6 @@
 // Renaming and deleting the files extracted into the working directory. Every name is a bare
-// file name in the current directory; a deletion or rename that fails is passed over.
+// file name in the current directory; a deletion that fails is passed over, a rename that fails
+// is logged.
 #pragma once
 
 // Removes whatever stands at path (a file, a link, never followed, or a directory with all it

@@ -1,7 +1,9 @@
 #include "platform/os.h"
 
 // Calls a claimed Windows may lack go through OsLookup (platform/os_lookup.cpp) and fail, where
-// they are missing, as the call itself fails.
+// they are missing, as the call itself fails. Windows 95, 98 and Me export many of them as stubs
+// that do nothing, return 0 and set ERROR_CALL_NOT_IMPLEMENTED: each result is read so that
+// such a 0 is a failure.
 
 HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                      DWORD disposition, DWORD flags, HANDLE templateFile) {
@@ -61,8 +63,7 @@ BOOL OsGetVersionExA(LPOSVERSIONINFOA info) { return GetVersionExA(info); }
 DWORD OsGetVersion(void) { return GetVersion(); }
 
 IsWow64ProcessFn OsLookupIsWow64Process(void) {
-    return reinterpret_cast<IsWow64ProcessFn>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleA("kernel32"), "IsWow64Process")));
+    return OsLookup<IsWow64ProcessFn>("kernel32.dll", "IsWow64Process");
 }
 
 LANGID OsGetSystemDefaultLangID(void) { return GetSystemDefaultLangID(); }
@@ -77,7 +78,9 @@ BOOL OsGetDiskFreeSpaceExA(LPCSTR directory, PULARGE_INTEGER freeToCaller,
 HDEVINFO OsSetupDiGetClassDevsW(const GUID* classGuid, PCWSTR enumerator, HWND parent,
                                 DWORD flags) {
     auto call = OsLookup<decltype(&SetupDiGetClassDevsW)>("setupapi.dll", "SetupDiGetClassDevsW");
-    return call ? call(classGuid, enumerator, parent, flags) : INVALID_HANDLE_VALUE;
+    HDEVINFO set = call ? call(classGuid, enumerator, parent, flags) : INVALID_HANDLE_VALUE;
+    // 9x's stub of the wide call answers NULL, which no set is.
+    return set != nullptr ? set : INVALID_HANDLE_VALUE;
 }
 
 BOOL OsSetupDiEnumDeviceInfo(HDEVINFO set, DWORD index, PSP_DEVINFO_DATA data) {
@@ -109,7 +112,10 @@ BOOL OsSetupDiDestroyDeviceInfoList(HDEVINFO set) {
 }
 
 CONFIGRET OsCM_Get_DevNode_Status(PULONG status, PULONG problem, DEVINST devInst, ULONG flags) {
-    auto call = OsLookup<decltype(&CM_Get_DevNode_Status)>("setupapi.dll", "CM_Get_DevNode_Status");
+    auto call = OsLookup<decltype(&CM_Get_DevNode_Status)>("cfgmgr32.dll", "CM_Get_DevNode_Status");
+    // A stub answers 0, which is CR_SUCCESS here: the status it leaves then reads as nothing.
+    *status = 0;
+    *problem = 0;
     return call ? call(status, problem, devInst, flags) : CR_FAILURE;
 }
 

@@ -255,7 +255,8 @@ bool ParseProfile(const std::string& text, MachineProfile* profile, std::string*
     if (root.contains("drivers")) {
         const json& d = root["drivers"];
         r.Flag(d, "addmem", &profile->drivers.addmem) && r.Flag(d, "vexa", &profile->drivers.vexa) &&
-            r.Flag(d, "kmdf", &profile->drivers.kmdf) && r.Flag(d, "memio", &profile->drivers.memio);
+            r.Flag(d, "kmdf", &profile->drivers.kmdf) && r.Flag(d, "memio", &profile->drivers.memio) &&
+            r.Flag(d, "smartvsd", &profile->drivers.smartvsd);
     }
     if (root.contains("power")) {
         const json& p = root["power"];

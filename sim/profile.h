@@ -61,6 +61,7 @@ struct DriverProfile {
     bool vexa = false;   // the maker's driver is installed
     bool kmdf = false;
     bool memio = false;
+    bool smartvsd = true;  // Windows 9x: SMARTVSD.VXD was placed in SYSTEM\IOSUBSYS and loaded
     int refuseAfter = -1;  // requests answered before the driver fails every one (-1: never)
 };
 

@@ -14,6 +14,9 @@ enum { QV_RELAY_VEXA = 0, QV_RELAY_KMDF = 1, QV_RELAY_ADDMEM = 2, QV_RELAY_MEMIO
 /* The stand-in flashers, which come as clients of their own; code is one of the kinds below. */
 #define QV_RELAY_FLASHER 4u
 
+/* SMARTVSD.VXD, Windows 9x's SMART driver for every IDE drive. */
+#define QV_RELAY_SMARTVSD 5u
+
 /* Which tool's scenario: in the tool's name ("SWinFlash", "TarpexV01_10", "afuwin"), out a
  * QvFlasherScenario. */
 #define QV_FLASHER_SCENARIO 1u

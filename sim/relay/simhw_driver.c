@@ -19,6 +19,7 @@ static const RelayDevice kDevices[] = {
     {L"\\Device\\QvSimKmdf", L"\\DosDevices\\KMDFMEMIO", L"\\DosDevices\\KMDFMEMIO\\kmdfmemiosamp.log",
      QV_RELAY_KMDF},
     {L"\\Device\\QvSimMemio", NULL, L"\\DosDevices\\MEMIO.VXD", QV_RELAY_MEMIO},
+    {L"\\Device\\QvSimSmartVsd", NULL, L"\\DosDevices\\SMARTVSD", QV_RELAY_SMARTVSD},
 };
 #define DEVICE_COUNT (sizeof kDevices / sizeof kDevices[0])
 

@@ -22,6 +22,7 @@
 #include "sim/relay/pipe_io.h"
 #include "sim/relay/relay_protocol.h"
 #include "sim/request_decoder.h"
+#include "sim/smart_drives.h"
 
 namespace {
 
@@ -78,10 +79,27 @@ void WriteTrace(size_t first) {
     fflush(g_times);
 }
 
+// SMARTVSD.VXD, which a Windows 9x has where it was placed in IOSUBSYS: the profile's drives.
+// Only a program that believes it runs on 9x opens it.
+bool ServeSmartVsd(const QvRelayRequest& request, const std::vector<uint8_t>& in, std::vector<uint8_t>* out,
+                   uint32_t* returned) {
+    char line[96];
+    snprintf(line, sizeof line, "ioctl SMARTVSD %X in=%u out=%u", request.code, request.inSize, request.outSize);
+    g_profile.machine.trace.push_back(line);
+    std::string identify;
+    bool ok = g_profile.drivers.smartvsd &&
+              ServeSmartRequest(g_profile.drives, kSmartVsdDrive, request.code, in.data(), request.inSize,
+                                out->data(), request.outSize, returned, &identify);
+    if (!identify.empty()) g_profile.machine.trace.push_back(identify);
+    if (!ok) g_profile.machine.trace.push_back("refused");
+    return ok;
+}
+
 // A relay request: decoded and served on the machine. False when the driver refuses it.
 bool ServeRelay(const QvRelayRequest& request, const std::vector<uint8_t>& in, std::vector<uint8_t>* out,
                 uint32_t* returned) {
     Machine* machine = &g_profile.machine;
+    if (request.device == QV_RELAY_SMARTVSD) return ServeSmartVsd(request, in, out, returned);
     SimDevice device = DeviceOf(request.device);
     char line[96];
     snprintf(line, sizeof line, "ioctl %s %X in=%u out=%u", SimDeviceName(device), request.code,
@@ -106,7 +124,7 @@ void Serve(HANDLE pipe) {
     QvRelayRequest request;
     if (!PipeIo(pipe, false, &request, sizeof request) || request.magic != QV_RELAY_MAGIC ||
         request.inSize > QV_RELAY_LARGEST || request.outSize > QV_RELAY_LARGEST ||
-        request.device > QV_RELAY_FLASHER) {
+        request.device > QV_RELAY_SMARTVSD) {
         return;
     }
     bool flasher = request.device == QV_RELAY_FLASHER;

@@ -13,15 +13,19 @@
 #                 mailbox; BitLocker is asked through COM right before the flasher
 #       vista     /VISTA_UPGRADE on EC vendor 0: no box after the confirmation, no power-off
 #       98        the whole update as Windows 98 (a 32-bit Windows, MEMIO.VXD, no protection for
-#                 the working directory): both flashers, power-on armed, powered off
+#                 the working directory) by the updater's 98 test build, whose lookup hands out
+#                 9x's failing stubs (MoveFileExA among them): both flashers, power-on armed,
+#                 powered off; the drives' ATA security asked through SMARTVSD
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case=$2
 chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14
-winver=winxp arch=win64 machine=phoenix.json mode=()
+winver=winxp arch=win64 machine=phoenix.json mode=() drives=
 case "$case" in
   whole) ;;
-  98) winver=winxp arch=win32 machine=phoenix_x86.json mode=(--app-winver win98 --preinstall) ;;
+  98) winver=winxp arch=win32 machine=phoenix_x86.json mode=(--app-winver win98 --preinstall)
+      drives=', "drives": [{"index": 0}, {"index": 2, "atapi": true}]'
+      export QV_UPDATER="$win/QuorvinUpdate98.exe" ;;
   options) flags=$flags,MARK_LAST_AREA,BREAK_ESCD options=(/bbl /mode=3 /mauto) ;;
   verdict) bios_exit=-120 model=QN15 ;;
   micom) micom_exit=3 ;;
@@ -33,7 +37,7 @@ esac
 # The shipped notebook (BIOS 05TX, flag BF01) with the chip and the flashers' scenario.
 sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e '$ d' "$here/../../sim/profiles/$machine" \
   >"$out/profile.json"
-echo ", \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
+echo "$drives, \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
   >>"$out/profile.json"
 
 "$here/update-package" "$build" "$out/QuorvinUpdate.exe" "$flags" "$model" || exit 1
@@ -136,7 +140,14 @@ ecfw 8192 crc32=$crc
 poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
     grep -q '^ioctl MEMIO ' "$out/trace.txt" || { echo "not through MEMIO.VXD"; fail=1; }
     grep -q '^ioctl ADDMEM ' "$out/trace.txt" && { echo "through ADDMEM"; fail=1; }
-    check "BitLocker : C: not asked, left as it is on Windows 4.10" "$log" "the log" ;;
+    check "BitLocker : C: not asked, left as it is on Windows 4.10" "$log" "the log"
+    grep -qx '9x lookup : MoveFileExA is a stub that fails' <<<"$log" || { echo "MoveFileExA was no 9x stub"; fail=1; }
+    grep 'HDD password' <<<"$log" && { echo "the drives were not asked"; fail=1; }
+    check "ioctl SMARTVSD 74080 in=0 out=24
+ioctl SMARTVSD 7C088 in=32 out=528
+Identify drive 0 command EC head A0
+ioctl SMARTVSD 7C088 in=32 out=528
+Identify drive 2 command A1 head A0" "$(cat "$out/trace.txt")" "SMARTVSD's trace" ;;
   vendor)
     # Wine's WMI has no BitLocker namespace: COM was loaded and asked, and the run goes on.
     check "BitLocker : not available (0x8004100E)" "$log" "the log"

@@ -10,6 +10,7 @@
 #include "hw/shutdown.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
+#include "tests/win/scratch.h"
 
 namespace {
 
@@ -54,6 +55,43 @@ TEST(HddPassword, MaskOfFixedDrivesWithSecurityEnabled) {
     CheckHddPassword();
     EXPECT_TRUE(Called("Identify drive 0 command EC head A0"));
     EXPECT_TRUE(Called("Identify drive 1 command A1 head B0")) << "packet command, slave";
+}
+
+// Windows 98: no PhysicalDrive; one SMARTVSD handle for every drive, or the log says why none
+// was asked and nothing is found.
+TEST(HddPassword, ThroughSmartVsdOnWindows98) {
+    struct Case {
+        const char* what;
+        const char* drives;
+        bool smartvsd;
+        uint32_t mask;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"protected secondary master", R"([{"index": 0}, {"index": 2, "security": true}])", true, 0x4, ""},
+        {"ATAPI slave, protected", R"([{"index": 0}, {"index": 1, "atapi": true, "security": true}])", true, 0x2, ""},
+        {"removable with security", R"([{"index": 0, "fixed": false, "security": true}])", true, 0x0, ""},
+        {"not in IOSUBSYS", R"([{"index": 0, "security": true}])", false, 0x0,
+         "HDD password : not checked (SMARTVSD.VXD is not loaded, error 2: it loads from SYSTEM\\IOSUBSYS)\r\n"},
+        {"no IDE drive", R"([])", true, 0x0, "HDD password : not checked (SMARTVSD.VXD lists no IDE drive)\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        MakeScratchDir(true);
+        Boot(std::string(R"({"windows": {"major": 4, "minor": 10, "nt": false}, "drivers": {"smartvsd": )") +
+             (c.smartvsd ? "true" : "false") + R"(}, "drives": )" + c.drives + "}");
+        EXPECT_EQ(CheckHddPassword(), c.mask);
+        EXPECT_EQ(ReadWholeFile("DebugLog.txt"), *c.logged ? c.logged : "<missing>");
+        EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "SMARTVSD left open";
+        std::vector<std::string> calls = RecordedCalls();
+        EXPECT_EQ(std::count(calls.begin(), calls.end(), "CreateFile \\\\.\\SMARTVSD C0000000 0 1 0"), 1) << "one handle";
+        EXPECT_FALSE(Called("CreateFile \\\\.\\PhysicalDrive0 C0000000 3 3 0"));
+    }
+    Boot(R"({"windows": {"nt": false}, "drives": [{"index": 0}, {"index": 3, "atapi": true}]})");
+    CheckHddPassword();
+    EXPECT_TRUE(Called("Identify drive 0 command EC head A0"));
+    EXPECT_TRUE(Called("Identify drive 3 command A1 head B0")) << "the drive by bDriveNumber";
+    EXPECT_FALSE(Called("Identify drive 1 command EC head B0")) << "only listed drives";
 }
 
 TEST(Shutdown, PrivilegeOnNtThenPowerOff) {

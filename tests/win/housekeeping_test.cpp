@@ -117,15 +117,16 @@ TEST(Housekeeping, GenericFlasherNamesPerBitness) {
         void (*operation)();
         const char* bits;
     };
-    // Windows 98 and Me have no MoveFileExA: the same names come about without it.
-    for (bool moveEx : {true, false})
+    // Windows 98 and Me export MoveFileExA as a stub that fails: the same names come about.
+    for (bool nt : {true, false})
     for (const Case& c : {Case{UsePhoenix32Files, "_32"}, Case{UsePhoenix64Files, "_64"}}) {
-        SCOPED_TRACE(std::string(c.bits) + (moveEx ? "" : " without MoveFileExA"));
+        SCOPED_TRACE(std::string(c.bits) + (nt ? "" : " on Windows 98"));
         Populate();
         std::ofstream("SWinFlash.exe") << "an earlier run's";
-        g_fakeOs.missingFunctions = moveEx ? std::set<std::string>{} : std::set<std::string>{"MoveFileExA"};
+        g_fakeOs = FakeOs{};
+        g_fakeOs.profile.windows.nt = nt;
         c.operation();
-        g_fakeOs.missingFunctions.clear();
+        g_fakeOs = FakeOs{};
         std::vector<std::string> gone = {"SWinFlash_32.exe", "PhlashNT_32.sys", "PhlashLc_32.dll",
                                          "PHLASH_32.INI",    "SWinFlash_64.exe", "PhlashNT_64.sys",
                                          "PhlashLc_64.dll",  "PHLASH_64.INI"};
@@ -136,7 +137,17 @@ TEST(Housekeeping, GenericFlasherNamesPerBitness) {
         EXPECT_EQ(Lowered(Files()), expected);
         EXPECT_EQ(ReadWholeFile("SWinFlash.exe"), std::string("SWinFlash") + c.bits + ".exe");
         EXPECT_EQ(ReadWholeFile("PHLASH.INI"), std::string("PHLASH") + c.bits + ".INI");
+        EXPECT_EQ(ReadWholeFile("DebugLog.txt").find("Rename"), std::string::npos)
+            << "a missing PHLASH_32.LOG is no fault";
     }
+    // What cannot take the name keeps it, and the file that could not be renamed is logged.
+    Populate();
+    CreateDirectoryA("SWinFlash.exe", nullptr);
+    UsePhoenix32Files();
+    EXPECT_EQ(ReadWholeFile("PHLASH.INI"), "PHLASH_32.INI");
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Rename : SWinFlash_32.exe to SWinFlash.exe failed (error "),
+              std::string::npos);
+    RemoveDirectoryA("SWinFlash.exe");
 }
 
 TEST(Housekeeping, FullCleanUpLeavesOnlyTheReadOutAndTheLog) {

@@ -9,6 +9,8 @@
 
 #include "platform/os.h"
 #include "sim/request_decoder.h"
+#include "sim/smart_drives.h"
+#include "tests/support/win9x_exports.h"
 #include "tests/win/call_log.h"
 
 FakeOs g_fakeOs;
@@ -18,8 +20,7 @@ namespace {
 // Fake handles: a base plus the device, so a request finds its driver.
 constexpr uintptr_t kDeviceHandleBase = 0x7A000;
 constexpr uintptr_t kDriveHandleBase = 0x7C000;
-constexpr DWORD kSmartGetVersion = 0x74080;
-constexpr DWORD kSmartReceiveDriveData = 0x7C088;
+const HANDLE kSmartVsdHandle = reinterpret_cast<HANDLE>(0x7C100);
 const SC_HANDLE kManagerHandle = reinterpret_cast<SC_HANDLE>(0x7B000);
 
 struct FakeDevice {
@@ -94,31 +95,6 @@ const DriveProfile* Drive(int index) {
     return nullptr;
 }
 
-// The disk driver's SMART requests, answered from the profile's drives.
-BOOL ServeDrive(int index, DWORD code, const uint8_t* in, DWORD inSize, uint8_t* out, DWORD outSize) {
-    const DriveProfile* drive = Drive(index);
-    if (drive == nullptr || !drive->smart) return FALSE;
-    if (code == kSmartGetVersion && outSize >= 24) {
-        uint8_t map = 0;
-        for (const DriveProfile& d : g_fakeOs.profile.drives) {
-            if (d.index < 4) map |= static_cast<uint8_t>(1u << (d.index + (d.atapi ? 4 : 0)));
-        }
-        out[3] = map;
-        return TRUE;
-    }
-    if (code != kSmartReceiveDriveData || inSize != 32 || outSize != 528) return FALSE;
-    char line[64];
-    snprintf(line, sizeof line, "Identify drive %u command %02X head %02X", in[12], in[10], in[9]);
-    Record(line);
-    // A device answers only the IDENTIFY of its kind, and only with its own drive/head select.
-    if (in[10] != (drive->atapi ? 0xA1 : 0xEC) || in[9] != (0xA0 | (index & 1) << 4)) return FALSE;
-    memset(out, 0, outSize);
-    out[16] = drive->fixed ? 0x40 : 0x80;
-    out[272] = static_cast<uint8_t>((drive->security ? 2 : 0) | (drive->locked ? 4 : 0) |
-                                    (drive->frozen ? 8 : 0));
-    return TRUE;
-}
-
 BOOL WINAPI FakeIsWow64Process(HANDLE, PBOOL wow64) {
     *wow64 = g_fakeOs.profile.windows.wow64 ? TRUE : FALSE;
     return TRUE;
@@ -137,8 +113,14 @@ HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUT
         }
     }
     int index = -1;
-    if (sscanf(name, "\\\\.\\PhysicalDrive%d", &index) == 1 && Drive(index) != nullptr) {
+    if (g_fakeOs.profile.windows.nt && sscanf(name, "\\\\.\\PhysicalDrive%d", &index) == 1 &&
+        Drive(index) != nullptr) {
         handle = reinterpret_cast<HANDLE>(kDriveHandleBase + index);
+    }
+    // Windows 9x has no PhysicalDrive; SMARTVSD.VXD is there where it was placed in IOSUBSYS.
+    if (!g_fakeOs.profile.windows.nt && g_fakeOs.profile.drivers.smartvsd &&
+        strcmp(name, "\\\\.\\SMARTVSD") == 0) {
+        handle = kSmartVsdHandle;
     }
     if (handle == INVALID_HANDLE_VALUE) {
         SetLastError(ERROR_FILE_NOT_FOUND);
@@ -151,9 +133,16 @@ HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUT
 BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
                        DWORD outSize, LPDWORD returned, LPOVERLAPPED) {
     uintptr_t drive = reinterpret_cast<uintptr_t>(device) - kDriveHandleBase;
-    if (drive < 32) {
-        return ServeDrive(static_cast<int>(drive), code, static_cast<const uint8_t*>(in), inSize,
-                          static_cast<uint8_t*>(out), outSize);
+    if (drive < 32 || device == kSmartVsdHandle) {
+        std::string line;
+        uint32_t got = 0;
+        int target = device == kSmartVsdHandle ? kSmartVsdDrive : static_cast<int>(drive);
+        bool served = ServeSmartRequest(g_fakeOs.profile.drives, target, code, static_cast<const uint8_t*>(in),
+                                        inSize, static_cast<uint8_t*>(out), outSize, &got, &line);
+        if (!line.empty()) Record(line);
+        if (returned) *returned = got;
+        if (!served) SetLastError(ERROR_INVALID_FUNCTION);
+        return served ? TRUE : FALSE;
     }
     uintptr_t index = reinterpret_cast<uintptr_t>(device) - kDeviceHandleBase;
     if (index >= sizeof kDevices / sizeof kDevices[0]) {
@@ -191,7 +180,7 @@ BOOL OsCloseHandle(HANDLE handle) {
     }
     uintptr_t value = reinterpret_cast<uintptr_t>(handle);
     if (value - kDeviceHandleBase < sizeof kDevices / sizeof kDevices[0] ||
-        value - kDriveHandleBase < 32) {
+        value - kDriveHandleBase < 32 || handle == kSmartVsdHandle) {
         SetLastError(ERROR_INVALID_HANDLE);
         return FALSE;
     }
@@ -307,9 +296,12 @@ BOOL WINAPI FakeGetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION what
 
 }  // namespace
 
-// Wine's own function, unless this Windows is one that lacks it.
+// What this Windows finds: a 9x profile gets 9x's failing stubs and gaps; otherwise Wine's own
+// function, unless the test made it missing; the security calls keep what is set, as Windows does.
 FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
     if (g_fakeOs.missingFunctions.count(name)) return nullptr;
+    FARPROC nineX = nullptr;
+    if (!g_fakeOs.profile.windows.nt && Win9xExport(name, &nineX)) return nineX;
     if (strcmp(name, "SetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeSetKernelObjectSecurity));
     if (strcmp(name, "GetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetKernelObjectSecurity));
     HMODULE module = LoadLibraryA(dll);

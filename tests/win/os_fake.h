@@ -56,7 +56,9 @@ struct FakeOs {
     int requestsUntilRefusal = -1;    // access-driver requests answered before it refuses all (-1: never)
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     FakeBitLocker bitLocker;
-    std::set<std::string> missingFunctions;  // what this Windows lacks: looked up, nullptr
+    // What this Windows lacks: looked up, nullptr. A 9x profile (windows.nt false) also gets
+    // what 9x hands out, failing stubs included (tests/support/win9x_exports.h).
+    std::set<std::string> missingFunctions;
     // The security descriptors set on files, by volume and file index, handed back as Windows
     // keeps them: Wine maps them onto mode bits and reads back its own.
     std::map<std::string, std::vector<uint8_t>> keptSecurity;

@@ -1,6 +1,7 @@
-// The real OS boundary on a Windows that lacks what it looks up: each wrapper then fails as its
-// call fails, so that the run takes the path of a failed call (no driver service, no token, no
-// mouse device, no BitLocker) instead of crashing. The lookup is this test's, hiding one name.
+// The real OS boundary on a Windows that lacks what it looks up, or finds 9x's failing stub: each
+// wrapper then fails as its call fails, so that the run takes the path of a failed call (no
+// driver service, no token, no mouse device, no BitLocker) instead of crashing. The lookup is
+// this test's, hiding or stubbing one name.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -8,16 +9,20 @@
 #include <string>
 
 #include "platform/os.h"
+#include "tests/support/win9x_exports.h"
 #include "update/bitlocker_decisions.h"
 
 namespace {
 
 std::string g_missing;
+bool g_stubbed = false;  // the name is 9x's failing stub instead of missing
 
 }  // namespace
 
 FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
-    return g_missing == name ? nullptr : GetProcAddress(LoadLibraryA(dll), name);
+    FARPROC stub = nullptr;
+    if (g_missing == name) return g_stubbed && Win9xExport(name, &stub) ? stub : nullptr;
+    return GetProcAddress(LoadLibraryA(dll), name);
 }
 
 TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
@@ -32,6 +37,7 @@ TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
         const char* name;
         std::function<bool()> failed;
     } cases[] = {
+        {"IsWow64Process", [] { return OsLookupIsWow64Process() == nullptr; }},
         {"OpenSCManagerA", [] { return OsOpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT) == nullptr; }},
         {"CreateServiceA", [&] { return OsCreateServiceA(noService, "x", "x", 0, 1, 3, 1, "x", nullptr, nullptr,
                                                           nullptr, nullptr, nullptr) == nullptr; }},
@@ -50,9 +56,14 @@ TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
         {"CoInitializeEx", [&] { return OsBitLockerQuery("C:", &volume) == REGDB_E_CLASSNOTREG; }},
         {"SafeArrayGetUBound", [&] { return OsBitLockerSuspend("C:", 1) == REGDB_E_CLASSNOTREG; }},
     };
+    // Then each call that Windows 98 and Me export as a stub, handed out as that stub.
+    for (bool stubbed : {false, true})
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        FARPROC stub = nullptr;
+        if (stubbed && !(Win9xExport(c.name, &stub) && stub != nullptr)) continue;
+        SCOPED_TRACE(std::string(c.name) + (stubbed ? " as 9x's stub" : " missing"));
         g_missing = c.name;
+        g_stubbed = stubbed;
         EXPECT_TRUE(c.failed());
     }
     g_missing.clear();
