@@ -59,7 +59,7 @@ poweroff armed=1"
     expect_line 'EXIT 0x00000000'
     # Only listed files are deleted: the image of the other family is never listed on this path,
     # nor are the MICOM files when the EC arms power-on itself.
-    left=$(grep -v -x -e DebugLog.txt -e QN14XB05.wph "$out/workdir.txt")
+    left=$(place_files "$out/workdir.txt" | grep -v -x -e QN14XB05.wph)
     [ "$case" = x86 ] && left=$(grep -v -x -e KB150101.bin -e KBQN0101.bin <<<"$left")
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
   newer)
@@ -79,7 +79,7 @@ esac
 [ "$case" = option ] && grep -qx 'KEY OFF Start' <<<"$log" && { echo "input held off before the options were read"; fail=1; }
 case "$case" in
   newer|part)
-    left=$(grep -v -x -e DebugLog.txt -e QN14XB05.wph "$out/workdir.txt")
+    left=$(place_files "$out/workdir.txt" | grep -v -x -e QN14XB05.wph)
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
 esac
 [ $fail = 0 ] || { echo "== log"; echo "$log"; echo "== trace (not polls)"; grep -v '^in8 0064' <<<"$trace" | tail -n 30; }

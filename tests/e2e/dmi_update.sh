@@ -81,14 +81,14 @@ flashwr FFF20000+10000"
     expect_line 'BOX title="Stop Update" text="Cancel DMI Update." buttons=OK owned=1'
     expect_line 'EXIT 0x00000000'
     grep -E '^(flasher|flashwr)' <<<"$trace" && { echo "flashed after Cancel"; fail=1; }
-    left=$(grep -v -x DebugLog.txt "$out/workdir.txt")
+    left=$(place_files "$out/workdir.txt")
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
   read)
     expect_line 'EXIT 0x00000000'
     [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "a box after the confirmation"; fail=1; }
     expected_rom
     cmp "$out/ReadRomFile.bin" "$out/expected.bin" || { echo "ReadRomFile.bin is not the flash"; fail=1; }
-    left=$(grep -v -x -e DebugLog.txt -e ReadRomFile.bin -e QN14XB05.wph -e QNTX0105.bin "$out/workdir.txt")
+    left=$(place_files "$out/workdir.txt" | grep -v -x -e ReadRomFile.bin -e QN14XB05.wph -e QNTX0105.bin)
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
 esac
 [ $fail = 0 ] || { echo "== log"; tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt"; echo "== trace (not polls)"; grep -v '^in8 0064' <<<"$trace" | tail -n 30; }

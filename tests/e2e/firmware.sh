@@ -67,6 +67,6 @@ else
   grep -qx 'Step 05' <<<"$log" || { echo "the vendor run stopped at the image selection"; fail=1; }
 fi
 # Extracted files removed; the image stays until its step lists it.
-left=$(grep -v -x -e DebugLog.txt -e QN14XB05.wph "$out/workdir.txt")
+left=$(place_files "$out/workdir.txt" | grep -v -x -e QN14XB05.wph)
 [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; }
 exit $fail

@@ -53,12 +53,12 @@ if [ -n "$power" ]; then
 fi
 # The BIOS family decides the language DLL and the path after unpacking.
 if [ "$mode" = 7-ami ]; then
-  grep -qx 'UiLangEn_ami.dll' "$out/temp.txt" || { echo "no AMI language DLL in TEMP"; fail=1; }
-  grep -qx 'UiLangEn.dll' "$out/temp.txt" && { echo "the Phoenix language DLL in TEMP"; fail=1; }
+  grep -qx 'UiLangEn_ami.dll' "$out/workdir.txt" || { echo "no AMI language DLL in the working place"; fail=1; }
+  grep -qx 'UiLangEn.dll' "$out/workdir.txt" && { echo "the Phoenix language DLL in the working place"; fail=1; }
   grep -qF '************* AMI Update *****************' "$out/DebugLog-__Quorvin_Update.txt" \
     || { echo "the AMI path was not taken"; fail=1; }
 elif [ $fatal = 0 ]; then
-  grep -qx 'UiLangEn.dll' "$out/temp.txt" || { echo "no Phoenix language DLL in TEMP"; fail=1; }
+  grep -qx 'UiLangEn.dll' "$out/workdir.txt" || { echo "no Phoenix language DLL in the working place"; fail=1; }
 fi
 [ $fail = 0 ] || { echo "== files"; ls "$out"; echo "== trace (head)"; head -n 20 "$out/trace.txt"; echo "== simhw"; tail -n 5 "$out/simhw.txt"; }
 exit $fail

@@ -29,8 +29,8 @@ if [ -n "$code" ]; then
   expect_line "$box"
   expect_line "EXIT $code"
   [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "expected only the power box"; fail=1; }
-  # An empty working directory lists as nothing: look for the directory itself.
-  grep -qx '__Quorvin_Update' "$out/temp.txt" && { echo "a working directory was made"; fail=1; }
+  # The working place comes first and keeps the log of the refusal.
+  grep -q 'DebugLog.txt' "$out/workdir.txt" 2>/dev/null || { echo "no working place holds the run's log"; fail=1; }
 else
   grep -q '^BOX title="Warning"' "$out/drive.txt" || { echo "the run did not pass the power check"; fail=1; }
 fi

@@ -110,7 +110,7 @@ poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
 BitLocker : C: not asked, left as it is on Windows 5.1
 Step 07" "$log" "the log around the BIOS flasher"
     grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
-    left=$(grep -v -x DebugLog.txt "$out/workdir.txt")
+    left=$(place_files "$out/workdir.txt")
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
   options)
     check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
