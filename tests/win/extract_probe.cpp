@@ -4,6 +4,7 @@
 // Each opens its own file plainly, so that extraction meets unsound archives too, but for
 //
 //   extract_probe proof          opens it as the updater does; prints "proven" or "refused"
+//   extract_probe proven         proves it and extracts it as the updater does; prints "result R"
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
 //   extract_probe early NAME [TEXT]
@@ -34,7 +35,14 @@
 
 int main(int argc, char** argv) {
     bool proof = argc >= 2 && strcmp(argv[1], "proof") == 0;
-    bool proven = proof && OpenOwnPackage() == 0;
+    bool asUpdater = argc >= 2 && strcmp(argv[1], "proven") == 0;
+    bool proven = (proof || asUpdater) && OpenOwnPackage() == 0;
+    if (asUpdater) {
+        uint32_t offset = 0;
+        ReadArchiveOffset(&offset);
+        printf("result %u\n", proven ? ExtractPackage(g_run.package, offset) : 6u);
+        return 0;
+    }
     if (!proven) {
         char path[MAX_PATH];
         GetModuleFileNameA(nullptr, path, sizeof path);
