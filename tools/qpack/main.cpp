@@ -1,10 +1,9 @@
 // qpack: builds, signs, lists, verifies and extracts update packages.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tools/qpack/build_request.h"
 #include "tools/qpack/flag_names.h"
 #include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_signature.h"
@@ -132,8 +131,10 @@ bool AsksForHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-int Usage(const std::string& text) {
-    fprintf(stderr, "qpack: %s (try qpack --help)\n", text.c_str());
+// A usage error of a command ("" before one is known), pointing at that command's help.
+int Usage(const std::string& command, const std::string& text) {
+    fprintf(stderr, "qpack: %s%s (qpack %s--help shows the usage)\n", command.empty() ? "" : (command + ": ").c_str(),
+            text.c_str(), command.empty() ? "" : (command + " ").c_str());
     return kExitUsage;
 }
 
@@ -151,57 +152,19 @@ int SigningUnavailable() {
 #endif
 
 int Build(const std::vector<std::string>& args) {
-    std::string out, stub;
-    uint32_t flags = 0;
-    std::vector<std::string> files, dosFiles;
-    SignOptions sign;
+    BuildRequest request;
     std::string error;
-    bool dos = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool hasValue = i + 1 < args.size();
-        if (TakeSignOption(args, &i, &sign, &error)) {
-            if (!error.empty()) return Usage(error);
-        } else if (a == "--dos") {
-            dos = true;
-        } else if (a == "-o" || a == "--stub" || a == "--flags") {
-            if (!hasValue) return Usage(a + " needs a value");
-            const std::string& value = args[++i];
-            if (a == "-o") {
-                out = value;
-            } else if (a == "--stub") {
-                stub = value;
-            } else {
-                if (!ParseFlags(value, &flags, &error)) return Usage(error);
-            }
-        } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option " + a);
-        } else {
-            (dos ? dosFiles : files).push_back(a);
-        }
+    if (!ParseBuildRequest(args, &request, &error)) return Usage("build", error);
+    if (!WantsSigning(request.sign)) {
+        error = BuildPackage(request.stub, request.out, request.flags, request.files, request.dosFiles);
+        return error.empty() ? kExitOk : Fault(error);
     }
-    if (out.empty()) return Usage("build needs -o OUT.exe");
-    if (stub.empty()) return Usage("build needs --stub QuorvinUpdate.exe");
-    if (files.empty()) return Usage("build needs at least one FILE");
-    if (dos && dosFiles.empty()) return Usage("--dos needs at least one DOSFILE");
-    if (WantsSigning(sign)) {
-        if (dos) {
-            return Usage("a package with a DOS part cannot be signed: the DOS part's trailer must end the file");
-        }
-        error = CheckSignOptions(sign);
-        if (!error.empty()) return Usage(error);
-#ifndef QV_QPACK_SIGN
-        return SigningUnavailable();
-#endif
-    }
-    error = BuildPackage(stub, out, flags, files, dosFiles);
 #ifdef QV_QPACK_SIGN
-    if (error.empty() && WantsSigning(sign)) {
-        error = SignPackage(out, out, sign);
-        if (!error.empty()) remove(out.c_str());
-    }
-#endif
+    error = BuildAndSign(request);
     return error.empty() ? kExitOk : Fault(error);
+#else
+    return SigningUnavailable();
+#endif
 }
 
 int Sign(const std::vector<std::string>& args) {
@@ -209,20 +172,20 @@ int Sign(const std::vector<std::string>& args) {
     SignOptions sign;
     for (size_t i = 0; i < args.size(); ++i) {
         if (TakeSignOption(args, &i, &sign, &error)) {
-            if (!error.empty()) return Usage(error);
-        } else if (args[i] == "-o" && i + 1 < args.size()) {
-            out = args[++i];
+            if (!error.empty()) return Usage("sign", error);
+        } else if (args[i] == "-o") {
+            if (!TakeValue(args, &i, &out, &error)) return Usage("sign", error);
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return Usage("unknown option " + args[i]);
+            return Usage("sign", "unknown option " + args[i]);
         } else if (package.empty()) {
             package = args[i];
         } else {
-            return Usage("sign takes one package");
+            return Usage("sign", "takes one package");
         }
     }
-    if (package.empty()) return Usage("sign needs a package");
+    if (package.empty()) return Usage("sign", "needs a package");
     error = CheckSignOptions(sign);
-    if (!error.empty()) return Usage(error);
+    if (!error.empty()) return Usage("sign", error);
 #ifdef QV_QPACK_SIGN
     error = SignPackage(package, out.empty() ? package : out, sign);
     return error.empty() ? kExitOk : Fault(error);
@@ -232,7 +195,7 @@ int Sign(const std::vector<std::string>& args) {
 }
 
 int List(const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage("list takes one package");
+    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) return Usage("list", "takes one package");
     PackageContents contents;
     std::string error = ReadPackage(args[0], &contents);
     if (!error.empty()) return Fault(error);
@@ -245,35 +208,36 @@ int List(const std::vector<std::string>& args) {
         printf("DOS package at 0x%X, %zu entries\n", contents.dosOffset, contents.dosEntries.size());
         for (const DosPackageEntry& e : contents.dosEntries) printf("%-40s %10u\n", e.name.c_str(), e.size);
     }
-    return kExitOk;
+    // Listed all the same, so that a damaged package shows what it holds; its state goes to stderr.
+    if (contents.digestFault.empty()) return kExitOk;
+    if (!contents.digestWritten) {
+        fprintf(stderr, "qpack: %s: %s\n", args[0].c_str(), contents.digestFault.c_str());
+        return kExitOk;
+    }
+    return Fault(args[0] + ": " + contents.digestFault);
 }
 
 int Verify(const std::vector<std::string>& args) {
-    std::string package, ca;
+    std::string package, ca, error;
     bool requireSignature = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--ca" && i + 1 < args.size()) {
-            ca = args[++i];
+        if (args[i] == "--ca") {
+            if (!TakeValue(args, &i, &ca, &error)) return Usage("verify", error);
         } else if (args[i] == "--require-signature") {
             requireSignature = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return Usage("unknown option " + args[i]);
+            return Usage("verify", "unknown option " + args[i]);
         } else if (package.empty()) {
             package = args[i];
         } else {
-            return Usage("verify takes one package");
+            return Usage("verify", "takes one package");
         }
     }
-    if (package.empty()) return Usage("verify needs a package");
-    std::string error = VerifyPackage(package);
-    if (!error.empty()) return Fault(error);
-    SignatureFacts facts;
+    if (package.empty()) return Usage("verify", "needs a package");
+    SignatureVerdict verdict;
 #ifdef QV_QPACK_SIGN
-    FILE* root = ca.empty() ? nullptr : fopen(ca.c_str(), "rb");
-    if (!ca.empty() && root == nullptr) return Fault(ca + ": " + strerror(errno));
-    if (root) fclose(root);
     bool toolMissing = false;
-    error = CheckPackageSignature(package, ca, &facts, &toolMissing);
+    error = VerifyAndJudge(package, ca, requireSignature, &verdict, &toolMissing);
     if (toolMissing) {
         fprintf(stderr, "qpack: cannot check the signature: %s\n", error.c_str());
         return kExitUsage;
@@ -284,47 +248,62 @@ int Verify(const std::vector<std::string>& args) {
                         "native qpack (Linux)\n");
         return kExitUsage;
     }
+    error = VerifyPackage(package);
     PackageContents contents;
-    error = ReadPackage(package, &contents);
+    SignatureFacts facts;
     std::vector<uint8_t> signature;
+    if (error.empty()) error = ReadPackage(package, &contents);
     if (error.empty()) error = InspectSignature(package, contents, &facts, &signature);
+    if (error.empty()) verdict = JudgeSignature(facts, requireSignature);
 #endif
     if (!error.empty()) return Fault(error);
-    SignatureVerdict verdict = JudgeSignature(facts, requireSignature);
     for (const std::string& line : verdict.lines) printf("%s\n", line.c_str());
+    for (const std::string& warning : verdict.warnings) fprintf(stderr, "qpack: warning: %s\n", warning.c_str());
     if (!verdict.ok) return Fault(package + ": " + verdict.fault);
     printf("%s: ok\n", package.c_str());
     return kExitOk;
 }
 
 int Extract(const std::vector<std::string>& args) {
-    std::string package, directory = ".";
+    std::string package, directory = ".", error;
     std::vector<std::string> names;
+    bool force = false, optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-C") {
-            if (i + 1 >= args.size()) return Usage("-C needs a directory");
-            directory = args[++i];
+        const std::string& a = args[i];
+        if (!optionsEnd && a == "-C") {
+            if (!TakeValue(args, &i, &directory, &error)) return Usage("extract", error);
+        } else if (!optionsEnd && a == "--force") {
+            force = true;
+        } else if (!optionsEnd && a == "--") {
+            optionsEnd = true;
+        } else if (!optionsEnd && !a.empty() && a[0] == '-') {
+            return Usage("extract", "unknown option " + a + " (a name that starts with '-' goes after --)");
         } else if (package.empty()) {
-            package = args[i];
+            package = a;
         } else {
-            names.push_back(args[i]);
+            names.push_back(a);
         }
     }
-    if (package.empty()) return Usage("extract needs a package");
-    std::vector<std::string> written;
-    std::string error = ExtractEntries(package, directory, names, &written);
+    if (package.empty()) return Usage("extract", "needs a package");
+    ExtractReport report;
+    error = ExtractEntries(package, directory, names, force, &report);
+    if (!report.digestFault.empty() && error.empty()) {
+        fprintf(stderr, "qpack: warning: %s: %s; extracted all the same (--force)\n", package.c_str(),
+                report.digestFault.c_str());
+    }
+    for (const std::string& path : report.replaced) fprintf(stderr, "qpack: replaced %s\n", path.c_str());
     return error.empty() ? kExitOk : Fault(error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage("no command");
+    if (argc < 2) return Usage("", "no command");
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::string which = args.empty() ? "" : args[0];
-        if (!which.empty() && !IsCommand(which)) return Usage("unknown command " + which);
+        if (!which.empty() && !IsCommand(which)) return Usage("", "unknown command " + which);
         PrintHelp(which);
         return kExitOk;
     }
@@ -341,5 +320,5 @@ int main(int argc, char** argv) {
     if (command == "try") return TryCommand(args);
     if (command == "profile") return ProfileCommand(args);
 #endif
-    return Usage("unknown command " + command);
+    return Usage("", "unknown command " + command);
 }

@@ -223,7 +223,7 @@ void Progress(size_t done, size_t total, size_t running, size_t unexpected, bool
 int TryCommand(const std::vector<std::string>& args) {
     TryOptions options;
     std::string error;
-    if (!ParseTryArguments(args, &options, &error)) return Cannot(error + " (try qpack --help)");
+    if (!ParseTryArguments(args, &options, &error)) return Cannot("try: " + error + " (qpack try --help shows the usage)");
     fs::path build, source;
     if (!FindTrees(options.build, &build, &source, &error) || !CheckRunnable(build, &error)) return Cannot(error);
 
@@ -236,12 +236,19 @@ int TryCommand(const std::vector<std::string>& args) {
         packageNames.push_back(name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0
                                    ? name.substr(0, name.size() - 3) : name);
     }
-    // One package for every run: who signed it is checked once.
-    SignatureFacts facts;
+    // One package for every run: who signed it is checked once. Asked to prove the signer (--ca)
+    // or to have one, a package that fails is not run at all.
+    SignatureVerdict verdict;
     bool toolMissing = false;
-    error = CheckPackageSignature(options.package, "", &facts, &toolMissing);
-    const std::string signedBy =
-        error.empty() ? JudgeSignature(facts, false).signedBy : "not checked: " + error;
+    error = VerifyAndJudge(options.package, options.ca, options.requireSignature, &verdict, &toolMissing);
+    const bool strict = !options.ca.empty() || options.requireSignature;
+    if (strict && (toolMissing || !error.empty())) return Cannot("cannot check the signature: " + error);
+    if (strict && !verdict.ok) {
+        fprintf(stderr, "qpack: %s: %s\n", options.package.c_str(), verdict.fault.c_str());
+        return kExitFault;
+    }
+    for (const std::string& warning : verdict.warnings) fprintf(stderr, "qpack: warning: %s\n", warning.c_str());
+    const std::string signedBy = error.empty() ? verdict.signedBy : "not checked: " + error;
     std::vector<TryProfile> profiles;
     if (!LoadProfiles(options.profiles, source, &profiles, &error)) return Cannot(error);
     std::string rc;
@@ -336,10 +343,10 @@ int ProfileCommand(const std::vector<std::string>& args) {
         } else if ((a == "--base" || a == "-o") && i + 1 < args.size()) {
             (a == "--base" ? base : out) = args[++i];
         } else {
-            return Cannot("profile takes --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json] (try qpack --help)");
+            return Cannot("profile: takes --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json] (qpack profile --help shows the usage)");
         }
     }
-    if (dmi.empty()) return Cannot("profile needs --from-dmi DMI ENTRY (try qpack --help)");
+    if (dmi.empty()) return Cannot("profile: needs --from-dmi DMI ENTRY (qpack profile --help shows the usage)");
     std::string error, baseText, dmiBytes, entryBytes, profile;
     if (base.empty()) {
         fs::path build, source;
