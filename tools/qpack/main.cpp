@@ -14,6 +14,7 @@
 #include "tools/qpack/signature_check.h"
 #endif
 #ifdef QV_QPACK_TRY
+#include "tools/qpack/release_command.h"
 #include "tools/qpack/try_command.h"
 #endif
 
@@ -38,7 +39,9 @@ const CommandHelp kCommands[] = {
     {"build",
      "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
      "              [--dos DOSFILE...] [SIGNING]\n"
-     "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
+     "      Appends an archive of the files, in the given order, to a copy of the stub,\n"
+     "      written beside OUT.exe and renamed over it once whole: a failed build leaves\n"
+     "      OUT.exe as it was. An OUT.exe that is the stub or a FILE is refused.\n"
      "      Each file is stored gzip-compressed under its base name + \".gz\". The\n"
      "      archive's digest goes into the program's headers: the updater refuses to\n"
      "      run when its archive does not match it.\n"
@@ -49,9 +52,12 @@ const CommandHelp kCommands[] = {
      "      FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"},
     {"sign",
      "  qpack sign PKG.exe [-o OUT.exe] --sign CERT [--sign-key KEY]\n"
-     "              [--pass-env NAME | --pass-file FILE] [--timestamp URL]\n"
+     "              [--pass-env NAME | --pass-file FILE] [--timestamp URL] [--dual]\n"
      "      Signs the package (Authenticode, SHA-256, with osslsigncode) in place or\n"
-     "      into OUT.exe; a signature already there is replaced. CERT is a PKCS#12\n"
+     "      into OUT.exe, through a temporary file; a signature already there is\n"
+     "      replaced. --dual signs with SHA-1 and nests a SHA-256 signature in it:\n"
+     "      Windows 98, 2000 and XP before SP3 check only the SHA-1 one. The\n"
+     "      certificate must be within its dates and for code signing. CERT is a PKCS#12\n"
      "      file, or with --sign-key the certificate (and its chain) in PEM and KEY\n"
      "      its private key. The password comes from the environment variable NAME\n"
      "      or the file FILE, never from the command line. --timestamp has the\n"
@@ -63,30 +69,42 @@ const CommandHelp kCommands[] = {
     {"list",
      "  qpack list PKG.exe\n"
      "      The package flags word and one line per entry: stored name, packed size,\n"
-     "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"},
+     "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"
+     "      A package whose archive no longer matches its digest is listed, then exit 1;\n"
+     "      one built without a digest is listed, said so on stderr.\n"},
     {"verify",
      "  qpack verify PKG.exe [--ca ROOT.pem] [--require-signature]\n"
      "      Checks the archive against its digest and inflates every member, then\n"
-     "      the signature: who signed it, with which digest, whether it matches the\n"
-     "      file and its signed attributes, and the PE checksum (outside the\n"
-     "      signature). --ca also checks the signer's chain to that root. An\n"
-     "      unsigned package passes, said so, unless --require-signature.\n"
+     "      the primary signature, which alone decides, as on Windows: who signed it,\n"
+     "      with which digest, whether it matches the file and its signed attributes,\n"
+     "      whether the signer's certificate carries its issuer's signature, and the\n"
+     "      PE checksum (outside the signature). --ca also checks the signer's chain\n"
+     "      to that root, and says why it fails. Nested signatures are listed with\n"
+     "      their own verdicts; one that fails is a warning. An unsigned package\n"
+     "      passes, said so, unless --require-signature.\n"
      "      Exit 0, or 1 with the first fault.\n" QV_CHECK_NOTE},
     {"extract",
-     "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
-     "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"},
+     "  qpack extract PKG.exe [-C DIR] [--force] [--] [NAME...]\n"
+     "      Writes the plain files (all, or the named ones) into DIR (default: .),\n"
+     "      each whole or not at all, and names every file it replaced. A package\n"
+     "      whose archive does not match its digest (which the updater refuses) is\n"
+     "      refused; --force extracts it all the same, saying so.\n"},
 #ifdef QV_QPACK_TRY
     {"try",
      "  qpack try PKG.exe [--profile FILE|DIR]... [--windows xp,vista,7,8,10,98]\n"
      "              [--language CODE]... [--power AC:BATTERY] [--report DIR] [--jobs N]\n"
-     "              [--timeout S] [--build DIR] [-- OPTION...]\n"
+     "              [--timeout S] [--build DIR] [--ca ROOT.pem] [--require-signature]\n"
+     "              [-- OPTION...]\n"
      "      Runs the package under Wine on the simulated notebook of every profile (a\n"
      "      directory: its *.json; none given: the shipped ones) in every Windows mode\n"
      "      (xp by default) and language (en ko zh-cn zh-tw de fr pt ru es; en by\n"
      "      default), N runs at once (the core count), each ended after S seconds (300).\n"
      "      --power gives every notebook that supply (1:80 on AC at 80 %, 0:none);\n"
      "      otherwise each gets its profile's. OPTION... go to the updater.\n"
-     "      Prints one line per run, with who signed the package, and writes DIR\n"
+     "      Prints one line per run, with who signed the package and whether that\n"
+     "      signer was proven (only --ca proves it: a certificate with the same name\n"
+     "      can be made by anyone). With --ca or --require-signature a package whose\n"
+     "      signature fails, as verify judges it, is not run (exit 1). Writes DIR\n"
      "      (qpack-try)/report.json and report.html with the screenshots, the debug\n"
      "      log and the trace of each run.\n"
      "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
@@ -94,6 +112,23 @@ const CommandHelp kCommands[] = {
      "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
      "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
      "      the one qpack lives in, or --build DIR.\n"},
+    {"release",
+     "  qpack release -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
+     "              --sign CERT [SIGNING] --ca ROOT.pem [--profile FILE|DIR]...\n"
+     "              [--smbios DMI ENTRY]... [--windows LIST] [--report DIR]\n"
+     "              [--jobs N] [--timeout S] [--build DIR]\n"
+     "      One command to a package ready to ship: builds it as qpack build does,\n"
+     "      signs it as qpack sign does, verifies it against ROOT.pem as qpack verify\n"
+     "      --ca --require-signature does, then tries it as qpack try does on the\n"
+     "      shipped notebooks plus the given profiles and real machines' SMBIOS\n"
+     "      tables (DMI and ENTRY as /sys/firmware/dmi/tables/ has them). A machine\n"
+     "      the package has no image for passes when its run ends with 0x8000000B,\n"
+     "      as the updater ends there (unless its profile expects otherwise).\n"
+     "      Writes DIR (qpack-release)/report.html and manifest.json: digests of the\n"
+     "      package and its archive, signer, flags, each entry's name, size and\n"
+     "      SHA-256, how the updater picks each BIOS image, each machine's outcome.\n"
+     "      OUT.exe is written only when every step held. Exit 0 then, 1 naming the\n"
+     "      step that failed, 2 for a wrong command line.\n"},
     {"profile",
      "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
      "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
@@ -319,6 +354,7 @@ int main(int argc, char** argv) {
 #ifdef QV_QPACK_TRY
     if (command == "try") return TryCommand(args);
     if (command == "profile") return ProfileCommand(args);
+    if (command == "release") return ReleaseCommand(args);
 #endif
     return Usage("", "unknown command " + command);
 }

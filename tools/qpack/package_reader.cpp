@@ -93,6 +93,11 @@ bool WritePlain(void* sink, const uint8_t* bytes, size_t n) {
     return sink == nullptr || fwrite(bytes, 1, n, static_cast<FILE*>(sink)) == n;
 }
 
+bool AppendPlain(void* sink, const uint8_t* bytes, size_t n) {
+    static_cast<std::string*>(sink)->append(reinterpret_cast<const char*>(bytes), n);
+    return true;
+}
+
 // Inflates one entry by the updater's rule; each piece of plain data goes to sink (nullptr:
 // nowhere).
 std::string Inflate(FILE* file, const PackageEntry& entry, FILE* sink) {
@@ -130,6 +135,15 @@ std::string VerifyPackage(const std::string& path) {
     }
     // Whole members, yet the updater refuses to run unless its archive is the one it was built with.
     return contents.digestFault.empty() ? "" : path + ": " + contents.digestFault;
+}
+
+std::string ReadEntryData(const std::string& path, const PackageEntry& entry, std::string* data) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) return path + ": " + strerror(errno);
+    FileCloser close{file};
+    data->clear();
+    const char* fault = InflateEntry(ReadFileAt, file, entry.memberOffset, entry.packedSize, AppendPlain, data);
+    return fault == nullptr ? "" : path + ": " + entry.storedName + ": " + fault;
 }
 
 std::string ExtractEntries(const std::string& path, const std::string& directory,

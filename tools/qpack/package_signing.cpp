@@ -44,19 +44,21 @@ std::string PasswordSource(const SignOptions& options, int* pipeRead, std::strin
     return "";
 }
 
-std::string RunOsslsigncode(const std::string& inPath, const std::string& signedPath, const SignOptions& options) {
+std::string RunOsslsigncode(const std::string& inPath, const std::string& signedPath, const SignOptions& options,
+                            const char* digest, bool nest) {
     int pipeRead = -1;
     std::string readFrom;
     std::string error = PasswordSource(options, &pipeRead, &readFrom);
     if (!error.empty()) return error;
     std::vector<std::string> argv = {"osslsigncode", "sign"};
+    if (nest) argv.push_back("-nest");
     if (options.key.empty()) {
         argv.insert(argv.end(), {"-pkcs12", options.cert});
     } else {
         argv.insert(argv.end(), {"-certs", options.cert, "-key", options.key});
     }
     if (!readFrom.empty()) argv.insert(argv.end(), {"-readpass", readFrom});
-    argv.insert(argv.end(), {"-h", "sha256"});
+    argv.insert(argv.end(), {"-h", digest});
     if (!options.timestamp.empty()) argv.insert(argv.end(), {"-ts", options.timestamp});
     argv.insert(argv.end(), {"-in", inPath, "-out", signedPath});
     std::string output, errors;
@@ -157,7 +159,13 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
     if (mkdtemp(pattern.data()) == nullptr) return parent.string() + ": " + strerror(errno);
     const std::string signedPath = pattern + "/signed.exe";
     error = CheckSigningCertificate(options, pattern);
-    if (error.empty()) error = RunOsslsigncode(inPath, signedPath, options);
+    // --dual: Windows before XP SP3 knows only the SHA-1 primary; later ones also check the nested one.
+    if (error.empty() && options.dual) {
+        error = RunOsslsigncode(inPath, pattern + "/primary.exe", options, "sha1", false);
+        if (error.empty()) error = RunOsslsigncode(pattern + "/primary.exe", signedPath, options, "sha256", true);
+    } else if (error.empty()) {
+        error = RunOsslsigncode(inPath, signedPath, options, "sha256", false);
+    }
     if (error.empty()) error = CheckSigned(signedPath);
     if (error.empty() && !ReplaceWith(signedPath, outPath)) error = outPath + ": " + strerror(errno);
     std::error_code ignored;

@@ -178,6 +178,7 @@ SignatureVerdict JudgeSignature(const SignatureFacts& facts, bool requireSignatu
         if (!fault.empty()) verdict.warnings.push_back(what + ", " + fault + " (the primary signature decides)");
     }
     verdict.signer = r.signer;
+    verdict.algorithm = r.algorithm;
     if (facts.ca.empty()) {
         verdict.lines.push_back("certificate chain: not checked (--ca ROOT checks it)");
         verdict.signedBy = r.signer + " (not proven: no --ca)";

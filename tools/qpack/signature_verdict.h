@@ -45,6 +45,7 @@ struct SignatureVerdict {
     std::string signedBy;            // for "qpack try": the signer and whether it was proven,
                                      // "unsigned", or what is wrong
     std::string signer;              // the primary signer's subject, "" when none holds
+    std::string algorithm;           // the primary signature's digest algorithm
     bool proven = false;             // the primary signer's chain leads to --ca
 };
 
