@@ -174,6 +174,7 @@ int ReleaseCommand(const std::vector<std::string>& args) {
         step("sign", SignPackage(unsignedPath, candidate, build.sign));
         remove(unsignedPath.c_str());
     }
+    if (facts.failedStep.empty()) step("describe", DescribePackage(candidate, &facts));
     if (facts.failedStep.empty()) {
         SignatureVerdict verdict;
         bool toolMissing = false;
@@ -183,7 +184,6 @@ int ReleaseCommand(const std::vector<std::string>& args) {
             facts.digestAlgorithm = verdict.algorithm;
         }
     }
-    if (facts.failedStep.empty()) step("describe", DescribePackage(candidate, &facts));
     std::vector<std::string> tryArgs = {candidate, "--ca", request.ca, "--require-signature", "--report", report.string()};
     tryArgs.insert(tryArgs.end(), request.tryArgs.begin(), request.tryArgs.end());
     if (facts.failedStep.empty()) step("try", SmbiosProfiles(request, report / "machines", &tryArgs));

@@ -8,8 +8,6 @@ using json = nlohmann::json;
 
 namespace {
 
-constexpr uint32_t kNoImageFits = 0x8000000B;
-
 // The first "$FID" block ("?" five bytes on): part number at +9 (3 characters), build number at
 // +52 (up to 8 digits), as the updater reads them.
 void ReadFid(const std::string& data, ReleaseImage* image) {
@@ -51,7 +49,12 @@ ReleaseImage IdentifyImage(const std::string& name, const std::string& data, siz
 std::string MachineVerdict(const RunRecord& record) {
     if (record.differences.empty()) return "passed";
     const RunOutcome& o = record.outcome;
-    if (!record.expectGiven && o.finished && o.exitCode == kNoImageFits && o.noImage && record.differences.size() == 1) {
+    // The ends the updater gives a machine the package is not for (another part or model, no
+    // image or EC file that fits, DMI values it cannot hand on), with nothing written.
+    static const uint32_t notFor[] = {0x80000007, 0x80000008, 0x8000000B, 0x8000000C};
+    bool designEnd = false;
+    for (uint32_t code : notFor) designEnd |= o.finished && o.exitCode == code;
+    if (!record.expectGiven && designEnd && o.flashWrites.empty() && record.differences.size() == 1) {
         return "not served";
     }
     return "failed";

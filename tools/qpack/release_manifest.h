@@ -41,7 +41,8 @@ ReleaseImage IdentifyImage(const std::string& name, const std::string& data, siz
 std::string ImageKind(const std::string& name);
 
 // "passed", "not served" (no "expect" block, and the run ended as the updater ends on a machine
-// no image of the package fits: 0x8000000B with no image chosen) or "failed".
+// the package is not for: 0x80000007, 0x80000008, 0x8000000B or 0x8000000C, nothing written) or
+// "failed".
 std::string MachineVerdict(const RunRecord& record);
 
 std::string ReleaseManifest(const ReleaseFacts& facts);
