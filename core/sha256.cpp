@@ -27,19 +27,33 @@ void Compress(uint32_t state[8], const uint8_t block[64]) {
         uint32_t s1 = Rotate(w[i - 2], 17) ^ Rotate(w[i - 2], 19) ^ (w[i - 2] >> 10);
         w[i] = w[i - 16] + s0 + w[i - 7] + s1;
     }
-    uint32_t v[8];
-    memcpy(v, state, sizeof v);
+    // The eight working words in variables: shifting them through memory each round cost more
+    // than the round itself.
+    uint32_t a = state[0], b = state[1], c = state[2], d = state[3], e = state[4], f = state[5], g = state[6],
+             h = state[7];
     for (int i = 0; i < 64; ++i) {
-        uint32_t s1 = Rotate(v[4], 6) ^ Rotate(v[4], 11) ^ Rotate(v[4], 25);
-        uint32_t choose = (v[4] & v[5]) ^ (~v[4] & v[6]);
-        uint32_t t1 = v[7] + s1 + choose + kRound[i] + w[i];
-        uint32_t s0 = Rotate(v[0], 2) ^ Rotate(v[0], 13) ^ Rotate(v[0], 22);
-        uint32_t majority = (v[0] & v[1]) ^ (v[0] & v[2]) ^ (v[1] & v[2]);
-        memmove(v + 1, v, 7 * sizeof v[0]);
-        v[4] += t1;
-        v[0] = t1 + s0 + majority;
+        uint32_t s1 = Rotate(e, 6) ^ Rotate(e, 11) ^ Rotate(e, 25);
+        uint32_t choose = (e & f) ^ (~e & g);
+        uint32_t t1 = h + s1 + choose + kRound[i] + w[i];
+        uint32_t s0 = Rotate(a, 2) ^ Rotate(a, 13) ^ Rotate(a, 22);
+        uint32_t majority = (a & b) ^ (a & c) ^ (b & c);
+        h = g;
+        g = f;
+        f = e;
+        e = d + t1;
+        d = c;
+        c = b;
+        b = a;
+        a = t1 + s0 + majority;
     }
-    for (int i = 0; i < 8; ++i) state[i] += v[i];
+    state[0] += a;
+    state[1] += b;
+    state[2] += c;
+    state[3] += d;
+    state[4] += e;
+    state[5] += f;
+    state[6] += g;
+    state[7] += h;
 }
 
 }  // namespace
