@@ -152,6 +152,7 @@ check 1 "password is wrong" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign 
 check 1 "absent.p12: No such file" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/absent.p12"
 check 1 "timestamping failed.*Connection refused" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/id/signer.p12" --pass-env QV_TEST_PASS --timestamp http://127.0.0.1:9
 [ -e "$work/x.exe" ] && { echo "FAIL: a refused signing left its output"; fail=1; }
+check 1 "signing would overwrite what it signs with" "$qpack" sign "$work/u.exe" -o "$work/id/pass.txt" --sign "$work/id/signer.p12" --pass-file "$work/id/pass.txt"
 check 0 "" "$qpack" sign "$work/u.exe" -o "$work/pem.exe" --sign "$work/id/signer.pem" --sign-key "$work/id/signer.key" --pass-file "$work/id/pass.txt"
 check 0 "" "$qpack" verify "$work/pem.exe" --ca "$work/id/ca.pem"
 

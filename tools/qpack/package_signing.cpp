@@ -149,6 +149,7 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
         if (!file.empty() && error.empty() && probe == nullptr) error = file + ": " + strerror(errno);
         if (probe) fclose(probe);
     }
+    if (error.empty()) error = RefuseSigningFiles(outPath, options);
     if (error.empty() && !options.passEnv.empty() && getenv(options.passEnv.c_str()) == nullptr) {
         error = "the environment variable " + options.passEnv + " is not set";
     }
@@ -171,6 +172,15 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
     std::error_code ignored;
     fs::remove_all(pattern, ignored);
     return error;
+}
+
+std::string RefuseSigningFiles(const std::string& outPath, const SignOptions& options) {
+    for (const std::string& file : {options.cert, options.key, options.passFile}) {
+        if (!file.empty() && SameFile(outPath, file)) {
+            return "-o " + outPath + " is " + file + ": signing would overwrite what it signs with";
+        }
+    }
+    return "";
 }
 
 std::string BuildAndSign(const BuildRequest& request) {

@@ -13,3 +13,6 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
 // "qpack build" with signing options: built beside request.out, signed into it; request.out is
 // left as it was when either step fails.
 std::string BuildAndSign(const BuildRequest& request);
+
+// "" unless outPath is the certificate, key or password file of options (by identity).
+std::string RefuseSigningFiles(const std::string& outPath, const SignOptions& options);

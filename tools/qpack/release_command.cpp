@@ -170,7 +170,8 @@ int ReleaseCommand(const std::vector<std::string>& args) {
         }
         return facts.failedStep.empty();
     };
-    if (step("build", BuildPackageBeside(build.stub, build.out, build.flags, build.files, {}, &unsignedPath))) {
+    if (step("build", RefuseSigningFiles(build.out, build.sign)) &&
+        step("build", BuildPackageBeside(build.stub, build.out, build.flags, build.files, {}, &unsignedPath))) {
         step("sign", SignPackage(unsignedPath, candidate, build.sign));
         remove(unsignedPath.c_str());
     }
