@@ -37,6 +37,8 @@ mkdir -p "$work/entries"
   done
 } < <("$build/qpack" list "$work/pkg.exe") >"$work/members.gz"
 
+# The package and the members were just written: their write-back would fall on the rounds.
+sync
 now() { date +%s%N; }
 median() { sort -g | awk '{ v[NR] = $1 } END { print v[int((NR + 1) / 2)] }'; }
 ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.3f\n", a / b }'; }
