@@ -197,8 +197,16 @@ int ReleaseCommand(const std::vector<std::string>& args) {
         options.withShipped = true;
         int code = TryPackage(options, &facts.runs);
         std::string failed;
+        std::map<std::string, size_t> verdicts;
         for (const RunRecord& run : facts.runs) {
-            if (MachineVerdict(run) == "failed") failed += (failed.empty() ? "" : ", ") + run.id;
+            std::string verdict = MachineVerdict(run);
+            ++verdicts[verdict];
+            if (verdict == "failed") failed += (failed.empty() ? "" : ", ") + run.id;
+        }
+        // try counts every run that differs from exit 0; the release does not count those it does not serve.
+        if (code != 2) {
+            printf("release: %zu runs passed, %zu not served (a machine the package is not for), %zu failed\n",
+                   verdicts["passed"], verdicts["not served"], verdicts["failed"]);
         }
         step("try", code == 2 ? "the runs could not start" : failed.empty() ? "" : "not as expected: " + failed);
     }
