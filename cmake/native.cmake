@@ -175,7 +175,7 @@ endforeach()
 add_test(NAME e2e.faults COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/faults.sh ${CMAKE_BINARY_DIR})
 set_tests_properties(e2e.faults PROPERTIES TIMEOUT 600)
 
-foreach(case matrix misnamed setup)
+foreach(case matrix misnamed setup release)
   add_test(NAME e2e.qpack_try.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/qpack_try.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 

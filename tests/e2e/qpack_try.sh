@@ -8,6 +8,9 @@
 #       misnamed  images for BIOS lines TX and TY, the TY one named "QNYT": no image on that
 #                 machine, exit 1
 #       setup     no Wine on PATH, and a build without its Windows half: exit 2, naming ./run setup
+#       release   qpack release of the matrix's entries: refused against another root (exit 1 at
+#                 verify, nothing written), then signed, proven and tried on the shipped notebooks
+#                 and a TY-line one it is not for: exit 0, the package and its manifest
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 profiles="$out/profiles"
@@ -86,6 +89,45 @@ case "$2" in
     grep -q "no Windows build: $out/halfbuild/win/QuorvinUpdate.exe is missing; ./run setup, then ./run build" \
       "$out/stderr.txt" || { echo "no Windows build: not told how to get it"; fail=1; }
     [ ! -e "$out/report" ] || { echo "a report without a run"; fail=1; } ;;
+  release)
+    "$here/update-package" "$build" "$out/QuorvinUpdate.exe" SKIP_CHECK_POWER || exit 1
+    rm "$out/QuorvinUpdate.exe"
+    "$here/../tools/make-signer" "$out/id" && "$here/../tools/make-signer" "$out/other" || exit 1
+    { open_profile 0x11 30355459; echo '}'; } >"$profiles/line-ty.json"
+    release() {
+      "$qpack" release -o "$out/Update.exe" --stub "$win/QuorvinUpdate.exe" --flags SKIP_CHECK_POWER \
+        $(cat "$out/entries.txt") --sign "$out/id/signer.p12" --pass-file "$out/id/pass.txt" \
+        --profile "$profiles/line-ty.json" --report "$out/release" "$@" >"$out/table.txt" 2>"$out/progress.txt"
+    }
+    release --ca "$out/other/ca.pem"
+    rc=$?
+    [ $rc = 1 ] && grep -q '^qpack: release failed at verify: .*leads to another root' "$out/progress.txt" ||
+      { echo "another root: exit $rc"; cat "$out/progress.txt"; fail=1; }
+    [ -e "$out/Update.exe" ] || ls -A "$out" | grep -q qpack && { echo "a failed release left a package"; fail=1; }
+    release --ca "$out/id/ca.pem"
+    rc=$?
+    cat "$out/table.txt"
+    [ $rc = 0 ] || { echo "exit $rc, not 0"; tail -n 3 "$out/progress.txt"; fail=1; }
+    "$qpack" verify "$out/Update.exe" --ca "$out/id/ca.pem" --require-signature >/dev/null || fail=1
+    grep -q 'proven: leads to' "$out/table.txt" || { echo "the table does not say the signer was proven"; fail=1; }
+    python3 - "$out/release/manifest.json" "$out/Update.exe" "$(wc -l <"$out/entries.txt")" <<'PY' || fail=1
+import hashlib, json, sys
+m = json.load(open(sys.argv[1]))
+verdicts = {(r["profile"], r["verdict"], r["exit_code"]) for r in m["machines"]}
+checks = {
+    "result": m["result"] == "ready to ship",
+    "package digest": m["package"]["sha256"] == hashlib.sha256(open(sys.argv[2], "rb").read()).hexdigest(),
+    "signer": m["signature"]["signer"] == "/O=Quorvin Test/CN=Quorvin Release",
+    "entries": len(m["entries"]) == int(sys.argv[3]),
+    "image": [(i["name"], i["version_characters"]) for i in m["images"]] == [("QN14XB06.wph", "14")],
+    "served": ("phoenix", "passed", "0x00000000") in verdicts,
+    "not served": ("line-ty", "not served", "0x8000000C") in verdicts and ("ami", "not served", "0x8000000B") in verdicts,
+}
+for name, held in checks.items():
+    if not held: print("manifest:", name, "does not hold")
+sys.exit(not all(checks.values()))
+PY
+    ;;
   *) echo "qpack_try.sh: unknown case $2" >&2; exit 2 ;;
 esac
 exit $fail

@@ -31,7 +31,7 @@ check 0 "" "$qpack" --help
 grep -q 'MARK_LAST_AREA' "$work/stdout" && grep -q 'FIVE_CHAR_IDS' "$work/stdout" || { echo "FAIL: --help lists no flag names"; fail=1; }
 grep -q -- '--dos DOSFILE' "$work/stdout" || { echo "FAIL: --help does not show --dos"; fail=1; }
 # Each command's --help: its usage alone.
-for command in build sign list verify extract try profile; do
+for command in build sign list verify extract try profile release; do
   check 0 "" "$qpack" $command --help
   [ "$(grep '^  qpack ' "$work/stdout" | cut -d' ' -f4)" = "$command" ] || { echo "FAIL: $command --help"; cat "$work/stdout"; fail=1; }
 done
@@ -40,6 +40,24 @@ check 2 "no command" "$qpack"
 check 2 "unknown command" "$qpack" pack x
 check 2 "needs -o" "$qpack" build --stub "$stub" "$work/AddMem.sys"
 check 2 "unknown package flag" "$qpack" build -o "$work/p.exe" --stub "$stub" --flags CLEAR_ALL "$work/AddMem.sys"
+[ "$(grep -o 'help' "$work/stderr" | wc -l)" = 1 ] || { echo "FAIL: the usage error points at help more than once"; cat "$work/stderr"; fail=1; }
+check 2 "^qpack: sign: -o needs a value (qpack sign --help shows the usage)$" "$qpack" sign "$work/p.exe" -o
+check 2 "verify: --ca needs a value" "$qpack" verify "$work/p.exe" --ca
+check 2 "extract: unknown option --forse" "$qpack" extract "$work/p.exe" --forse
+check 2 "try: --ca needs a value" "$qpack" try "$work/p.exe" --ca
+check 2 "release: needs --ca ROOT.pem" "$qpack" release -o "$work/r.exe" --stub "$stub" "$work/AddMem.sys" --sign x.p12
+# An output that is an input or the stub, by any name, is refused before anything is written;
+# a failed build leaves the package that was there.
+cp "$stub" "$work/stub.exe"
+ln -s AddMem.sys "$work/link.sys"
+check 1 "is the input $work/AddMem.sys" "$qpack" build -o "$work/link.sys" --stub "$stub" "$work/AddMem.sys"
+check 1 "is the stub" "$qpack" build -o "$work/stub.exe" --stub "$work/stub.exe" "$work/AddMem.sys"
+cmp -s "$work/stub.exe" "$stub" && [ "$(cat "$work/AddMem.sys")" = driver ] || { echo "FAIL: a refused build changed its inputs"; fail=1; }
+check 0 "" "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/AddMem.sys"
+cp "$work/keep.exe" "$work/kept.exe"
+check 1 "absent.bin" "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/AddMem.sys" "$work/absent.bin"
+cmp -s "$work/keep.exe" "$work/kept.exe" || { echo "FAIL: a failed build lost the package it would replace"; fail=1; }
+[ -z "$(ls -A "$work" | grep qpack)" ] || { echo "FAIL: a build left a temporary file"; ls -A "$work"; fail=1; }
 check 1 "absent.bin" "$qpack" build -o "$work/p.exe" --stub "$stub" "$work/AddMem.sys" "$work/absent.bin"
 [ -e "$work/p.exe" ] && { echo "FAIL: a refused build left its output"; fail=1; }
 check 2 "needs at least one DOSFILE" "$qpack" build -o "$work/p.exe" --stub "$stub" "$work/AddMem.sys" --dos
@@ -56,17 +74,29 @@ check 1 "no archive" "$qpack" verify "$stub"
 mkdir "$work/out"
 check 0 "" "$qpack" extract "$work/p.exe" -C "$work/out" addmem.sys
 [ "$(ls "$work/out")" = "AddMem.sys" ] && cmp -s "$work/out/AddMem.sys" "$work/AddMem.sys" || { echo "FAIL: extract"; fail=1; }
+[ -s "$work/stderr" ] && { echo "FAIL: extract into a new directory said:"; cat "$work/stderr"; fail=1; }
+check 0 "^qpack: replaced $work/out/AddMem.sys$" "$qpack" extract "$work/p.exe" -C "$work/out" -- addmem.sys
+# Built without a digest (zeros): listed, said so; the updater refuses it, so extract does too.
+cp "$work/p.exe" "$work/nodigest.exe"
+head -c 16 /dev/zero | dd of="$work/nodigest.exe" bs=1 seek=44 conv=notrunc status=none
+check 0 "carries no archive digest" "$qpack" list "$work/nodigest.exe"
+grep -q '^AddMem.sys.gz' "$work/stdout" || { echo "FAIL: list of a package without a digest"; fail=1; }
+check 1 "(--force extracts it all the same)" "$qpack" extract "$work/nodigest.exe" -C "$work/out"
 
 # Flip one byte in the middle of the image's member: verify names the entry.
 size=$(stat -c %s "$work/p.exe")
 cp "$work/p.exe" "$work/bad.exe"
 printf '\x00' | dd of="$work/bad.exe" bs=1 seek=$(( size - 60000 )) conv=notrunc status=none
 check 1 "QN14XB05.wph.gz" "$qpack" verify "$work/bad.exe"
-# Extraction inflates each member once, into a temporary file renamed when whole: neither the
-# broken member nor its temporary file is left.
+check 1 "not the one it was built with" "$qpack" list "$work/bad.exe"
+grep -q '^AddMem.sys.gz' "$work/stdout" || { echo "FAIL: list shows nothing of a damaged package"; fail=1; }
+# Extraction refuses it; forced, it inflates each member once, into a temporary file renamed when
+# whole: neither the broken member nor its temporary file is left.
 mkdir "$work/broken"
-check 1 "QN14XB05.wph.gz" "$qpack" extract "$work/bad.exe" -C "$work/broken"
+check 1 "not the one it was built with" "$qpack" extract "$work/bad.exe" -C "$work/broken"
+check 1 "QN14XB05.wph.gz" "$qpack" extract "$work/bad.exe" -C "$work/broken" --force
 [ -z "$(ls -A "$work/broken")" ] || { echo "FAIL: a broken extraction left:" $(ls -A "$work/broken"); fail=1; }
+check 0 "extracted all the same (--force)" "$qpack" extract "$work/bad.exe" -C "$work/broken" --force addmem.sys
 # RUN.BAT claims more bytes than there are before the trailer and the end.
 cp "$work/p.exe" "$work/bad.exe"
 printf '\x40' | dd of="$work/bad.exe" bs=1 seek=$(( size - 40 - 11 - 4 )) conv=notrunc status=none
@@ -92,7 +122,37 @@ done
 checksum_at=$(( $(od -An -tu4 -j60 -N4 "$work/s.exe") + 88 ))
 cmp -s -n $checksum_at "$work/s.exe" "$work/u.exe" || { echo "FAIL: signing changed the headers"; fail=1; }
 cmp -s <("$qpack" list "$work/s.exe") <("$qpack" list "$work/u.exe") || { echo "FAIL: list differs once signed"; fail=1; }
-check 1 "does not lead to" "$qpack" verify "$work/s.exe" --ca "$work/other/ca.pem"
+check 1 "does not lead to $work/other/ca.pem: it leads to another root" "$qpack" verify "$work/s.exe" --ca "$work/other/ca.pem"
+check 1 "holds no certificate" "$qpack" verify "$work/s.exe" --ca "$work/AddMem.sys"
+# Nested signatures: the primary one decides, as on Windows; a nested one that fails is a warning.
+osslsigncode sign -nest -pkcs12 "$work/other/signer.p12" -readpass "$work/other/pass.txt" -in "$work/s.exe" -out "$work/n.exe" >/dev/null
+check 0 "nested signature 1: .*does NOT lead to" "$qpack" verify "$work/n.exe" --ca "$work/id/ca.pem"
+osslsigncode sign -pkcs12 "$work/other/signer.p12" -readpass "$work/other/pass.txt" -in "$work/u.exe" -out "$work/o.exe" >/dev/null
+rm "$work/n.exe"
+osslsigncode sign -nest -pkcs12 "$work/id/signer.p12" -readpass "$work/id/pass.txt" -in "$work/o.exe" -out "$work/n.exe" >/dev/null
+check 1 "another root" "$qpack" verify "$work/n.exe" --ca "$work/id/ca.pem"
+# --dual: SHA-1 primary, SHA-256 nested, both leading to the root.
+check 0 "" "$qpack" sign "$work/u.exe" -o "$work/d.exe" --sign "$work/id/signer.p12" --pass-env QV_TEST_PASS --dual
+check 0 "" "$qpack" verify "$work/d.exe" --ca "$work/id/ca.pem"
+grep -qx 'digest algorithm: SHA1' "$work/stdout" && grep -qx "nested signature 1: SHA256, signed by /O=Quorvin Test/CN=Quorvin Release, leads to $work/id/ca.pem" "$work/stdout" ||
+  { echo "FAIL: verify of a --dual package"; cat "$work/stdout"; fail=1; }
+# A signer certificate whose subject was changed no longer carries its issuer's signature: refused
+# without --ca too.
+openssl x509 -in "$work/id/signer.pem" -outform DER | LC_ALL=C sed 's/Quorvin Release/Quorvin Relexse/' |
+  openssl x509 -inform DER | cat - "$work/id/ca.pem" >"$work/altered.pem"
+osslsigncode sign -certs "$work/altered.pem" -key "$work/id/signer.key" -readpass "$work/id/pass.txt" -in "$work/u.exe" -out "$work/a.exe" >/dev/null
+check 1 "does not carry its issuer's signature (certificate signature failure)" "$qpack" verify "$work/a.exe"
+# Certificates that cannot sign code, and what signing names when it fails.
+"$here/make-signer" "$work/expired" 200101000000Z 200201000000Z && "$here/make-signer" "$work/future" 400101000000Z 400201000000Z &&
+  "$here/make-signer" "$work/server" "" "" serverAuth || { echo "FAIL: no test certificates"; exit 1; }
+check 1 "cannot sign code: certificate has expired" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/expired/signer.p12" --pass-file "$work/expired/pass.txt"
+check 1 "cannot sign code: certificate is not yet valid" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/future/signer.p12" --pass-file "$work/future/pass.txt"
+check 1 "cannot sign code: its extended key usage has no code signing" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/server/signer.p12" --pass-file "$work/server/pass.txt"
+check 1 "password is wrong" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/id/signer.p12" --pass-file "$work/other/pass.txt"
+check 1 "absent.p12: No such file" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/absent.p12"
+check 1 "timestamping failed.*Connection refused" "$qpack" sign "$work/u.exe" -o "$work/x.exe" --sign "$work/id/signer.p12" --pass-env QV_TEST_PASS --timestamp http://127.0.0.1:9
+[ -e "$work/x.exe" ] && { echo "FAIL: a refused signing left its output"; fail=1; }
+check 1 "signing would overwrite what it signs with" "$qpack" sign "$work/u.exe" -o "$work/id/pass.txt" --sign "$work/id/signer.p12" --pass-file "$work/id/pass.txt"
 check 0 "" "$qpack" sign "$work/u.exe" -o "$work/pem.exe" --sign "$work/id/signer.pem" --sign-key "$work/id/signer.key" --pass-file "$work/id/pass.txt"
 check 0 "" "$qpack" verify "$work/pem.exe" --ca "$work/id/ca.pem"
 

@@ -102,19 +102,22 @@ TEST_F(Qpack, BuildListVerifyExtractRoundTrip) {
     EXPECT_LT(contents.entries[0].packedSize, 300000u * 3 / 4) << "compressed";
     EXPECT_EQ(VerifyPackage(package), "");
 
-    std::vector<std::string> written;
+    ExtractReport report;
     fs::create_directories(dir_ / "all");
-    ASSERT_EQ(ExtractEntries(package, Path("all"), {}, &written), "");
-    EXPECT_EQ(written.size(), files.size());
+    ASSERT_EQ(ExtractEntries(package, Path("all"), {}, false, &report), "");
+    EXPECT_EQ(report.written.size(), files.size());
+    EXPECT_TRUE(report.replaced.empty());
     for (const auto& f : files) EXPECT_EQ(Read(Path("all/" + f.first)), f.second) << f.first;
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "all"), fs::directory_iterator()), 3) << "no temporary file";
 
-    written.clear();
+    report = {};
     fs::create_directories(dir_ / "one");
-    ASSERT_EQ(ExtractEntries(package, Path("one"), {"addmem.SYS"}, &written), "");
-    EXPECT_EQ(written.size(), 1u);
+    ASSERT_EQ(ExtractEntries(package, Path("one"), {"addmem.SYS"}, false, &report), "");
+    ASSERT_EQ(ExtractEntries(package, Path("one"), {"addmem.SYS"}, false, &report), "");
+    EXPECT_EQ(report.written.size(), 2u);
+    EXPECT_EQ(report.replaced, std::vector<std::string>{Path("one") + "/AddMem.sys"}) << "the second run says so";
     EXPECT_EQ(Read(Path("one/AddMem.sys")), "driver");
-    EXPECT_NE(ExtractEntries(package, Path("one"), {"absent.dll"}, &written), "");
+    EXPECT_NE(ExtractEntries(package, Path("one"), {"absent.dll"}, false, &report), "");
 }
 
 TEST_F(Qpack, RefusesWhatWouldMakeABadPackage) {
@@ -211,9 +214,12 @@ TEST_F(Qpack, VerifyAndExtractFindCorruptMembers) {
     fault = VerifyPackage(Write("flags.exe", flags));
     EXPECT_NE(fault.find("not the one it was built with"), std::string::npos) << "whole members, another archive";
     EXPECT_EQ(VerifyPackage(Write("signed.exe", Read(package) + "a signature behind the archive")), "");
-    std::vector<std::string> written;
+    ExtractReport report;
     fs::create_directories(dir_ / "out");
-    EXPECT_NE(ExtractEntries(broken, Path("out"), {}, &written), "");
+    EXPECT_NE(ExtractEntries(broken, Path("out"), {}, false, &report).find("--force"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir_ / "out/a.txt")) << "a package that fails its digest is refused whole";
+    EXPECT_NE(ExtractEntries(broken, Path("out"), {}, true, &report), "");
+    EXPECT_NE(report.digestFault, "");
     EXPECT_TRUE(fs::exists(dir_ / "out/a.txt"));
     EXPECT_FALSE(fs::exists(dir_ / "out/b.txt")) << "no half-written file is left";
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_ / "out"), fs::directory_iterator()), 1) << "nor its temporary";
@@ -288,23 +294,41 @@ TEST(QpackSignature, ReportAndVerdict) {
         "\t\tSubject: /CN=Root\nSignature verification: ok\n\nNumber of verified signatures: 1\nSucceeded\n";
     const std::string v29 = "Message digest algorithm  : SHA256\nCurrent message digest    : 7FF922 \n"
                             "Calculated message digest : 8BD6F6     MISMATCH!!!\n\nFailed\n";
-    SignatureReport good = ParseSignatureReport(v25);
-    EXPECT_EQ(good.algorithm, "SHA256");
-    EXPECT_EQ(good.currentDigest, "648E52");
-    EXPECT_EQ(good.signer, "/O=Quorvin Test/CN=Quorvin Release");
-    EXPECT_TRUE(good.verified);
-    EXPECT_EQ(ToolReason("PKCS12_parse:mac verify failure\nFailed\n"), "PKCS12_parse:mac verify failure");
+    // A nested signature whose chain fails, as osslsigncode 2.9 prints it behind the primary one.
+    const std::string nestedBad =
+        "\nSignature Index: 1 \nMessage digest algorithm  : SHA1\nCurrent message digest    : 5D14 \n"
+        "Calculated message digest : 5D14 \nSigner's certificate:\n\t\tSubject: /CN=Nested\n"
+        "\tError: Certificate not found in local repository: self-signed certificate in certificate chain\n"
+        "Signature verification: failed\n";
+    const std::string primaryBad = "Signature Index: 0  (Primary Signature)\n" + nestedBad.substr(nestedBad.find("Message")) +
+                                   "Signature Index: 1\n" + v25.substr(v25.find("Message"));
+    std::vector<SignatureReport> reports = ParseSignatureReports(v25 + nestedBad);
+    ASSERT_EQ(reports.size(), 2u);
+    EXPECT_EQ(reports[0].algorithm, "SHA256");
+    EXPECT_EQ(reports[0].currentDigest, "648E52");
+    EXPECT_EQ(reports[0].signer, "/O=Quorvin Test/CN=Quorvin Release");
+    EXPECT_TRUE(reports[0].verified);
+    EXPECT_EQ(reports[1].signer, "/CN=Nested");
+    EXPECT_EQ(reports[1].chainError, "self-signed certificate in certificate chain");
+    EXPECT_FALSE(reports[1].verified);
+    EXPECT_EQ(ToolReason("Failed\nHTTP failure: no data\nRFC 3161 timestamping failed\nUse the \"-t\" option\n"
+                         "40C0:error:8000006F:system library:BIO_connect:Connection refused:b.c:117:calling connect()\n"),
+              "HTTP failure: no data; RFC 3161 timestamping failed (Connection refused: calling connect())");
 
     auto facts = [&](const std::string& report, bool attributes, const char* ca) {
         SignatureFacts f;
         f.present = f.checked = true;
         f.checksum = f.fileChecksum = 7;
-        f.report = ParseSignatureReport(report);
+        f.reports = ParseSignatureReports(report);
         f.attributesSigned = attributes;
+        f.issuerFound = true;
         f.ca = ca;
         return f;
     };
     SignatureFacts unsigned_, unsignedChanged, wrongChecksum = facts(v25, true, ""), misplaced = facts(v25, true, "");
+    SignatureFacts altered = facts(v25, true, ""), noIssuer = facts(v25, true, "");
+    altered.certificateFault = "certificate signature failure";
+    noIssuer.issuerFound = false;
     unsignedChanged.checksum = 5;
     wrongChecksum.checksum = 8;
     misplaced.layoutFault = "the certificate table does not end the file";
@@ -319,10 +343,20 @@ TEST(QpackSignature, ReportAndVerdict) {
         {"unsigned, a checksum that does not add up", unsignedChanged, false,
          "its PE checksum 0x00000005 is not the file's 0x00000000: it was changed after it was built", ""},
         {"unsigned where one is required", unsigned_, true, "it is unsigned, and a signature is required", ""},
-        {"signed, no chain asked", facts(v25, true, ""), true, "", "/O=Quorvin Test/CN=Quorvin Release"},
-        {"signed, chain to the root", facts(v25, true, "ca.pem"), false, "", "/O=Quorvin Test/CN=Quorvin Release"},
+        {"signed, no chain asked", facts(v25, true, ""), true, "", "/O=Quorvin Test/CN=Quorvin Release (not proven: no --ca)"},
+        {"signed, chain to the root", facts(v25, true, "ca.pem"), false, "",
+         "/O=Quorvin Test/CN=Quorvin Release (proven: leads to ca.pem)"},
         {"a chain to another root", facts(v25 + "Signature verification: failed\n", true, "ca.pem"), false,
-         "the signer's certificate does not lead to ca.pem", ""},
+         "the signer's certificate does not lead to ca.pem: verification failed", ""},
+        {"a nested signature that fails does not decide", facts(v25 + nestedBad, true, "ca.pem"), false, "",
+         "/O=Quorvin Test/CN=Quorvin Release (proven: leads to ca.pem)"},
+        {"a primary that fails is not saved by a nested one", facts(primaryBad, true, "ca.pem"), false,
+         "the signer's certificate does not lead to ca.pem: it leads to another root (self-signed certificate in certificate "
+         "chain)", ""},
+        {"an altered signer certificate", altered, false,
+         "the signer's certificate does not carry its issuer's signature (certificate signature failure): it is not "
+         "as its issuer made it", ""},
+        {"an issuer that is not there", noIssuer, false, "", "/O=Quorvin Test/CN=Quorvin Release (not proven: no --ca)"},
         {"the file changed", facts(v29, true, ""), false, "the signature does not match the file: signed bytes were changed", ""},
         {"the attributes changed", facts(v25, false, ""), false, "the signature does not match its signed attributes", ""},
         {"a checksum changed", wrongChecksum, false, "its PE checksum 0x00000008 is not the file's 0x00000007: it was changed after signing", ""},
@@ -334,6 +368,7 @@ TEST(QpackSignature, ReportAndVerdict) {
         EXPECT_EQ(verdict.ok, c.fault.empty()) << c.what;
         EXPECT_EQ(verdict.fault, c.fault) << c.what;
         EXPECT_EQ(verdict.signedBy, c.fault.empty() ? c.signedBy : "NOT VALID: " + c.fault) << c.what;
+        EXPECT_EQ(verdict.warnings.size(), std::string(c.what).find("a nested") == 0 ? 1u : 0u) << c.what;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "tools/qpack/dmi_profile.h"
+#include "tools/qpack/release_manifest.h"
 #include "tools/qpack/run_outcome.h"
 #include "tools/qpack/try_matrix.h"
 #include "tools/qpack/try_report.h"
@@ -132,6 +133,8 @@ TEST(QpackTry, Arguments) {
         {{"p.exe", "--power", "2:50"}, "--power takes AC:BATTERY, e.g. 1:80 or 0:none", 0, 0, 0, 0},
         {{"p.exe", "--jobs", "0"}, "--jobs takes a count above 0", 0, 0, 0, 0},
         {{"p.exe", "--profile"}, "--profile needs a value", 0, 0, 0, 0},
+        {{"p.exe", "--ca", "root.pem", "--require-signature"}, "", 1, 1, 0, 0},
+        {{"p.exe", "--ca", ""}, "--ca needs a value", 0, 0, 0, 0},
         {{"p.exe", "q.exe"}, "try takes one package", 0, 0, 0, 0},
         {{"--bogus"}, "unknown option --bogus", 0, 0, 0, 0},
         {{"--", "p.exe"}, "try needs a package", 0, 0, 0, 0},
@@ -277,3 +280,55 @@ TEST(QpackTry, ProfileFromAnSmbiosDump) {
 }
 
 }  // namespace
+
+TEST(QpackRelease, MachineVerdictsImagesAndManifest) {
+    struct Row {
+        const char* what;
+        uint32_t exitCode;
+        bool expectGiven, wrote;
+        std::vector<std::string> differences;
+        const char* verdict;
+    };
+    const Row rows[] = {
+        {"as expected", 0, false, true, {}, "passed"},
+        {"no image fits", 0x8000000B, false, false, {"exit 0x8000000B, expected 0x00000000"}, "not served"},
+        {"no EC file fits", 0x8000000C, false, false, {"exit 0x8000000C, expected 0x00000000"}, "not served"},
+        {"the flasher refused the model", 0x80000008, false, false, {"exit 0x80000008, expected 0x00000000"}, "not served"},
+        {"the profile expected it served", 0x8000000B, true, false, {"exit 0x8000000B, expected 0x00000000"}, "failed"},
+        {"a flasher that failed", 0x80000009, false, true, {"exit 0x80000009, expected 0x00000000"}, "failed"},
+        {"written, then refused", 0x8000000C, false, true, {"exit 0x8000000C, expected 0x00000000"}, "failed"},
+    };
+    ReleaseFacts facts;
+    for (const Row& row : rows) {
+        RunRecord record;
+        record.id = row.what;
+        record.outcome.finished = true;
+        record.outcome.exitCode = row.exitCode;
+        if (row.wrote) record.outcome.flashWrites = {"FFF20000+60000"};
+        record.expectGiven = row.expectGiven;
+        record.differences = row.differences;
+        EXPECT_EQ(MachineVerdict(record), row.verdict) << row.what;
+        facts.runs.push_back(record);
+    }
+    // An AMI image's "$FID" block: "?" five bytes on, part at +9, build at +52.
+    std::string rom = std::string(100, '\0') + "$FID?????P09" + std::string(40, ' ') + "00000251" + "rest";
+    ReleaseImage ami = IdentifyImage("QN15A.rom", rom, 2), phoenix = IdentifyImage("QN14XB06.wph", "", 1);
+    EXPECT_EQ(ami.kind, "AMI");
+    EXPECT_EQ(ami.versionCharacters, "15");
+    EXPECT_EQ(ami.fidPart, "P09");
+    EXPECT_EQ(ami.fidBuild, "00000251");
+    EXPECT_FALSE(ami.onlyOne);
+    EXPECT_EQ(phoenix.kind, "Phoenix");
+    EXPECT_TRUE(phoenix.onlyOne);
+    EXPECT_EQ(ImageKind("QNTX0106.bin"), "");
+    facts.images = {ami, phoenix};
+    facts.entries = {{"QN14XB06.wph", 7, "ab"}};
+    facts.failedStep = "try";
+    nlohmann::json manifest = nlohmann::json::parse(ReleaseManifest(facts));
+    EXPECT_EQ(manifest["result"], "failed at try");
+    EXPECT_EQ(manifest["machines"].size(), std::size(rows));
+    EXPECT_EQ(manifest["machines"][1]["exit_code"], "0x8000000B");
+    EXPECT_EQ(manifest["images"][0]["fid_part_number"], "P09");
+    EXPECT_EQ(manifest["images"][1]["matched_by"], "the only image of its kind: taken without comparing");
+    EXPECT_EQ(manifest["entries"][0]["sha256"], "ab");
+}

@@ -113,10 +113,13 @@ const ExitRow kRows[] = {
      "or an AMI notebook's build number is higher than the image's.",
      "Nothing to do: the machine has a later BIOS; do not retry."},
     {kExitDriverFatal, false, "\"Driver Load Fail\"",
-     "Windows Vista or 7 only: the maker's access driver these versions need (KMDFMEMIO, VEXA) did "
-     "not open. Its box shows even with NO_MESSAGEBOX, and the process ends only once it is answered.",
-     "Give up: install the maker's driver first. Unattended, the run waits at the box until the "
-     "tool's own time limit ends it."},
+     "Windows Vista or 7 only (the version Windows reports to the program: 6.0 or 6.1): the maker's "
+     "access driver these versions need (KMDFMEMIO, VEXA) did not open. Its box shows even with "
+     "NO_MESSAGEBOX (it comes before the package's flags are read), the process ends only once it is "
+     "answered, and no log is written.",
+     "Fix, then retry: install the maker's driver (its KTV (Panorell) utility) and run the package "
+     "again. Check for the driver before starting the package: unattended, the run waits at the box "
+     "until the tool's own time limit ends it."},
 };
 
 bool HasReportedRow(uint32_t code) {

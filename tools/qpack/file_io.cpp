@@ -8,6 +8,7 @@
 #include <process.h>
 #include <windows.h>
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -51,9 +52,9 @@ FILE* CreateTemporaryBeside(const std::string& target, std::string* path) {
         snprintf(suffix, sizeof suffix, ".qpack-%lu-%u.tmp", process, counter++);
         *path = target + suffix;
         // O_EXCL: a name planted there, a link included, is never opened.
-        int fd = open(path->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_BINARY, 0666);
+        int fd = open(path->c_str(), O_RDWR | O_CREAT | O_EXCL | O_BINARY, 0666);
         if (fd >= 0) {
-            FILE* file = fdopen(fd, "wb");
+            FILE* file = fdopen(fd, "w+b");
             if (file == nullptr) {
                 close(fd);
                 remove(path->c_str());
@@ -64,6 +65,34 @@ FILE* CreateTemporaryBeside(const std::string& target, std::string* path) {
     }
     return nullptr;
 }
+
+#ifdef _WIN32
+namespace {
+
+bool IdentityOf(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
+    HANDLE file = CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    bool got = GetFileInformationByHandle(file, info) != 0;
+    CloseHandle(file);
+    return got;
+}
+
+}  // namespace
+
+bool SameFile(const std::string& a, const std::string& b) {
+    BY_HANDLE_FILE_INFORMATION first, second;
+    return IdentityOf(a, &first) && IdentityOf(b, &second) &&
+           first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+           first.nFileIndexHigh == second.nFileIndexHigh && first.nFileIndexLow == second.nFileIndexLow;
+}
+#else
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat first, second;
+    return stat(a.c_str(), &first) == 0 && stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev &&
+           first.st_ino == second.st_ino;
+}
+#endif
 
 bool ReplaceWith(const std::string& from, const std::string& to) {
 #ifdef _WIN32

@@ -48,7 +48,7 @@ bool ParseFlags(const std::string& text, uint32_t* flags, std::string* error) {
                 if (part == f.name) found = &f;
             }
             if (found == nullptr) {
-                *error = "unknown package flag '" + part + "' (see qpack --help)";
+                *error = "unknown package flag '" + part + "'";
                 return false;
             }
             value |= found->bit;

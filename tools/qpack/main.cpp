@@ -1,10 +1,9 @@
 // qpack: builds, signs, lists, verifies and extracts update packages.
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
+#include "tools/qpack/build_request.h"
 #include "tools/qpack/flag_names.h"
 #include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_signature.h"
@@ -15,6 +14,7 @@
 #include "tools/qpack/signature_check.h"
 #endif
 #ifdef QV_QPACK_TRY
+#include "tools/qpack/release_command.h"
 #include "tools/qpack/try_command.h"
 #endif
 
@@ -39,7 +39,9 @@ const CommandHelp kCommands[] = {
     {"build",
      "  qpack build -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
      "              [--dos DOSFILE...] [SIGNING]\n"
-     "      Appends an archive of the files, in the given order, to a copy of the stub.\n"
+     "      Appends an archive of the files, in the given order, to a copy of the stub,\n"
+     "      written beside OUT.exe and renamed over it once whole: a failed build leaves\n"
+     "      OUT.exe as it was. An OUT.exe that is the stub or a FILE is refused.\n"
      "      Each file is stored gzip-compressed under its base name + \".gz\". The\n"
      "      archive's digest goes into the program's headers: the updater refuses to\n"
      "      run when its archive does not match it.\n"
@@ -50,9 +52,12 @@ const CommandHelp kCommands[] = {
      "      FLAGS is a number (0x8) or names joined by ',' (MARK_LAST_AREA,CLEAR_CMOS):\n"},
     {"sign",
      "  qpack sign PKG.exe [-o OUT.exe] --sign CERT [--sign-key KEY]\n"
-     "              [--pass-env NAME | --pass-file FILE] [--timestamp URL]\n"
+     "              [--pass-env NAME | --pass-file FILE] [--timestamp URL] [--dual]\n"
      "      Signs the package (Authenticode, SHA-256, with osslsigncode) in place or\n"
-     "      into OUT.exe; a signature already there is replaced. CERT is a PKCS#12\n"
+     "      into OUT.exe, through a temporary file; a signature already there is\n"
+     "      replaced. --dual signs with SHA-1 and nests a SHA-256 signature in it:\n"
+     "      Windows 98, 2000 and XP before SP3 check only the SHA-1 one. The\n"
+     "      certificate must be within its dates and for code signing. CERT is a PKCS#12\n"
      "      file, or with --sign-key the certificate (and its chain) in PEM and KEY\n"
      "      its private key. The password comes from the environment variable NAME\n"
      "      or the file FILE, never from the command line. --timestamp has the\n"
@@ -64,30 +69,42 @@ const CommandHelp kCommands[] = {
     {"list",
      "  qpack list PKG.exe\n"
      "      The package flags word and one line per entry: stored name, packed size,\n"
-     "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"},
+     "      plain size, CRC-32; then the DOS package's files, if any, with their sizes.\n"
+     "      A package whose archive no longer matches its digest is listed, then exit 1;\n"
+     "      one built without a digest is listed, said so on stderr.\n"},
     {"verify",
      "  qpack verify PKG.exe [--ca ROOT.pem] [--require-signature]\n"
      "      Checks the archive against its digest and inflates every member, then\n"
-     "      the signature: who signed it, with which digest, whether it matches the\n"
-     "      file and its signed attributes, and the PE checksum (outside the\n"
-     "      signature). --ca also checks the signer's chain to that root. An\n"
-     "      unsigned package passes, said so, unless --require-signature.\n"
+     "      the primary signature, which alone decides, as on Windows: who signed it,\n"
+     "      with which digest, whether it matches the file and its signed attributes,\n"
+     "      whether the signer's certificate carries its issuer's signature, and the\n"
+     "      PE checksum (outside the signature). --ca also checks the signer's chain\n"
+     "      to that root, and says why it fails. Nested signatures are listed with\n"
+     "      their own verdicts; one that fails is a warning. An unsigned package\n"
+     "      passes, said so, unless --require-signature.\n"
      "      Exit 0, or 1 with the first fault.\n" QV_CHECK_NOTE},
     {"extract",
-     "  qpack extract PKG.exe [-C DIR] [NAME...]\n"
-     "      Writes the plain files (all, or the named ones) into DIR (default: .).\n"},
+     "  qpack extract PKG.exe [-C DIR] [--force] [--] [NAME...]\n"
+     "      Writes the plain files (all, or the named ones) into DIR (default: .),\n"
+     "      each whole or not at all, and names every file it replaced. A package\n"
+     "      whose archive does not match its digest (which the updater refuses) is\n"
+     "      refused; --force extracts it all the same, saying so.\n"},
 #ifdef QV_QPACK_TRY
     {"try",
      "  qpack try PKG.exe [--profile FILE|DIR]... [--windows xp,vista,7,8,10,98]\n"
      "              [--language CODE]... [--power AC:BATTERY] [--report DIR] [--jobs N]\n"
-     "              [--timeout S] [--build DIR] [-- OPTION...]\n"
+     "              [--timeout S] [--build DIR] [--ca ROOT.pem] [--require-signature]\n"
+     "              [-- OPTION...]\n"
      "      Runs the package under Wine on the simulated notebook of every profile (a\n"
      "      directory: its *.json; none given: the shipped ones) in every Windows mode\n"
      "      (xp by default) and language (en ko zh-cn zh-tw de fr pt ru es; en by\n"
      "      default), N runs at once (the core count), each ended after S seconds (300).\n"
      "      --power gives every notebook that supply (1:80 on AC at 80 %, 0:none);\n"
      "      otherwise each gets its profile's. OPTION... go to the updater.\n"
-     "      Prints one line per run, with who signed the package, and writes DIR\n"
+     "      Prints one line per run, with who signed the package and whether that\n"
+     "      signer was proven (only --ca proves it: a certificate with the same name\n"
+     "      can be made by anyone). With --ca or --require-signature a package whose\n"
+     "      signature fails, as verify judges it, is not run (exit 1). Writes DIR\n"
      "      (qpack-try)/report.json and report.html with the screenshots, the debug\n"
      "      log and the trace of each run.\n"
      "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
@@ -95,6 +112,24 @@ const CommandHelp kCommands[] = {
      "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
      "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
      "      the one qpack lives in, or --build DIR.\n"},
+    {"release",
+     "  qpack release -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
+     "              --sign CERT [SIGNING] --ca ROOT.pem [--profile FILE|DIR]...\n"
+     "              [--smbios DMI ENTRY]... [--windows LIST] [--report DIR]\n"
+     "              [--jobs N] [--timeout S] [--build DIR]\n"
+     "      One command to a package ready to ship: builds it as qpack build does,\n"
+     "      signs it as qpack sign does, verifies it against ROOT.pem as qpack verify\n"
+     "      --ca --require-signature does, then tries it as qpack try does on the\n"
+     "      shipped notebooks plus the given profiles and real machines' SMBIOS\n"
+     "      tables (DMI and ENTRY as /sys/firmware/dmi/tables/ has them). A machine\n"
+     "      the package is not for passes as \"not served\" when its run ends as the\n"
+     "      updater ends there, nothing written: 0x80000007, 0x80000008, 0x8000000B\n"
+     "      or 0x8000000C (unless its profile expects otherwise).\n"
+     "      Writes DIR (qpack-release)/report.html and manifest.json: digests of the\n"
+     "      package and its archive, signer, flags, each entry's name, size and\n"
+     "      SHA-256, how the updater picks each BIOS image, each machine's outcome.\n"
+     "      OUT.exe is written only when every step held. Exit 0 then, 1 naming the\n"
+     "      step that failed, 2 for a wrong command line.\n"},
     {"profile",
      "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
      "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
@@ -132,8 +167,10 @@ bool AsksForHelp(const std::vector<std::string>& args) {
     return false;
 }
 
-int Usage(const std::string& text) {
-    fprintf(stderr, "qpack: %s (try qpack --help)\n", text.c_str());
+// A usage error of a command ("" before one is known), pointing at that command's help.
+int Usage(const std::string& command, const std::string& text) {
+    fprintf(stderr, "qpack: %s%s (qpack %s--help shows the usage)\n", command.empty() ? "" : (command + ": ").c_str(),
+            text.c_str(), command.empty() ? "" : (command + " ").c_str());
     return kExitUsage;
 }
 
@@ -151,57 +188,19 @@ int SigningUnavailable() {
 #endif
 
 int Build(const std::vector<std::string>& args) {
-    std::string out, stub;
-    uint32_t flags = 0;
-    std::vector<std::string> files, dosFiles;
-    SignOptions sign;
+    BuildRequest request;
     std::string error;
-    bool dos = false;
-    for (size_t i = 0; i < args.size(); ++i) {
-        const std::string& a = args[i];
-        bool hasValue = i + 1 < args.size();
-        if (TakeSignOption(args, &i, &sign, &error)) {
-            if (!error.empty()) return Usage(error);
-        } else if (a == "--dos") {
-            dos = true;
-        } else if (a == "-o" || a == "--stub" || a == "--flags") {
-            if (!hasValue) return Usage(a + " needs a value");
-            const std::string& value = args[++i];
-            if (a == "-o") {
-                out = value;
-            } else if (a == "--stub") {
-                stub = value;
-            } else {
-                if (!ParseFlags(value, &flags, &error)) return Usage(error);
-            }
-        } else if (!a.empty() && a[0] == '-') {
-            return Usage("unknown option " + a);
-        } else {
-            (dos ? dosFiles : files).push_back(a);
-        }
+    if (!ParseBuildRequest(args, &request, &error)) return Usage("build", error);
+    if (!WantsSigning(request.sign)) {
+        error = BuildPackage(request.stub, request.out, request.flags, request.files, request.dosFiles);
+        return error.empty() ? kExitOk : Fault(error);
     }
-    if (out.empty()) return Usage("build needs -o OUT.exe");
-    if (stub.empty()) return Usage("build needs --stub QuorvinUpdate.exe");
-    if (files.empty()) return Usage("build needs at least one FILE");
-    if (dos && dosFiles.empty()) return Usage("--dos needs at least one DOSFILE");
-    if (WantsSigning(sign)) {
-        if (dos) {
-            return Usage("a package with a DOS part cannot be signed: the DOS part's trailer must end the file");
-        }
-        error = CheckSignOptions(sign);
-        if (!error.empty()) return Usage(error);
-#ifndef QV_QPACK_SIGN
-        return SigningUnavailable();
-#endif
-    }
-    error = BuildPackage(stub, out, flags, files, dosFiles);
 #ifdef QV_QPACK_SIGN
-    if (error.empty() && WantsSigning(sign)) {
-        error = SignPackage(out, out, sign);
-        if (!error.empty()) remove(out.c_str());
-    }
-#endif
+    error = BuildAndSign(request);
     return error.empty() ? kExitOk : Fault(error);
+#else
+    return SigningUnavailable();
+#endif
 }
 
 int Sign(const std::vector<std::string>& args) {
@@ -209,20 +208,20 @@ int Sign(const std::vector<std::string>& args) {
     SignOptions sign;
     for (size_t i = 0; i < args.size(); ++i) {
         if (TakeSignOption(args, &i, &sign, &error)) {
-            if (!error.empty()) return Usage(error);
-        } else if (args[i] == "-o" && i + 1 < args.size()) {
-            out = args[++i];
+            if (!error.empty()) return Usage("sign", error);
+        } else if (args[i] == "-o") {
+            if (!TakeValue(args, &i, &out, &error)) return Usage("sign", error);
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return Usage("unknown option " + args[i]);
+            return Usage("sign", "unknown option " + args[i]);
         } else if (package.empty()) {
             package = args[i];
         } else {
-            return Usage("sign takes one package");
+            return Usage("sign", "takes one package");
         }
     }
-    if (package.empty()) return Usage("sign needs a package");
+    if (package.empty()) return Usage("sign", "needs a package");
     error = CheckSignOptions(sign);
-    if (!error.empty()) return Usage(error);
+    if (!error.empty()) return Usage("sign", error);
 #ifdef QV_QPACK_SIGN
     error = SignPackage(package, out.empty() ? package : out, sign);
     return error.empty() ? kExitOk : Fault(error);
@@ -232,7 +231,7 @@ int Sign(const std::vector<std::string>& args) {
 }
 
 int List(const std::vector<std::string>& args) {
-    if (args.size() != 1) return Usage("list takes one package");
+    if (args.size() != 1 || (!args[0].empty() && args[0][0] == '-')) return Usage("list", "takes one package");
     PackageContents contents;
     std::string error = ReadPackage(args[0], &contents);
     if (!error.empty()) return Fault(error);
@@ -245,35 +244,36 @@ int List(const std::vector<std::string>& args) {
         printf("DOS package at 0x%X, %zu entries\n", contents.dosOffset, contents.dosEntries.size());
         for (const DosPackageEntry& e : contents.dosEntries) printf("%-40s %10u\n", e.name.c_str(), e.size);
     }
-    return kExitOk;
+    // Listed all the same, so that a damaged package shows what it holds; its state goes to stderr.
+    if (contents.digestFault.empty()) return kExitOk;
+    if (!contents.digestWritten) {
+        fprintf(stderr, "qpack: %s: %s\n", args[0].c_str(), contents.digestFault.c_str());
+        return kExitOk;
+    }
+    return Fault(args[0] + ": " + contents.digestFault);
 }
 
 int Verify(const std::vector<std::string>& args) {
-    std::string package, ca;
+    std::string package, ca, error;
     bool requireSignature = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--ca" && i + 1 < args.size()) {
-            ca = args[++i];
+        if (args[i] == "--ca") {
+            if (!TakeValue(args, &i, &ca, &error)) return Usage("verify", error);
         } else if (args[i] == "--require-signature") {
             requireSignature = true;
         } else if (!args[i].empty() && args[i][0] == '-') {
-            return Usage("unknown option " + args[i]);
+            return Usage("verify", "unknown option " + args[i]);
         } else if (package.empty()) {
             package = args[i];
         } else {
-            return Usage("verify takes one package");
+            return Usage("verify", "takes one package");
         }
     }
-    if (package.empty()) return Usage("verify needs a package");
-    std::string error = VerifyPackage(package);
-    if (!error.empty()) return Fault(error);
-    SignatureFacts facts;
+    if (package.empty()) return Usage("verify", "needs a package");
+    SignatureVerdict verdict;
 #ifdef QV_QPACK_SIGN
-    FILE* root = ca.empty() ? nullptr : fopen(ca.c_str(), "rb");
-    if (!ca.empty() && root == nullptr) return Fault(ca + ": " + strerror(errno));
-    if (root) fclose(root);
     bool toolMissing = false;
-    error = CheckPackageSignature(package, ca, &facts, &toolMissing);
+    error = VerifyAndJudge(package, ca, requireSignature, &verdict, &toolMissing);
     if (toolMissing) {
         fprintf(stderr, "qpack: cannot check the signature: %s\n", error.c_str());
         return kExitUsage;
@@ -284,47 +284,62 @@ int Verify(const std::vector<std::string>& args) {
                         "native qpack (Linux)\n");
         return kExitUsage;
     }
+    error = VerifyPackage(package);
     PackageContents contents;
-    error = ReadPackage(package, &contents);
+    SignatureFacts facts;
     std::vector<uint8_t> signature;
+    if (error.empty()) error = ReadPackage(package, &contents);
     if (error.empty()) error = InspectSignature(package, contents, &facts, &signature);
+    if (error.empty()) verdict = JudgeSignature(facts, requireSignature);
 #endif
     if (!error.empty()) return Fault(error);
-    SignatureVerdict verdict = JudgeSignature(facts, requireSignature);
     for (const std::string& line : verdict.lines) printf("%s\n", line.c_str());
+    for (const std::string& warning : verdict.warnings) fprintf(stderr, "qpack: warning: %s\n", warning.c_str());
     if (!verdict.ok) return Fault(package + ": " + verdict.fault);
     printf("%s: ok\n", package.c_str());
     return kExitOk;
 }
 
 int Extract(const std::vector<std::string>& args) {
-    std::string package, directory = ".";
+    std::string package, directory = ".", error;
     std::vector<std::string> names;
+    bool force = false, optionsEnd = false;
     for (size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "-C") {
-            if (i + 1 >= args.size()) return Usage("-C needs a directory");
-            directory = args[++i];
+        const std::string& a = args[i];
+        if (!optionsEnd && a == "-C") {
+            if (!TakeValue(args, &i, &directory, &error)) return Usage("extract", error);
+        } else if (!optionsEnd && a == "--force") {
+            force = true;
+        } else if (!optionsEnd && a == "--") {
+            optionsEnd = true;
+        } else if (!optionsEnd && !a.empty() && a[0] == '-') {
+            return Usage("extract", "unknown option " + a + " (a name that starts with '-' goes after --)");
         } else if (package.empty()) {
-            package = args[i];
+            package = a;
         } else {
-            names.push_back(args[i]);
+            names.push_back(a);
         }
     }
-    if (package.empty()) return Usage("extract needs a package");
-    std::vector<std::string> written;
-    std::string error = ExtractEntries(package, directory, names, &written);
+    if (package.empty()) return Usage("extract", "needs a package");
+    ExtractReport report;
+    error = ExtractEntries(package, directory, names, force, &report);
+    if (!report.digestFault.empty() && error.empty()) {
+        fprintf(stderr, "qpack: warning: %s: %s; extracted all the same (--force)\n", package.c_str(),
+                report.digestFault.c_str());
+    }
+    for (const std::string& path : report.replaced) fprintf(stderr, "qpack: replaced %s\n", path.c_str());
     return error.empty() ? kExitOk : Fault(error);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc < 2) return Usage("no command");
+    if (argc < 2) return Usage("", "no command");
     std::string command = argv[1];
     std::vector<std::string> args(argv + 2, argv + argc);
     if (command == "--help" || command == "-h" || command == "help") {
         std::string which = args.empty() ? "" : args[0];
-        if (!which.empty() && !IsCommand(which)) return Usage("unknown command " + which);
+        if (!which.empty() && !IsCommand(which)) return Usage("", "unknown command " + which);
         PrintHelp(which);
         return kExitOk;
     }
@@ -340,6 +355,7 @@ int main(int argc, char** argv) {
 #ifdef QV_QPACK_TRY
     if (command == "try") return TryCommand(args);
     if (command == "profile") return ProfileCommand(args);
+    if (command == "release") return ReleaseCommand(args);
 #endif
-    return Usage("unknown command " + command);
+    return Usage("", "unknown command " + command);
 }

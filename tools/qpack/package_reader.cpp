@@ -80,11 +80,22 @@ std::string ReadContents(FILE* file, PackageContents* contents) {
             {entry.name, member, entry.gzipSize, ReadLe32(trailer + 4), ReadLe32(trailer)});
     }
     contents->archiveEnd = position;
+    uint8_t digest[kArchiveDigestSize] = {};
+    ReadFileAt(file, kArchiveDigestField, digest, sizeof digest);
+    contents->digestWritten = false;
+    for (uint8_t byte : digest) contents->digestWritten |= byte != 0;
+    const char* why = CheckArchiveDigest(ReadFileAt, file, contents->archiveOffset, size, digest);
+    contents->digestFault = why == nullptr ? "" : why;
     return ReadDosPackage(file, size, contents);
 }
 
 bool WritePlain(void* sink, const uint8_t* bytes, size_t n) {
     return sink == nullptr || fwrite(bytes, 1, n, static_cast<FILE*>(sink)) == n;
+}
+
+bool AppendPlain(void* sink, const uint8_t* bytes, size_t n) {
+    static_cast<std::string*>(sink)->append(reinterpret_cast<const char*>(bytes), n);
+    return true;
 }
 
 // Inflates one entry by the updater's rule; each piece of plain data goes to sink (nullptr:
@@ -123,21 +134,31 @@ std::string VerifyPackage(const std::string& path) {
         if (!error.empty()) return path + ": " + entry.storedName + ": " + error;
     }
     // Whole members, yet the updater refuses to run unless its archive is the one it was built with.
-    uint8_t digest[kArchiveDigestSize];
-    const char* why = ReadFileAt(file, kArchiveDigestField, digest, sizeof digest)
-                          ? CheckArchiveDigest(ReadFileAt, file, contents.archiveOffset, SizeOf(file), digest)
-                          : "too short to carry an archive digest";
-    return why == nullptr ? "" : path + ": " + why;
+    return contents.digestFault.empty() ? "" : path + ": " + contents.digestFault;
+}
+
+std::string ReadEntryData(const std::string& path, const PackageEntry& entry, std::string* data) {
+    FILE* file = fopen(path.c_str(), "rb");
+    if (file == nullptr) return path + ": " + strerror(errno);
+    FileCloser close{file};
+    data->clear();
+    const char* fault = InflateEntry(ReadFileAt, file, entry.memberOffset, entry.packedSize, AppendPlain, data);
+    return fault == nullptr ? "" : path + ": " + entry.storedName + ": " + fault;
 }
 
 std::string ExtractEntries(const std::string& path, const std::string& directory,
-                           const std::vector<std::string>& names, std::vector<std::string>* written) {
+                           const std::vector<std::string>& names, bool force, ExtractReport* report) {
     FILE* file = nullptr;
     PackageContents contents;
     std::string error = OpenPackage(path, &file, &contents);
     FileCloser close{file};
     if (!error.empty()) return error;
-
+    if (!contents.digestFault.empty()) {
+        if (!force) return path + ": " + contents.digestFault + "; the updater refuses it (--force extracts it all the same)";
+        report->digestFault = contents.digestFault;
+    }
+    // Plain data leaves in large writes: the member's small pieces gather here first.
+    static char buffer[1 << 20];
     std::vector<bool> found(names.size(), false);
     for (const PackageEntry& entry : contents.entries) {
         std::string plain = entry.storedName.substr(0, entry.storedName.size() - 3);
@@ -147,17 +168,22 @@ std::string ExtractEntries(const std::string& path, const std::string& directory
         }
         if (!wanted) continue;
         std::string target = directory + "/" + plain;
+        if (SameFile(target, path)) return target + ": is the package itself; extract it elsewhere (-C DIR)";
         std::string temporary;
         FILE* out = CreateTemporaryBeside(target, &temporary);
         if (out == nullptr) return target + ": cannot create a temporary file beside it: " + strerror(errno);
+        setvbuf(out, buffer, _IOFBF, sizeof buffer);
         error = Inflate(file, entry, out);
         if (fclose(out) != 0 && error.empty()) error = "write failed";
+        FILE* existing = error.empty() ? fopen(target.c_str(), "rb") : nullptr;
+        if (existing) fclose(existing);
         if (error.empty() && !ReplaceWith(temporary, target)) error = "cannot be renamed to " + target;
         if (!error.empty()) {
             remove(temporary.c_str());
             return path + ": " + entry.storedName + ": " + error;
         }
-        written->push_back(target);
+        report->written.push_back(target);
+        if (existing) report->replaced.push_back(target);
     }
     for (size_t i = 0; i < names.size(); ++i) {
         if (!found[i]) return path + ": no entry named " + names[i];

@@ -25,6 +25,9 @@ struct PackageContents {
     bool hasDosPackage;
     uint32_t dosOffset;
     std::vector<DosPackageEntry> dosEntries;
+    // The archive against the digest in the program's headers: "" when it matches, else why not.
+    std::string digestFault;
+    bool digestWritten;  // false: the headers hold none (zeros), which the updater refuses too
 };
 
 // Reads the archive behind a package with the updater's own safety rules, and the DOS package
@@ -36,8 +39,19 @@ std::string ReadPackage(const std::string& path, PackageContents* contents);
 // length; an empty text or the first fault.
 std::string VerifyPackage(const std::string& path);
 
+// The plain bytes of one entry of the package at path, inflated whole into *data; "" or the fault.
+std::string ReadEntryData(const std::string& path, const PackageEntry& entry, std::string* data);
+
+struct ExtractReport {
+    std::vector<std::string> written;   // every file written
+    std::vector<std::string> replaced;  // those of them that replaced a file of that name
+    std::string digestFault;            // the archive does not match its digest (extracted by force)
+};
+
 // Writes the plain files into directory (all, or those whose plain name is in names, letter
-// case ignored). Each is inflated into a new temporary file beside its target and renamed over
-// it once whole: an entry that fails to inflate leaves nothing, not even over a file of its name.
+// case ignored). A package whose archive does not match its digest is refused unless force.
+// Each is inflated into a new temporary file beside its target and renamed over it once whole:
+// an entry that fails to inflate leaves nothing, not even over a file of its name; a target that
+// is the package itself is refused.
 std::string ExtractEntries(const std::string& path, const std::string& directory,
-                           const std::vector<std::string>& names, std::vector<std::string>* written);
+                           const std::vector<std::string>& names, bool force, ExtractReport* report);

@@ -222,17 +222,32 @@ std::string WritePeChecksum(FILE* out) {
 
 }  // namespace
 
-std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
-                         const std::vector<std::string>& files,
-                         const std::vector<std::string>& dosFiles) {
+std::string RefuseOwnInputs(const std::string& stubPath, const std::string& outPath,
+                            const std::vector<std::string>& files, const std::vector<std::string>& dosFiles) {
+    std::vector<std::string> inputs = {stubPath};
+    inputs.insert(inputs.end(), files.begin(), files.end());
+    inputs.insert(inputs.end(), dosFiles.begin(), dosFiles.end());
+    for (const std::string& input : inputs) {
+        if (SameFile(outPath, input)) {
+            return "-o " + outPath + " is " + (input == stubPath ? "the stub" : "the input " + input) +
+                   ": building would overwrite what it is built from";
+        }
+    }
+    return "";
+}
+
+std::string BuildPackageBeside(const std::string& stubPath, const std::string& outPath, uint32_t flags,
+                               const std::vector<std::string>& files, const std::vector<std::string>& dosFiles,
+                               std::string* temporary) {
     std::string error = CheckInputs(files);
     if (error.empty()) error = CheckDosInputs(dosFiles, outPath);
+    if (error.empty()) error = RefuseOwnInputs(stubPath, outPath, files, dosFiles);
     if (!error.empty()) return error;
     FILE* stub = fopen(stubPath.c_str(), "rb");
     if (stub == nullptr) return stubPath + ": " + strerror(errno);
     FileCloser closeStub{stub};
-    FILE* out = fopen(outPath.c_str(), "w+b");
-    if (out == nullptr) return outPath + ": " + strerror(errno);
+    FILE* out = CreateTemporaryBeside(outPath, temporary);
+    if (out == nullptr) return outPath + ": cannot create a temporary file beside it: " + strerror(errno);
 
     uint64_t stubSize = 0;
     error = CopyStub(stub, out, &stubSize);
@@ -240,7 +255,19 @@ std::string BuildPackage(const std::string& stubPath, const std::string& outPath
     if (error.empty()) error = WriteArchiveDigest(out, stubSize);
     if (error.empty() && !dosFiles.empty()) error = WriteDosPackage(out, dosFiles);
     if (error.empty()) error = WritePeChecksum(out);
-    if (fclose(out) != 0 && error.empty()) error = outPath + ": write failed";
-    if (!error.empty()) remove(outPath.c_str());
+    if (fclose(out) != 0 && error.empty()) error = *temporary + ": write failed";
+    if (!error.empty()) remove(temporary->c_str());
+    return error;
+}
+
+std::string BuildPackage(const std::string& stubPath, const std::string& outPath, uint32_t flags,
+                         const std::vector<std::string>& files,
+                         const std::vector<std::string>& dosFiles) {
+    std::string temporary;
+    std::string error = BuildPackageBeside(stubPath, outPath, flags, files, dosFiles, &temporary);
+    if (error.empty() && !ReplaceWith(temporary, outPath)) {
+        error = outPath + ": cannot be replaced: " + strerror(errno);
+        remove(temporary.c_str());
+    }
     return error;
 }

@@ -178,6 +178,7 @@ bool ReadExpectation(const std::string& profileText, Expectation* expect, std::s
     json root = json::parse(profileText, nullptr, false);
     if (!root.is_object() || !root.contains("expect")) return true;
     const json& block = root["expect"];
+    expect->given = true;
     if (!block.is_object()) {
         *error = "expect: not an object";
         return false;

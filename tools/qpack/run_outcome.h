@@ -45,6 +45,7 @@ struct Expectation {
     std::string exitCode = "0x00000000";  // "0x0" etc. as written; compared as a number
     std::string image, ecFile;             // "" not compared; "none" for no file chosen
     std::string power;                     // "", "armed", "unarmed" or "on"
+    bool given = false;                    // the profile has an "expect" block
 };
 
 // Reads the profile's "expect" block; false with *error when it is malformed.

@@ -2,6 +2,7 @@
 
 bool TakeSignOption(const std::vector<std::string>& args, size_t* i, SignOptions* options, std::string* error) {
     const std::string& a = args[*i];
+    if (a == "--dual") return options->dual = true;
     std::string* value = a == "--sign"        ? &options->cert
                          : a == "--sign-key"  ? &options->key
                          : a == "--pass-env"  ? &options->passEnv
@@ -19,7 +20,7 @@ bool TakeSignOption(const std::vector<std::string>& args, size_t* i, SignOptions
 
 bool WantsSigning(const SignOptions& options) {
     return !options.cert.empty() || !options.key.empty() || !options.passEnv.empty() ||
-           !options.passFile.empty() || !options.timestamp.empty();
+           !options.passFile.empty() || !options.timestamp.empty() || options.dual;
 }
 
 std::string CheckSignOptions(const SignOptions& options) {

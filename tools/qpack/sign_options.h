@@ -10,6 +10,7 @@ struct SignOptions {
     std::string passEnv;    // --pass-env NAME
     std::string passFile;   // --pass-file FILE
     std::string timestamp;  // --timestamp URL
+    bool dual = false;      // --dual: a SHA-1 primary signature with a SHA-256 one nested in it
 };
 
 // Takes the signing option at args[*i] with its value and moves *i onto the value; false when

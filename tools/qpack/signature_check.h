@@ -9,3 +9,8 @@
 // whatever the chain. "" or why the package cannot be checked (exit 2: a tool is missing).
 std::string CheckPackageSignature(const std::string& path, const std::string& ca, SignatureFacts* facts,
                                   bool* toolMissing);
+
+// verify's whole judgement: the archive (members and digest), then the signature as
+// JudgeSignature weighs it. "" or why the package cannot be checked (*toolMissing: exit 2).
+std::string VerifyAndJudge(const std::string& package, const std::string& ca, bool requireSignature,
+                           SignatureVerdict* verdict, bool* toolMissing);

@@ -61,6 +61,8 @@ bool OnPath(const std::string& program) {
     return false;
 }
 
+}  // namespace
+
 // The build qpack was built in: where it lives, unless --build says otherwise. Its source tree,
 // which holds the e2e tier's scripts, is the one its CMake cache names.
 bool FindTrees(const std::string& given, fs::path* build, fs::path* source, std::string* error) {
@@ -80,6 +82,8 @@ bool FindTrees(const std::string& given, fs::path* build, fs::path* source, std:
     }
     return true;
 }
+
+namespace {
 
 // Wine, Xvfb and the Windows build: what every run needs.
 bool CheckRunnable(const fs::path& build, std::string* error) {
@@ -101,11 +105,11 @@ bool CheckRunnable(const fs::path& build, std::string* error) {
 }
 
 // The profile files asked for: each file, each directory's *.json; none asked: the shipped ones.
-bool LoadProfiles(const std::vector<std::string>& asked, const fs::path& source, std::vector<TryProfile>* profiles,
-                  std::string* error) {
+bool LoadProfiles(const std::vector<std::string>& asked, bool withShipped, const fs::path& source,
+                  std::vector<TryProfile>* profiles, std::string* error) {
     std::vector<fs::path> paths;
     std::vector<fs::path> places(asked.begin(), asked.end());
-    if (places.empty()) places.push_back(source / "sim/profiles");
+    if (places.empty() || withShipped) places.insert(places.begin(), source / "sim/profiles");
     for (const fs::path& place : places) {
         if (!fs::is_directory(place)) {
             paths.push_back(place);
@@ -202,6 +206,7 @@ RunRecord ReadRecord(const TryRun& run, const fs::path& report, const std::vecto
     std::string unused;
     ReadExpectation(run.profile->text, &expect, &unused);
     record.differences = CompareOutcome(record.outcome, expect);
+    record.expectGiven = expect.given;
     if (fs::exists(out / "DebugLog-__Quorvin_Update.txt")) record.log = rel + "DebugLog-__Quorvin_Update.txt";
     if (fs::exists(out / "trace.txt")) record.trace = rel + "trace.txt";
     if (fs::exists(out / "drive.txt")) record.drive = rel + "drive.txt";
@@ -223,7 +228,13 @@ void Progress(size_t done, size_t total, size_t running, size_t unexpected, bool
 int TryCommand(const std::vector<std::string>& args) {
     TryOptions options;
     std::string error;
-    if (!ParseTryArguments(args, &options, &error)) return Cannot(error + " (try qpack --help)");
+    if (!ParseTryArguments(args, &options, &error)) return Cannot("try: " + error + " (qpack try --help shows the usage)");
+    std::vector<RunRecord> records;
+    return TryPackage(options, &records);
+}
+
+int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
+    std::string error;
     fs::path build, source;
     if (!FindTrees(options.build, &build, &source, &error) || !CheckRunnable(build, &error)) return Cannot(error);
 
@@ -236,14 +247,21 @@ int TryCommand(const std::vector<std::string>& args) {
         packageNames.push_back(name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0
                                    ? name.substr(0, name.size() - 3) : name);
     }
-    // One package for every run: who signed it is checked once.
-    SignatureFacts facts;
+    // One package for every run: who signed it is checked once. Asked to prove the signer (--ca)
+    // or to have one, a package that fails is not run at all.
+    SignatureVerdict verdict;
     bool toolMissing = false;
-    error = CheckPackageSignature(options.package, "", &facts, &toolMissing);
-    const std::string signedBy =
-        error.empty() ? JudgeSignature(facts, false).signedBy : "not checked: " + error;
+    error = VerifyAndJudge(options.package, options.ca, options.requireSignature, &verdict, &toolMissing);
+    const bool strict = !options.ca.empty() || options.requireSignature;
+    if (strict && (toolMissing || !error.empty())) return Cannot("cannot check the signature: " + error);
+    if (strict && !verdict.ok) {
+        fprintf(stderr, "qpack: %s: %s\n", options.package.c_str(), verdict.fault.c_str());
+        return kExitFault;
+    }
+    for (const std::string& warning : verdict.warnings) fprintf(stderr, "qpack: warning: %s\n", warning.c_str());
+    const std::string signedBy = error.empty() ? verdict.signedBy : "not checked: " + error;
     std::vector<TryProfile> profiles;
-    if (!LoadProfiles(options.profiles, source, &profiles, &error)) return Cannot(error);
+    if (!LoadProfiles(options.profiles, options.withShipped, source, &profiles, &error)) return Cannot(error);
     std::string rc;
     if (!ReadText(source / "ui/strings.rc", &rc)) return Cannot("no string table at " + (source / "ui/strings.rc").string());
     const std::map<unsigned, std::string> strings = ParseStringTable(rc);
@@ -323,6 +341,7 @@ int TryCommand(const std::vector<std::string>& args) {
         return Cannot("cannot write the report into " + report.string());
     }
     printf("report: %s\n", (report / "report.html").c_str());
+    *recordsOut = records;
     return unexpected == 0 ? kExitOk : kExitFault;
 }
 
@@ -336,10 +355,10 @@ int ProfileCommand(const std::vector<std::string>& args) {
         } else if ((a == "--base" || a == "-o") && i + 1 < args.size()) {
             (a == "--base" ? base : out) = args[++i];
         } else {
-            return Cannot("profile takes --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json] (try qpack --help)");
+            return Cannot("profile: takes --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json] (qpack profile --help shows the usage)");
         }
     }
-    if (dmi.empty()) return Cannot("profile needs --from-dmi DMI ENTRY (try qpack --help)");
+    if (dmi.empty()) return Cannot("profile: needs --from-dmi DMI ENTRY (qpack profile --help shows the usage)");
     std::string error, baseText, dmiBytes, entryBytes, profile;
     if (base.empty()) {
         fs::path build, source;

@@ -97,9 +97,13 @@ bool ParseTryArguments(const std::vector<std::string>& args, TryOptions* options
             options->updaterOptions.assign(args.begin() + static_cast<long>(i) + 1, args.end());
             break;
         }
+        if (a == "--require-signature") {
+            options->requireSignature = true;
+            continue;
+        }
         bool valued = a == "--profile" || a == "--windows" || a == "--language" || a == "--power" ||
-                      a == "--build" || a == "--report" || a == "--jobs" || a == "--timeout";
-        if (valued && i + 1 >= args.size()) {
+                      a == "--build" || a == "--report" || a == "--jobs" || a == "--timeout" || a == "--ca";
+        if (valued && (i + 1 >= args.size() || args[i + 1].empty())) {
             *error = a + " needs a value";
             return false;
         }
@@ -142,6 +146,8 @@ bool ParseTryArguments(const std::vector<std::string>& args, TryOptions* options
             options->power = value;
         } else if (a == "--build") {
             options->build = value;
+        } else if (a == "--ca") {
+            options->ca = value;
         } else if (a == "--report") {
             options->report = value;
         } else if (!ParseCount(value, a == "--jobs" ? 64 : 3600,

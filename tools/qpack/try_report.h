@@ -15,6 +15,7 @@ struct RunRecord {
     std::string meaning;
     double seconds = 0;
     std::vector<std::string> differences;  // from what the profile expects
+    bool expectGiven = false;              // the profile said what to expect
     // Paths relative to the report directory; "" when the run left none.
     std::string log, trace, drive;
     std::vector<std::string> shots;
