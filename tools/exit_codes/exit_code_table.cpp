@@ -51,16 +51,16 @@ const ExitRow kRows[] = {
      "Copy the package afresh to a local drive and run it once more; the same again means a broken "
      "package: give up."},
     {kResultDiskSpace, false, "\"Fail : Disk Space\"",
-     "Less than 2 MiB free on the drive of TEMP (or free space that cannot be read).",
-     "Retry once there is room on TEMP's drive."},
+     "Less than 2 MiB free on the working place's drive (or free space that cannot be read).",
+     "Retry once there is room on the working place's drive."},
     {kResultWindowThread, true, nullptr,
      "The progress window's thread did not start, or the DMI dialog could not be shown.",
      "Retry once after a restart; give up if it comes again."},
     {kResultUnpack, true, nullptr,
-     "Unpacking failed: a file could not be made or written in TEMP or the working directory (a full "
-     "drive, TEMP not writable), or AddMem.sys was not as packed.",
-     "Retry once TEMP's drive has room and TEMP is writable. What was unpacked stays in "
-     "`TEMP\\__Quorvin_Update` until the next run removes it."},
+     "Unpacking failed: a file could not be made or written in the working place (a full drive), "
+     "or AddMem.sys or an entry placed early was not as packed.",
+     "Retry once the Windows drive (TEMP's on 98, Me and FAT32) has room. What was unpacked stays "
+     "in the run's working place until the next run removes it."},
     {kResultHddPassword, true, nullptr, "A hard disk is protected by a password.",
      "Give up: someone must release the password in the BIOS Setup first."},
     {kResultDriverLoad, true, nullptr,
@@ -98,9 +98,10 @@ const ExitRow kRows[] = {
      "archive no longer matches the digest in its headers (\"Package refused : ...\" in the log).",
      "Give up: correct the command line, or copy the package afresh."},
     {kResultDirectory, true, nullptr,
-     "The working directory `TEMP\\__Quorvin_Update` could not be made (TEMP unset, or what stood "
-     "there could not be removed whole), or a /READ_BIOS run could not write its file.",
-     "Retry once after a restart; give up if it comes again."},
+     "The working place could not be made (`%SystemRoot%\\Temp` missing or not writable; on 98, Me "
+     "and FAT32 TEMP unset or `TEMP\\__Quorvin_Update` not removable whole), another update is "
+     "running (\"another update is running\" in the log), or a /READ_BIOS run could not write its file.",
+     "Retry once the other run has ended, or after a restart; give up if it comes again."},
     {kResultNoAc, true, nullptr, "Not on AC (the battery is charged to 30 % or more).",
      "Retry when the machine is on AC."},
     {kResultBattery, true, nullptr, "On AC, but no battery, or one charged under 30 %.",
