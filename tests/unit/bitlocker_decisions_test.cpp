@@ -26,6 +26,9 @@ TEST(BitLockerDecisions, SuspendOnlyAProtectedTpmDriveFromWindows8) {
         {10, 0, 0, {true, 0, false, 4}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
         {6, 1, 0, {true, 0, true, 2}, BitLockerStep::LeaveAlone, "BitLocker : C: protection off"},
         {10, 0, 0, {true, 2, true, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: protection status 2, left as it is"},
+        {10, 0, 0, {true, 1, true, 0, 0x80041003}, BitLockerStep::Suspend, "BitLocker : C: protected with TPM"},
+        {10, 0, 0, {true, 0, false, 0, 0x80041003}, BitLockerStep::LeaveAlone,
+         "BitLocker : C: protection off, conversion status unreadable (0x80041003), left as it is"},
         {10, 0, 0, {false, 1, true, 1}, BitLockerStep::LeaveAlone, "BitLocker : C: not an encryptable volume"},
         {10, 0, 0x8004100E, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : not available (0x8004100E)"},
         {10, 0, 0x80041010, tpmOn, BitLockerStep::LeaveAlone, "BitLocker : not available (0x80041010)"},
@@ -53,5 +56,62 @@ TEST(BitLockerDecisions, SystemDriveText) {
         if (c.drive) {
             EXPECT_STREQ(drive, c.drive);
         }
+    }
+}
+
+// Only what the decision needs is asked: a protected drive's conversion status never, so that
+// its failing cannot keep a TPM-protected drive from being suspended; the protectors of a drive
+// whose protection is off only while it is half encrypted.
+TEST(BitLockerDecisions, AskOnlyWhatTheDecisionNeeds) {
+    struct Answers {
+        uint32_t protection, protectionError, conversion, conversionError, tpmError;
+        std::string asked;
+    };
+    struct Case {
+        Answers answers;
+        const char* asked;  // P protection, C conversion, T protectors
+        uint32_t result;
+        bool tpm;
+        uint32_t conversionError;
+    };
+    const Case cases[] = {
+        {{1, 0, 1, 0, 0, ""}, "PT", 0, true, 0},
+        {{1, 0, 2, 0x80041003, 0, ""}, "PT", 0, true, 0},
+        {{1, 0, 1, 0, 0x80041001, ""}, "PT", 0x80041001, true, 0},
+        {{0, 0, 1, 0, 0, ""}, "PC", 0, false, 0},
+        {{0, 0, 2, 0, 0, ""}, "PCT", 0, true, 0},
+        {{0, 0, 5, 0, 0, ""}, "PCT", 0, true, 0},
+        {{0, 0, 6, 0, 0, ""}, "PC", 0, false, 0},
+        {{0, 0, 2, 0x80041003, 0, ""}, "PC", 0, false, 0x80041003},
+        {{2, 0, 2, 0, 0, ""}, "P", 0, false, 0},
+        {{1, 0x80041003, 1, 0, 0, ""}, "P", 0x80041003, false, 0},
+    };
+    for (const Case& c : cases) {
+        Answers answers = c.answers;
+        const BitLockerQuestions ask = {
+            [](void* a, uint32_t* status) {
+                Answers* an = static_cast<Answers*>(a);
+                an->asked += 'P';
+                *status = an->protection;
+                return an->protectionError;
+            },
+            [](void* a, uint32_t* status) {
+                Answers* an = static_cast<Answers*>(a);
+                an->asked += 'C';
+                *status = an->conversion;
+                return an->conversionError;
+            },
+            [](void* a, bool* found) {
+                Answers* an = static_cast<Answers*>(a);
+                an->asked += 'T';
+                *found = true;
+                return an->tpmError;
+            },
+            &answers};
+        BitLockerVolume volume = {true, 9, false, 9, 0};
+        EXPECT_EQ(AskAboutBitLockerVolume(ask, &volume), c.result) << c.asked;
+        EXPECT_EQ(answers.asked, c.asked);
+        EXPECT_EQ(volume.tpmProtector, c.tpm) << c.asked;
+        EXPECT_EQ(volume.conversionError, c.conversionError) << c.asked;
     }
 }

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <vector>
 
 TEST(FlasherCommands, StartingTextsAndAmiByBitness) {
     EXPECT_STREQ(kBiosFlasherCommand, "SWinFlash bios.wph /P");
@@ -43,12 +45,14 @@ TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
     };
     const Case cases[] = {
         {"C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\", "SWinFlash bios.wph /P", 512,
-         "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash bios.wph /P",
+         "\"C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash\" bios.wph /P",
          "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash.exe"},
-        {"C:\\T\\", "TarpexV01_10\tkbc.bin", 512, "C:\\T\\TarpexV01_10\tkbc.bin", "C:\\T\\TarpexV01_10.exe"},
-        {"C:\\T\\", "abcdefghij", 16, "C:\\T\\abcdefghij", nullptr},
-        {"C:\\T\\", "abcdefghijk", 16, nullptr, nullptr},
-        {"C:\\T\\", " bios.wph", 512, "C:\\T\\ bios.wph", nullptr},
+        {"C:\\T\\", "TarpexV01_10\tkbc.bin", 512, "\"C:\\T\\TarpexV01_10\"\tkbc.bin", "C:\\T\\TarpexV01_10.exe"},
+        {"C:\\T\\", "afuwin", 512, "\"C:\\T\\afuwin\"", "C:\\T\\afuwin.exe"},
+        {"C:\\T\\", "abcdefgh", 16, "\"C:\\T\\abcdefgh\"", nullptr},
+        {"C:\\T\\", "abcdefghi", 16, nullptr, nullptr},
+        {"C:\\T\\", " bios.wph", 512, nullptr, nullptr},
+        {"C:\\T\"x\\", "afuwin", 512, nullptr, "C:\\T\"x\\afuwin.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -69,4 +73,39 @@ TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
     const uint32_t results[] = {0, 0, 0, 0x80000008, 0x80000013, 0x80000013, 0,
                                 0x80000009, 0x80000009, 0x80000009, 0x80000009, 0, 0};
     for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) EXPECT_EQ(BiosFlasherResult(codes[i]), results[i]);
+}
+
+// Only the system's PATH, and the working directory as TEMP and TMP where one is given: whatever
+// letter case the names have, the rest as it came, for the ANSI block and the wide one alike.
+TEST(FlasherCommands, ChildEnvironment) {
+    const char source[] = "=C:=C:\\x\0Path=C:\\evil\0PATHEXT=.COM\0temp=C:\\u\0TMP=C:\\u\0TEMPO=1\0\0";
+    struct Case {
+        const char* temp;
+        size_t size;
+        const char* block;  // "|" for each NUL; nullptr: refused
+    };
+    const std::string kept = "=C:=C:\\x|PATHEXT=.COM|";
+    const std::string withTemp = kept + "TEMPO=1|PATH=P|TEMP=W|TMP=W||";
+    const std::string withoutTemp = "=C:=C:\\x|PATHEXT=.COM|temp=C:\\u|TMP=C:\\u|TEMPO=1|PATH=P||";
+    const Case cases[] = {
+        {"W", 1024, withTemp.c_str()},
+        {nullptr, 1024, withoutTemp.c_str()},
+        {"W", withTemp.size(), withTemp.c_str()},
+        {"W", withTemp.size() - 1, nullptr},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << (c.temp ? c.temp : "no TEMP") << " in " << c.size);
+        std::vector<char> block(c.size);
+        std::vector<wchar_t> wide(c.size);
+        std::wstring wideSource(source, source + sizeof source);
+        std::wstring wideTemp = c.temp ? std::wstring(c.temp, c.temp + 1) : L"";
+        EXPECT_EQ(BuildChildEnvironment(source, "P", c.temp, block.data(), c.size), c.block != nullptr);
+        EXPECT_EQ(BuildChildEnvironment(wideSource.c_str(), L"P", c.temp ? wideTemp.c_str() : nullptr, wide.data(),
+                                        c.size), c.block != nullptr);
+        if (!c.block) continue;
+        std::string want = c.block;
+        std::replace(want.begin(), want.end(), '|', '\0');
+        EXPECT_EQ(std::string(block.data(), want.size()), want);
+        EXPECT_EQ(std::wstring(wide.data(), want.size()), std::wstring(want.begin(), want.end()));
+    }
 }

@@ -82,12 +82,16 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
          typed.c_str()},
         {"a value that would split into flasher arguments is named, the dialog stays open", "2026/12/07",
          [](HWND d) {
-             TypeAll(d, "QV14 X0 /C12", "BF0B", "2027/01/01");
+             TypeAll(d, "QV14 X0 /C12", "BF\"B", "2027/01/01");
              Click(d, IDOK);
              Type(d, kSerial, "QV14X0009999");
              Click(d, IDOK);
+             Type(d, kFlag, "BF0B");
+             Click(d, IDOK);
          },
-         {"System Serial must hold no blank, no control character and no leading '/'."}, typed.c_str()},
+         {"System Serial must hold no blank, no double quote, no control character and no leading '/'.",
+          "Bios Flag must hold no blank, no double quote, no control character and no leading '/'."},
+         typed.c_str()},
         {"an empty machine value takes only an empty entry", "",
          [](HWND d) {
              TypeAll(d, "QV14X0009999", "BF0B", "x");

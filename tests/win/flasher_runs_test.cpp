@@ -39,6 +39,11 @@ void Place(const char* name, const std::string& content) {
     RecordPlacedInput(name, digest);
 }
 
+// What the flasher double is to do: end with exitCode (nullptr: nothing written, it ends with 0).
+void OrderChild(const std::string& work, const char* exitCode, const char* file = "child_exit.txt") {
+    if (exitCode) std::ofstream(work + file, std::ios::binary) << exitCode;
+}
+
 // The PATH a flasher is started with: the system's directories and the working directory.
 std::string FlasherPath(const std::string& work) {
     char system[MAX_PATH];
@@ -48,8 +53,11 @@ std::string FlasherPath(const std::string& work) {
     return std::string(system) + ";" + windows + ";" + work;
 }
 
+const char kPackedImage[] = "packed image";
+
 // The package the run's programs are checked against: the double under the packed names of
-// the flashers and of the Phoenix flasher's library; the 64-bit flasher has "64" behind it.
+// the flashers and of the Phoenix flasher's library; the 64-bit flasher has "64" behind it; and
+// one BIOS image.
 std::string FlasherPackage() {
     static std::string package;
     if (package.empty()) {
@@ -62,6 +70,8 @@ std::string FlasherPackage() {
         }
         files.push_back(source + "\\SWinFlash_64.exe");
         std::ofstream(files.back(), std::ios::binary) << ReadWholeFile(doubleExe) << "64";
+        files.push_back(source + "\\QN14XB01.wph");
+        std::ofstream(files.back(), std::ios::binary) << kPackedImage;
         package = source + "\\package.exe";
         EXPECT_EQ(BuildPackage(doubleExe, package, 0, files), "");
     }
@@ -111,7 +121,7 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         if (c.exitCode) ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (work + tool + ".exe").c_str(), FALSE));
         for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin", "BIOS.ROM"}) Touch(work + name);
         for (const char* name : {"bios.wph", "kbc.bin", "bios.rom"}) Place(name, "");
-        SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
+        OrderChild(work, c.exitCode);
         StartRun(work);
         g_run.progressWindow = CreateProgressStandIn();
         ClearCalls();
@@ -121,10 +131,12 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         EXPECT_EQ(c.bios ? RunBiosFlasher(command) : RunMicomFlasher(command), c.result);
 
         std::string child = ReadWholeFile(work + "child.txt");
+        std::string line = "\"" + work + command;
+        line.insert(line.find(' ', work.size()), "\"");
         if (c.exitCode) {
-            EXPECT_EQ(child, work + tool + ".exe\n" + work + command + "\n" + work.substr(0, work.size() - 1) + "\n" +
-                                 FlasherPath(work) + "\n")
-                << "the pinned flasher ran once, with the command line as given and no PATH of the user's";
+            EXPECT_EQ(child.substr(0, child.find("\nPATH=") + 1),
+                      work + tool + ".exe\n" + line + "\n" + work.substr(0, work.size() - 1) + "\n")
+                << "the pinned flasher ran once, its path quoted in front of the command as given";
         } else {
             EXPECT_EQ(child, "<missing>") << "nothing else ran in its place";
         }
@@ -140,10 +152,9 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         EXPECT_EQ(marks, shown) << "the row's arrow, and its check mark once the flasher succeeded";
         DestroyWindow(g_run.progressWindow);
         std::string log = ReadWholeFile(work + "DebugLog.txt");
-        if (c.exitCode) EXPECT_NE(log.find("Bios command : " + work + command + "\r\n"), std::string::npos) << log;
+        if (c.exitCode) EXPECT_NE(log.find("Bios command : " + line + "\r\n"), std::string::npos) << log;
         SetCurrentDirectoryA(root.c_str());
     }
-    SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
 }
 
 std::vector<std::string> BitLockerCalls() {
@@ -186,6 +197,7 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         UINT restartsLeft;
         const char* logged;
         uint32_t conversion = 1;  // fully encrypted
+        HRESULT conversionError = S_OK;
     };
     const Case cases[] = {
         {"Windows 10, flashed", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
@@ -205,6 +217,11 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         {"Windows 7", 6, 1, S_OK, "0", 0, {}, {}, true, 0, "BitLocker : C: not asked, left as it is on Windows 6.1"},
         {"query fails", 10, 0, static_cast<HRESULT>(0x80041003), "0", 0, query, {}, true, 0,
          "BitLocker : query failed (0x80041003), left as it is"},
+        {"protected, its conversion status unreadable", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
+         "BitLocker : C: protected with TPM", 1, static_cast<HRESULT>(0x80041003)},
+        {"being encrypted, its conversion status unreadable", 10, 0, S_OK, "0", 0, query, {}, true, 0,
+         "BitLocker : C: protection off, conversion status unreadable (0x80041003), left as it is", 2,
+         static_cast<HRESULT>(0x80041003)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -213,11 +230,12 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
             ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(),
                                   (work + "SWinFlash.exe").c_str(), FALSE));
         }
-        SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
+        OrderChild(work, c.exitCode);
         StartRun(work);
         ProtectSystemDrive(c.major, c.minor);
         g_fakeOs.bitLocker.queryError = c.queryError;
         g_fakeOs.bitLocker.conversion = c.conversion;
+        g_fakeOs.bitLocker.conversionError = c.conversionError;
         std::vector<bool> flasherRan;
         g_fakeOs.bitLocker.changed = [&] { flasherRan.push_back(Exists(work + "child.txt")); };
 
@@ -231,7 +249,6 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         EXPECT_NE(log.find(std::string(c.logged) + "\r\n"), std::string::npos) << log;
         EXPECT_EQ(Exists(work + "child.txt"), c.exitCode != nullptr) << "the flasher ran all the same";
     }
-    SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
     ForgetBitLocker();
 }
 
@@ -280,10 +297,10 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         {"the image changed after it was placed", "bios.wph", "crafted", false, FALSE, "image"},
         {"a configuration file the package lacks", "PHLASH.INI", "planted", false},
     };
-    SetEnvironmentVariableA("QV_CHILD_TAMPER", "TarpexV01_10.exe");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string work = MakeScratchDir(true) + "\\";
+        OrderChild(work, "TarpexV01_10.exe", "child_tamper.txt");
         std::ofstream(work + "SWinFlash.exe", std::ios::binary) << doubleBytes;
         std::ofstream(work + c.file, std::ios::binary) << c.content;
         StartRun(work);
@@ -305,9 +322,127 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         }
         SetCurrentDirectoryA(TestProgramDirectory().c_str());
     }
-    SetEnvironmentVariableA("QV_CHILD_TAMPER", nullptr);
     g_accessDriver.isWow64 = FALSE;
     ForgetBitLocker();
+}
+
+// On NT a flasher gets the system's own environment, never the user's (who sets TEMP, PATH or
+// __COMPAT_LAYER as he likes), with PATH and TEMP set; without it, it does not run. Windows 9x
+// has no user to keep out: the program's own environment, PATH set.
+TEST(FlasherRuns, TheSystemsEnvironmentOnly) {
+    char systemRoot[MAX_PATH] = {};
+    GetEnvironmentVariableA("SystemRoot", systemRoot, sizeof systemRoot);
+    SetEnvironmentVariableA("QV_USER_VARIABLE", "planted");
+    char ownTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("TEMP", ownTemp, sizeof ownTemp);
+    struct Case {
+        const char* what;
+        bool nt;
+        const char* missing;  // the looked-up call this Windows lacks, or fails
+        bool fails;
+        const char* logged;   // nullptr: it ran
+    };
+    const Case cases[] = {
+        {"NT", true, nullptr, false, nullptr},
+        {"Windows 98", false, nullptr, false, nullptr},
+        {"Windows 98 lacks userenv.dll, and needs it not", false, "CreateEnvironmentBlock", false, nullptr},
+        {"no CreateEnvironmentBlock", true, "CreateEnvironmentBlock", false,
+         "Bios command refused : the system's environment cannot be had (no CreateEnvironmentBlock)"},
+        {"no DestroyEnvironmentBlock", true, "DestroyEnvironmentBlock", false,
+         "Bios command refused : the system's environment cannot be had (no CreateEnvironmentBlock)"},
+        {"CreateEnvironmentBlock fails", true, "CreateEnvironmentBlock", true,
+         "Bios command refused : the system's environment cannot be had (CreateEnvironmentBlock error 5)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string work = MakeScratchDir(true) + "\\";
+        ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(), (work + "SWinFlash.exe").c_str(),
+                              FALSE));
+        StartRun(work);
+        g_fakeOs.profile.windows.nt = c.nt;
+        if (c.missing) (c.fails ? g_fakeOs.failingFunctions : g_fakeOs.missingFunctions).insert(c.missing);
+
+        EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), c.logged ? kResultBiosUpdate : 0u);
+
+        g_fakeOs.missingFunctions.clear();
+        g_fakeOs.failingFunctions.clear();
+        g_fakeOs.profile.windows = WindowsProfile{};
+        std::string child = ReadWholeFile(work + "child.txt");
+        std::string log = ReadWholeFile(work + "DebugLog.txt");
+        if (c.logged) {
+            EXPECT_EQ(child, "") << "not started";
+            EXPECT_NE(log.find(std::string(c.logged) + "\r\n"), std::string::npos) << log;
+            continue;
+        }
+        std::string temp = c.nt ? work.substr(0, work.size() - 1) : ownTemp;
+        EXPECT_EQ(child.substr(child.find("\nPATH=") + 1),
+                  "PATH=" + FlasherPath(work) + "\nTEMP=" + temp + "\nTMP=" + temp + "\nSystemRoot=" + systemRoot +
+                      "\nQV_USER_VARIABLE=" + (c.nt ? "<unset>" : "planted") + "\n");
+    }
+    SetEnvironmentVariableA("QV_USER_VARIABLE", nullptr);
+}
+
+// A wait that failed or an exit status that cannot be read says nothing of what the flasher did:
+// a crash, never a success.
+TEST(FlasherRuns, AnEndNotSeenIsACrash) {
+    struct Case {
+        bool bios;
+        bool waitFails;
+        uint32_t result;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {true, false, kResultBiosUpdate, "Bios command ended : its exit status is lost (error 6)"},
+        {true, true, kResultBiosUpdate, "Bios command ended : the wait for it failed (4294967295, error 6)"},
+        {false, false, kResultMicomUpdate, "Bios command ended : its exit status is lost (error 6)"},
+        {false, true, kResultMicomUpdate, "Bios command ended : the wait for it failed (4294967295, error 6)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.logged);
+        std::string work = MakeScratchDir(true) + "\\";
+        const char* tool = c.bios ? "SWinFlash.exe" : "TarpexV01_10.exe";
+        ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(), (work + tool).c_str(), FALSE));
+        StartRun(work);
+        (c.waitFails ? g_fakeOs.waitFails : g_fakeOs.exitCodeLost) = true;
+        ProtectSystemDrive(10, 0);
+
+        EXPECT_EQ(c.bios ? RunBiosFlasher("SWinFlash bios.wph /P") : RunMicomFlasher("TarpexV01_10 kbc.bin /FORCE"),
+                  c.result);
+
+        g_fakeOs.waitFails = g_fakeOs.exitCodeLost = false;
+        EXPECT_NE(ReadWholeFile(work + "DebugLog.txt").find(std::string(c.logged) + "\r\n"), std::string::npos);
+        if (c.bios) EXPECT_FALSE(g_fakeOs.bitLocker.protectionOn) << "a flash that may be half written stays unguarded";
+    }
+    ForgetBitLocker();
+}
+
+// The image copied for the flasher is the package's own: a file beside it that differs from what
+// the package unpacks under its name gives no copy the flasher may take.
+TEST(FlasherRuns, OnlyThePackagesImageIsPlaced) {
+    const struct {
+        const char* what;
+        std::string content;
+        bool placed;
+    } cases[] = {
+        {"as packed", kPackedImage, true},
+        {"changed", "packed imagE", false},
+        {"cut short", "packed imag", false},
+        {"grown", std::string(kPackedImage) + "!", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::string work = MakeScratchDir(true) + "\\";
+        std::ofstream(work + "QN14XB01.wph", std::ios::binary) << c.content;
+        StartRun(work);
+        CodeHold hold = {};
+
+        EXPECT_EQ(PlacePackedCopy(g_run.package, "QN14XB01.wph", "bios.wph"), c.placed);
+
+        EXPECT_EQ(HoldFlasherInputs(g_run.package, false, &hold), c.placed) << "a copy not placed is never held";
+        ReleaseCodeHold(&hold);
+        std::string log = ReadWholeFile(work + "DebugLog.txt");
+        EXPECT_EQ(log.find("Copy refused : bios.wph is not as packed\r\n") != std::string::npos, !c.placed) << log;
+    }
 }
 
 }  // namespace

@@ -39,6 +39,7 @@ struct FakeBitLocker {
     bool tpm = false;               // a TPM key protector
     uint32_t conversion = 1;        // GetConversionStatus; while 2-5 protection reads off
     HRESULT queryError = S_OK;      // every call fails with this
+    HRESULT conversionError = S_OK; // GetConversionStatus alone fails with this
     UINT restartsLeft = 0;          // of a suspension
     std::function<void()> changed;  // after each suspend or resume, for a test to look around
 };
@@ -57,6 +58,9 @@ struct FakeOs {
     std::vector<HANDLE> openDevices;  // device and drive handles handed out and not closed yet
     FakeBitLocker bitLocker;
     std::set<std::string> missingFunctions;  // what this Windows lacks: looked up, nullptr
+    std::set<std::string> failingFunctions;  // looked up, a stand-in that fails (CreateEnvironmentBlock)
+    bool waitFails = false;                  // WaitForSingleObject: WAIT_FAILED
+    bool exitCodeLost = false;               // GetExitCodeProcess: fails
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 
