@@ -370,7 +370,7 @@ TEST(FlasherRuns, TheSystemsEnvironmentOnly) {
         std::string child = ReadWholeFile(work + "child.txt");
         std::string log = ReadWholeFile(work + "DebugLog.txt");
         if (c.logged) {
-            EXPECT_EQ(child, "") << "not started";
+            EXPECT_EQ(child, "<missing>") << "not started";
             EXPECT_NE(log.find(std::string(c.logged) + "\r\n"), std::string::npos) << log;
             continue;
         }
