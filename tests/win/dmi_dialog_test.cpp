@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
+#include "tests/win/progress_stand_in.h"
 #include "tests/win/scratch.h"
 #include "update/dmi_mode.h"
 
@@ -128,6 +130,8 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
             CloseHandle(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         }
         char command[kCommandLineSize] = "SWinFlash bios.wph /P";
+        g_run.progressWindow = CreateProgressStandIn();
+        ClearCalls();
 
         std::vector<std::string> shown;
         std::thread user([&] {
@@ -153,6 +157,10 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
         EXPECT_EQ(ReadWholeFile("kbc.bin"), "<missing>") << "no MICOM update in a DMI-only run";
         EXPECT_EQ(ReadWholeFile("bios.wph") == "<missing>", c.appended == nullptr) << "deleted on Cancel only";
         EXPECT_EQ(FindWindowA(nullptr, "BCPDMI Setting"), nullptr);
+        int stopped = CallIndex("StopAnimation");
+        EXPECT_EQ(stopped != -1 && stopped < CallIndex("MessageBox Stop Update"), c.appended == nullptr)
+            << "the animation stops before the box of a Cancel, and only then";
+        DestroyWindow(g_run.progressWindow);
     }
     FreeLibrary(english);
 }
