@@ -87,10 +87,9 @@ const ExitRow kRows[] = {
      "values cannot be handed to the flasher: none were read, or one would split into several "
      "flasher arguments (a blank, a double quote, a control character or a leading '/', as in a "
      "serial \"To Be Filled By O.E.M.\").",
-     "The log says which: \"Bios File\" or \"Copy refused\": give up, the package is not for this "
-     "machine. \"DMI options refused\" (it names the value): the package fits, the machine's own DMI "
-     "values do not; set them first (a DMI-only package or the maker's DMI tool), then run the "
-     "package again."},
+     "With a \"DMI options refused\" line in the log (it names the value), the package fits but the "
+     "machine's own DMI values cannot be handed on: set them first (a DMI-only package or the maker's "
+     "DMI tool), then run the package again. Otherwise give up: the package is not for this machine."},
     {kResultMicomFile, true, nullptr,
      "No MICOM file of the package fits this machine, or its copy was refused.",
      "Give up: the package is not for this machine."},
