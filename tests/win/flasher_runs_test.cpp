@@ -259,10 +259,18 @@ TEST(FlasherRuns, SkipMicomAndOverlongLines) {
 
     std::string work = MakeScratchDir(true) + "\\";
     StartRun(work);
-    std::string command = "SWinFlash bios.wph /P" + std::string(511 - work.size() - 21 + 1, 'x');
+    // Two quotes around the flasher's path.
+    std::string command = "SWinFlash bios.wph /P" + std::string(512 - 2 - work.size() - 21, 'x');
     ProtectSystemDrive(10, 0);
     EXPECT_EQ(RunBiosFlasher(command.c_str()), kResultBiosUpdate) << "one character over 511 is refused";
-    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("refused"), std::string::npos);
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Bios command refused : longer than 511 characters\r\n"),
+              std::string::npos);
+    // A program path past MAX_PATH in a line that fits: said as it is.
+    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s%s\\", work.c_str(),
+             std::string(250 - work.size(), 'd').c_str());
+    EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), kResultBiosUpdate);
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Bios command refused : its program path would pass 259 characters\r\n"),
+              std::string::npos);
     EXPECT_TRUE(BitLockerCalls().empty()) << "a refused run never touches BitLocker";
     ForgetBitLocker();
 }
@@ -280,6 +288,8 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         bool started;
         BOOL wow64 = FALSE;
         const char* placed = nullptr;  // what the run recorded when it placed the file
+        bool heldOpen = false;         // open for writing by another program
+        const char* why = "is not as packed";
     };
     const Case cases[] = {
         {"on 64-bit Windows, the 64-bit flasher", "SWinFlash.exe", doubleBytes + "64", true, TRUE},
@@ -296,6 +306,8 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         {"the image as the run placed it", "bios.wph", "image", true, FALSE, "image"},
         {"the image changed after it was placed", "bios.wph", "crafted", false, FALSE, "image"},
         {"a configuration file the package lacks", "PHLASH.INI", "planted", false},
+        {"its library as packed, open for writing elsewhere", "PhlashLc.dll", doubleBytes, false, FALSE, nullptr, true,
+         "is open for writing by another program"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -305,6 +317,9 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         std::ofstream(work + c.file, std::ios::binary) << c.content;
         StartRun(work);
         if (c.placed) Place(c.file, c.placed);
+        HANDLE writer = c.heldOpen ? CreateFileA((work + c.file).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
         g_accessDriver.isWow64 = c.wow64;
         ProtectSystemDrive(10, 0);
 
@@ -314,12 +329,13 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         EXPECT_EQ(BitLockerCalls().empty(), !c.started) << "a refused run never touches BitLocker";
         std::string log = ReadWholeFile(work + "DebugLog.txt");
         if (!c.started) {
-            EXPECT_NE(log.find(std::string("Bios command refused : ") + c.file + " is not as packed\r\n"),
+            EXPECT_NE(log.find(std::string("Bios command refused : ") + c.file + " " + c.why + "\r\n"),
                       std::string::npos) << log;
         } else if (std::string(c.file) == "TarpexV01_10.exe") {
             EXPECT_EQ(ReadWholeFile(work + "tamper.txt"), "write refused, delete refused\n");
             EXPECT_TRUE(DeleteFileA((work + c.file).c_str())) << "held no longer once the flasher ended";
         }
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
         SetCurrentDirectoryA(TestProgramDirectory().c_str());
     }
     g_accessDriver.isWow64 = FALSE;
