@@ -15,7 +15,8 @@
 #       quote     a BIOS flag with a double quote (BF"1): refused before any flasher runs, with the
 #                 refusal's box and code and a log line that names the value
 #       98        the whole update as Windows 98 (a 32-bit Windows, MEMIO.VXD, no protection for
-#                 the working directory): both flashers, power-on armed, powered off
+#                 the working directory) with TEMP set to a path with a blank: both flashers, by
+#                 their quoted paths, power-on armed, powered off
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case=$2
@@ -48,7 +49,17 @@ if [ "$case" = whole ]; then
     "$build/qpack" verify "$out/QuorvinUpdate.exe" --ca "$out/signer/ca.pem" --require-signature | grep -x 'signed by: .*CN=Quorvin Release' ||
     { echo "the package was not signed"; exit 1; }
 fi
-"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
+# TEMP as the user set it, for Windows 98's working directory under it.
+temp_of_user() {
+  if [ "$case" = 98 ]; then
+    mkdir -p "$WINEPREFIX/drive_c/Temp Dir"
+    for name in TEMP TMP; do wine reg add 'HKCU\Environment' /v $name /t REG_SZ /d 'C:\Temp Dir' /f >/dev/null 2>&1; done
+  fi
+  exec "$@"
+}
+export -f temp_of_user
+export case
+"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- bash -c 'temp_of_user "$@"' _ \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
   --out "$out" "${mode[@]}" -- "${options[@]}"
 cat "$out/drive.txt"
@@ -56,6 +67,7 @@ log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
 check() { lines_in_order "$1" "$2" || { echo "== $3 lacks, in this order:"; echo "$1"; fail=1; }; }
 
 work='C:\users\'"$user"'\Temp\__Quorvin_Update'
+[ "$case" = 98 ] && work='C:\Temp Dir\__Quorvin_Update'
 bios_options=' /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234' micom_options=
 [ "$case" = options ] && bios_options=" /BBL$bios_options" micom_options=' /A'
 # Each flasher by its quoted path, and the arguments its C runtime gave it, none refused.
