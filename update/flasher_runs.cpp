@@ -130,7 +130,7 @@ const char* WhyNotHeld(const char* name) {
 bool WaitForChild(HANDLE process, DWORD* exitCode) {
     DWORD waited = OsWaitForSingleObject(process, INFINITE);
     if (waited != WAIT_OBJECT_0) {
-        LogLine("Bios command ended : the wait for it failed (%lu, error %lu)", waited, GetLastError());
+        LogLine("Bios command ended : the wait for it failed (0x%08lX, error %lu)", waited, GetLastError());
         *exitCode = kStatusLost;
         return false;
     }

@@ -166,7 +166,7 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
         // stay held, and so stay behind.
         {"waitFails", [] { g_fakeOs.waitFails = true; }, kResultBiosUpdate, true, "AddMem.sys,DebugLog.txt,__Quorvin_Update",
          "DebugLog.txt,SWinFlash.exe,TarpexV01_10.exe,bios.wph,kbc.bin",
-         "Bios command ended : the wait for it failed (4294967295, error 6)"},
+         "Bios command ended : the wait for it failed (0xFFFFFFFF, error 6)"},
         {"exitCodeLost", [] { g_fakeOs.exitCodeLost = true; }, kResultBiosUpdate, true,
          "AddMem.sys,DebugLog.txt,__Quorvin_Update", "DebugLog.txt",
          "Bios command ended : its exit status is lost (error 6)"},

@@ -409,9 +409,9 @@ TEST(FlasherRuns, AnEndNotSeenIsACrash) {
     };
     const Case cases[] = {
         {true, false, kResultBiosUpdate, "Bios command ended : its exit status is lost (error 6)"},
-        {true, true, kResultBiosUpdate, "Bios command ended : the wait for it failed (4294967295, error 6)"},
+        {true, true, kResultBiosUpdate, "Bios command ended : the wait for it failed (0xFFFFFFFF, error 6)"},
         {false, false, kResultMicomUpdate, "Bios command ended : its exit status is lost (error 6)"},
-        {false, true, kResultMicomUpdate, "Bios command ended : the wait for it failed (4294967295, error 6)"},
+        {false, true, kResultMicomUpdate, "Bios command ended : the wait for it failed (0xFFFFFFFF, error 6)"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.logged);
