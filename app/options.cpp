@@ -98,6 +98,8 @@ uint32_t ParseOptions(char* micomCommand, char* biosCommand, const char* command
                 if (!AppendToCommandLine(biosCommand, option->piece)) return kResultInvalidOption;
                 break;
             case Action::BiosToken: {
+                // A quote would join the flasher's later arguments into this one.
+                if (strchr(token, '"') != nullptr) return kResultInvalidOption;
                 char piece[kTokenSize + 1] = " ";
                 memcpy(piece + 1, token, length + 1);
                 if (!AppendToCommandLine(biosCommand, piece)) return kResultInvalidOption;

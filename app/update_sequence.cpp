@@ -169,6 +169,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (g_run.runFlags & kFlagDmiOnly) {
         RestoreInput();
         DeleteExtractedFiles();
+        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         ShowMessage(MB_ICONINFORMATION, "Complete", "DMI Update is complete.\n\nRestart system.");
         *finished = true;
         return kResultOk;

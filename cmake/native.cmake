@@ -187,7 +187,7 @@ foreach(case ok low no-ac nothing skipped)
   add_test(NAME e2e.power.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/power.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
-foreach(case whole options verdict micom vendor vista 98)
+foreach(case whole options verdict micom vendor vista quote 98)
   add_test(NAME e2e.update.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/update.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 

@@ -237,7 +237,8 @@ add_executable(win_hw_tests
   tests/win/power_checks_test.cpp
   tests/win/fake_os_faults_test.cpp
   # The update sequence itself, for the faults only the fake OS can inject.
-  $<TARGET_OBJECTS:qv_sequence> package/housekeeping.cpp package/protected_directory.cpp update/bitlocker.cpp
+  $<TARGET_OBJECTS:qv_sequence> package/code_hold.cpp package/housekeeping.cpp package/protected_directory.cpp
+  update/bitlocker.cpp
   update/dmi_mode.cpp update/flasher_runs.cpp
   tests/win/win_tests.rc
   update/image_selection.cpp

@@ -69,6 +69,10 @@ HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume);
 HRESULT OsBitLockerSuspend(LPCSTR drive, UINT restarts);  // protection back on after that many restarts
 HRESULT OsBitLockerResume(LPCSTR drive);
 
+// The end of a flasher: tests make the wait or the exit status fail.
+DWORD OsWaitForSingleObject(HANDLE handle, DWORD milliseconds);
+BOOL OsGetExitCodeProcess(HANDLE process, LPDWORD exitCode);
+
 // Privilege and shutdown.
 BOOL OsOpenProcessToken(HANDLE process, DWORD access, PHANDLE token);
 BOOL OsLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);

@@ -52,7 +52,6 @@ const ComCalls* Com() {
 }
 
 constexpr long kEnumerationWaitMs = 30000;  // a local query answers in well under a second
-constexpr LONG kProtectionOn = 1;
 // The key protector types that involve the TPM: alone, with PIN, with startup key, with both.
 const LONG kTpmProtectorTypes[] = {1, 4, 5, 6};
 // WMI's codes are enumerators: as HRESULTs once, here.
@@ -226,6 +225,31 @@ HRESULT FindTpmProtector(const Conversation& talk, bool* tpm) {
     return S_OK;
 }
 
+// A number the volume's method without arguments returns in its out-parameter name.
+HRESULT AskNumber(const Conversation& talk, const wchar_t* method, const wchar_t* name, uint32_t* value) {
+    IWbemClassObject* results = nullptr;
+    LONG number = 0;
+    HRESULT hr = CallMethod(talk, method, nullptr, 0, &results);
+    if (hr == S_OK) hr = ReadNumber(results, name, &number);
+    ReleaseOnce(&results);
+    if (hr == S_OK) *value = static_cast<uint32_t>(number);
+    return hr;
+}
+
+uint32_t AskProtection(void* talk, uint32_t* status) {
+    return static_cast<uint32_t>(
+        AskNumber(*static_cast<Conversation*>(talk), L"GetProtectionStatus", L"ProtectionStatus", status));
+}
+
+uint32_t AskConversion(void* talk, uint32_t* status) {
+    return static_cast<uint32_t>(
+        AskNumber(*static_cast<Conversation*>(talk), L"GetConversionStatus", L"ConversionStatus", status));
+}
+
+uint32_t AskTpmProtector(void* talk, bool* found) {
+    return static_cast<uint32_t>(FindTpmProtector(*static_cast<Conversation*>(talk), found));
+}
+
 }  // namespace
 
 HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
@@ -234,22 +258,8 @@ HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
     HRESULT hr = OpenConversation(drive, &talk);
     if (hr == S_OK && talk.volumePath) {
         volume->listed = true;
-        IWbemClassObject* results = nullptr;
-        LONG protection = 0;
-        hr = CallMethod(talk, L"GetProtectionStatus", nullptr, 0, &results);
-        if (hr == S_OK) hr = ReadNumber(results, L"ProtectionStatus", &protection);
-        ReleaseOnce(&results);
-        volume->protection = static_cast<uint32_t>(protection);
-        LONG conversion = 0;
-        if (hr == S_OK) hr = CallMethod(talk, L"GetConversionStatus", nullptr, 0, &results);
-        if (hr == S_OK) hr = ReadNumber(results, L"ConversionStatus", &conversion);
-        ReleaseOnce(&results);
-        volume->conversion = static_cast<uint32_t>(conversion);
-        // The protectors of a drive whose protection is off guard nothing at start-up, unless it
-        // is half encrypted.
-        if (hr == S_OK && (protection == kProtectionOn || IsHalfEncrypted(volume->conversion))) {
-            hr = FindTpmProtector(talk, &volume->tpmProtector);
-        }
+        const BitLockerQuestions ask = {AskProtection, AskConversion, AskTpmProtector, &talk};
+        hr = static_cast<HRESULT>(AskAboutBitLockerVolume(ask, volume));
     }
     CloseConversation(&talk);
     return hr;

@@ -137,6 +137,10 @@ BOOL OsAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES ne
 
 BOOL OsExitWindowsEx(UINT flags, DWORD reason) { return ExitWindowsEx(flags, reason); }
 
+DWORD OsWaitForSingleObject(HANDLE handle, DWORD milliseconds) { return WaitForSingleObject(handle, milliseconds); }
+
+BOOL OsGetExitCodeProcess(HANDLE process, LPDWORD exitCode) { return GetExitCodeProcess(process, exitCode); }
+
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return MessageBoxA(owner, text, caption, type);
 }

@@ -25,6 +25,10 @@ BitLockerStep DecideBitLocker(uint32_t windowsMajor, uint32_t windowsMinor, uint
         snprintf(line, size, "BitLocker : query failed (0x%08X), left as it is", static_cast<unsigned>(queryResult));
     } else if (!volume.listed) {
         snprintf(line, size, "BitLocker : %s not an encryptable volume", drive);
+    } else if (volume.protection == kProtectionOff && volume.conversionError != 0) {
+        // Off, and perhaps half encrypted: nothing known says a suspension is needed.
+        snprintf(line, size, "BitLocker : %s protection off, conversion status unreadable (0x%08X), left as it is",
+                 drive, static_cast<unsigned>(volume.conversionError));
     } else if (volume.protection == kProtectionOff && IsHalfEncrypted(volume.conversion) && volume.tpmProtector &&
                SuspendsForRestarts(windowsMajor, windowsMinor)) {
         // Protection reads off while the volume is being encrypted or decrypted, yet its TPM

@@ -59,7 +59,7 @@ void AcceptTypedValues(HWND dialog) {
         }
         const DmiValues one = {"", "", text};
         if (UnsafeDmiValue(one) != nullptr) {
-            ShowMessage(MB_ICONINFORMATION, "Error : String", "%s must hold no blank, no control character and no leading '/'.",
+            ShowMessage(MB_ICONINFORMATION, "Error : String", "%s must hold no blank, no double quote, no control character and no leading '/'.",
                         field.name);
             return;
         }
@@ -89,17 +89,23 @@ INT_PTR CALLBACK DmiSettingDialogProc(HWND dialog, UINT message, WPARAM wParam, 
 uint32_t RunDmiUpdateMode(char* biosCommand, bool* cancelled) {
     *cancelled = false;
     const DmiValues current = {g_run.biosFlag, g_run.purchaseDate, g_run.systemSerial};
-    DmiAppend appended = AppendCurrentDmiOptions(biosCommand, g_run.runFlags, current, g_run.biosVersion);
+    const char* unsafe = nullptr;
+    DmiAppend appended = AppendCurrentDmiOptions(biosCommand, g_run.runFlags, current, g_run.biosVersion, &unsafe);
     if (appended == DmiAppend::kNothingRead) {
-        LogLine("DMI options refused : no DMI values were read from this machine");
+        LogLine("DMI options refused : no DMI values were read from this machine; set its DMI values first");
         return kResultBiosFile;
     }
     if (appended == DmiAppend::kTooLong) return Refuse();
     if (appended == DmiAppend::kUnsafe) {
-        LogLine("DMI options refused : the %s value would reach the flasher as several arguments"
-                " (Bios Flag \"%s\", Purchase Date \"%s\", System Serial \"%s\")",
-                UnsafeDmiValue(current), current.biosFlag, current.purchaseDate, current.systemSerial);
-        return kResultBiosFile;
+        // The package fits; the machine's own values cannot be handed on. A DMI-only package is the
+        // way to set them: its dialog's values take their place, so they are not needed there.
+        bool replaced = DmiDialogWanted(g_run.runFlags);
+        LogLine("DMI options %s : this machine's %s would reach the flasher as several arguments"
+                " (Bios Flag \"%s\", Purchase Date \"%s\", System Serial \"%s\")%s",
+                replaced ? "not handed on" : "refused", unsafe, current.biosFlag, current.purchaseDate,
+                current.systemSerial, replaced ? "; the values typed in the dialog take their place"
+                                               : "; set this machine's DMI values first, then run the update again");
+        if (!replaced) return kResultBiosFile;
     }
     if (!DmiDialogWanted(g_run.runFlags)) return kResultOk;
 
@@ -115,6 +121,7 @@ uint32_t RunDmiUpdateMode(char* biosCommand, bool* cancelled) {
             LogLine("DMI dialog not shown : error %lu", error);
             return kResultWindowThread;
         }
+        SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         ShowMessage(MB_ICONINFORMATION, "Stop Update", "Cancel DMI Update.");
         *cancelled = true;
         return kResultOk;

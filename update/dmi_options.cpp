@@ -27,7 +27,7 @@ const char* UnsafeDmiValue(const DmiValues& values) {
     for (const auto& field : named) {
         if (field.value[0] == '/') return field.name;
         for (const char* c = field.value; *c != '\0'; ++c) {
-            if (static_cast<unsigned char>(*c) <= ' ' || *c == 0x7f) return field.name;
+            if (static_cast<unsigned char>(*c) <= ' ' || *c == 0x7f || *c == '"') return field.name;
         }
     }
     return nullptr;
@@ -41,7 +41,8 @@ void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out
     out[3] = kind;
 }
 
-DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion) {
+DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion,
+                                  const char** unsafe) {
     const char* mode = " /MODE=3";
     bool nothingRead = !*current.biosFlag && !*current.purchaseDate && !*current.systemSerial;
     if (runFlags & kFlagDmiMode3) {
@@ -55,7 +56,9 @@ DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiVal
     char flag[kCommandLineSize];
     DmiFlagWithKind(current.biosFlag, biosVersion, flag, sizeof flag);
     const DmiValues handed = {flag, current.purchaseDate, current.systemSerial};
-    if (UnsafeDmiValue(handed) != nullptr) return DmiAppend::kUnsafe;
+    const char* refused = UnsafeDmiValue(handed);
+    if (unsafe) *unsafe = refused;
+    if (refused != nullptr) return DmiAppend::kUnsafe;
     return AppendAll(command, mode, handed) ? DmiAppend::kAppended : DmiAppend::kTooLong;
 }
 

@@ -17,8 +17,10 @@ void DmiFlagWithKind(const char* currentFlag, const char* biosVersion, char* out
 enum class DmiAppend { kAppended, kTooLong, kNothingRead, kUnsafe };
 
 // The name of the first value ("Bios Flag", "Purchase Date", "System Serial") that would not reach
-// the flasher as one argument of its own: one holding a blank or a control character, or starting
-// with '/', which the flasher would take for a switch. nullptr when every value is whole.
+// the flasher as one argument of its own: one holding a blank, a control character or a double
+// quote (its C runtime joins everything up to the next quote into one argument and drops the
+// quote), or starting with '/', which the flasher would take for a switch. nullptr when every
+// value is whole.
 const char* UnsafeDmiValue(const DmiValues& values);
 
 // Appends what an ordinary run or a "/MODE=3" run tells the flasher about the current values
@@ -28,8 +30,10 @@ const char* UnsafeDmiValue(const DmiValues& values);
 // without them would let the flasher write the new image's own DMI data over the machine's);
 // kNothingRead when all three values are empty, which the flasher would write as they stand (a
 // "/MODE=1" run, which appends nothing, is refused the same way: its dialog could only take
-// empty values); kUnsafe when a value would split into flasher arguments.
-DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion);
+// empty values); kUnsafe when a value would split into flasher arguments, its name then in
+// *unsafe when given.
+DmiAppend AppendCurrentDmiOptions(char* command, uint32_t runFlags, const DmiValues& current, const char* biosVersion,
+                                  const char** unsafe = nullptr);
 
 // Whether a run asks for the DMI values in the dialog: a DMI-only package without "/MODE=3".
 bool DmiDialogWanted(uint32_t runFlags);

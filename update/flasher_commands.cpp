@@ -1,6 +1,5 @@
 #include "update/flasher_commands.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstring>
 
@@ -22,7 +21,10 @@ bool AppendToCommandLine(char* line, const char* piece) {
 }
 
 bool BuildChildCommandLine(const char* directory, const char* command, char* line, size_t size) {
-    int written = snprintf(line, size, "%s%s", directory, command);
+    int word = static_cast<int>(strcspn(command, " \t"));
+    int written = word > 0 && strchr(directory, '"') == nullptr
+                      ? snprintf(line, size, "\"%s%.*s\"%s", directory, word, command, command + word)
+                      : -1;
     if (written >= 0 && static_cast<size_t>(written) < size) return true;
     if (size) line[0] = '\0';
     return false;
@@ -38,32 +40,52 @@ bool BuildChildApplicationName(const char* directory, const char* command, char*
 
 namespace {
 
-bool IsPathEntry(const char* entry) {
-    static const char kPath[] = "PATH=";
-    for (size_t i = 0; i + 1 < sizeof kPath; ++i) {
-        if (toupper(static_cast<unsigned char>(entry[i])) != kPath[i]) return false;
+template <typename Char>
+size_t TextLength(const Char* text) {
+    size_t n = 0;
+    while (text[n] != 0) ++n;
+    return n;
+}
+
+// Whether entry is "NAME=..." for name (upper case), letter case ignored.
+template <typename Char>
+bool IsEntryOf(const Char* entry, const char* name) {
+    for (; *name != '\0'; ++entry, ++name) {
+        Char c = *entry;
+        if (c >= 'a' && c <= 'z') c = static_cast<Char>(c - 'a' + 'A');
+        if (c != static_cast<Char>(*name)) return false;
     }
-    return true;
+    return *entry == '=';
 }
 
 }  // namespace
 
-bool BuildChildEnvironment(const char* environment, const char* path, char* block, size_t size) {
+template <typename Char>
+bool BuildChildEnvironment(const Char* environment, const Char* path, const Char* temp, Char* block, size_t size) {
     size_t used = 0;
-    auto put = [&](const char* a, const char* b) {
-        size_t n = strlen(a) + strlen(b) + 1;
-        if (used + n >= size) return false;  // room for the closing empty text too
-        snprintf(block + used, size - used, "%s%s", a, b);
-        used += n;
+    // "name=value" and its NUL, leaving room for the closing empty text.
+    auto put = [&](const char* name, const Char* value) {
+        size_t nameLength = strlen(name);
+        size_t valueLength = TextLength(value);
+        size_t n = nameLength + valueLength + 1;
+        if (used + n >= size) return false;
+        for (size_t i = 0; i < nameLength; ++i) block[used++] = static_cast<Char>(name[i]);
+        for (size_t i = 0; i < valueLength; ++i) block[used++] = value[i];
+        block[used++] = 0;
         return true;
     };
-    for (const char* entry = environment; entry != nullptr && *entry != '\0'; entry += strlen(entry) + 1) {
-        if (!IsPathEntry(entry) && !put(entry, "")) return false;
+    for (const Char* entry = environment; entry != nullptr && *entry != 0; entry += TextLength(entry) + 1) {
+        bool replaced = IsEntryOf(entry, "PATH") || (temp && (IsEntryOf(entry, "TEMP") || IsEntryOf(entry, "TMP")));
+        if (!replaced && !put("", entry)) return false;
     }
     if (!put("PATH=", path)) return false;
-    block[used] = '\0';
+    if (temp && (!put("TEMP=", temp) || !put("TMP=", temp))) return false;
+    block[used] = 0;
     return true;
 }
+
+template bool BuildChildEnvironment<char>(const char*, const char*, const char*, char*, size_t);
+template bool BuildChildEnvironment<wchar_t>(const wchar_t*, const wchar_t*, const wchar_t*, wchar_t*, size_t);
 
 uint32_t BiosFlasherResult(int32_t exitCode) {
     // An exception status (0xC0000005 ...) is a flasher that crashed or never came up: it may

@@ -3,6 +3,7 @@
 #pragma once
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 enum class StandInTool { Unknown, Phoenix, Micom, Ami };
@@ -20,6 +21,23 @@ const char* const* GivenFiles(StandInTool tool, size_t* count);
 // -120, -110 and -109: the BIOS flasher's verdict on the image, after which it writes nothing.
 bool IsVerdict(int32_t exitCode);
 
+// The command line split as msvcrt.dll's start-up code splits it for main's argv: the program
+// name first (up to the closing quote when it opens with one, else up to a blank or tab), then
+// each argument: blanks and tabs between them; a quote opens or closes quoting and is dropped;
+// within quotes "" gives one quote and ends the quoting; 2n backslashes before a quote give n and
+// the quote acts, 2n+1 give n and a literal quote; other backslashes stay as they are.
+std::vector<std::string> SplitAsMsvcrt(const char* line);
+
+struct RefusedArgument {
+    std::string argument;
+    const char* why;
+};
+
+// What the tool refuses of its arguments (the program name left out), in their order: a first
+// argument that is not its input file, and every switch it cannot parse, a DMI value longer than
+// the field it goes into included. Repeated switches are fine.
+std::vector<RefusedArgument> RefusedArguments(StandInTool tool, const std::vector<std::string>& arguments);
+
 struct FlashBlock {
     uint32_t address;
     uint32_t imageOffset;
@@ -27,7 +45,9 @@ struct FlashBlock {
 };
 
 // What the Phoenix flasher writes: each area of the image's flash-area table marked exactly
-// 0x22 whose bytes lie inside the image, in table order. Nothing from a broken table.
+// 0x22 whose bytes lie inside the image, in table order. The table is found by the first "ZFLPF"
+// and the first "ZQDS" of the image. Nothing from a broken table (a short header, no terminator
+// within 256 entries or before the image's end).
 std::vector<FlashBlock> PhoenixFlashBlocks(const uint8_t* image, size_t size);
 
 // The AMI flasher writes the whole image so that it ends at the top of the 4 GiB space.

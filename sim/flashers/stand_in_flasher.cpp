@@ -1,5 +1,6 @@
 // The stand-in flashers: one program the build names after each flasher tool a package carries.
-// It records how it was called into the simulated notebook's trace, asks simhw.exe what the
+// It records how it was called into the simulated notebook's trace, with the arguments its C
+// runtime splits the command line into and any it refuses, asks simhw.exe what the
 // machine profile wants of it, and does to the machine what the real tool does. Without simhw
 // it records nothing, writes nothing and acts on the default scenario.
 #include <windows.h>
@@ -20,6 +21,7 @@ const char kPipe[] = "\\\\.\\pipe\\" QV_RELAY_PIPE_NAME;
 const char kWindowTitle[] = "Phoenix Secure WinFlash";
 constexpr UINT kWorkMs = 1000;  // long enough for a screenshot of the progress window to catch it
 constexpr size_t kFileLargest = 0x1000000;
+constexpr int kBadCommandLine = 2;  // the usual exit of a tool that cannot use its arguments
 
 std::string g_stem;  // the name this program was started under
 
@@ -203,6 +205,15 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     StandInTool tool = StandInToolOf(g_stem.c_str());
     Record(CallRecord(tool));
     if (tool == StandInTool::Unknown) return 1;  // no flasher goes by this name
+    // What its C runtime hands the tool, and what it refuses of that: then it writes nothing.
+    std::vector<std::string> words = SplitAsMsvcrt(GetCommandLineA());
+    std::vector<std::string> arguments(words.begin() + 1, words.end());
+    std::string given = g_stem + " args=";
+    for (const std::string& argument : arguments) given += "[" + argument + "]";
+    Record(given);
+    std::vector<RefusedArgument> refused = RefusedArguments(tool, arguments);
+    for (const RefusedArgument& r : refused) Record(g_stem + " refused [" + r.argument + "]: " + r.why);
+    if (!refused.empty()) return kBadCommandLine;
     FlasherScenario scenario = AskScenario(ScenarioName(tool));
     switch (tool) {
         case StandInTool::Phoenix: RunPhoenix(scenario); break;

@@ -44,13 +44,14 @@ Bios File : P0QN15A.rom"
     [ "$case" = x64 ] && steps="$steps
 Micom File : KBQN0101.bin"
     steps="$steps
-Bios command : $work\\$flasher bios.rom /p /b /n /e /r
+Bios command : \"$work\\$flasher\" bios.rom /p /b /n /e /r
 Before Checking SMI Enable
 After Checking SMI Enable
 Before HID Enable
 After HID Enable"
     lines_in_order "$steps" "$log" || { echo "== the log lacks, in this order:"; echo "$steps"; fail=1; }
-    expected="flasher $file cmd=\"$work\\$flasher bios.rom /p /b /n /e /r\" cwd=\"$work\" files=bios.rom
+    expected="flasher $file cmd=\"\"$work\\$flasher\" bios.rom /p /b /n /e /r\" cwd=\"$work\" files=bios.rom
+flasher $file args=[bios.rom][/p][/b][/n][/e][/r]
 flashwr FFF00000+100000
 poweroff armed=1"
     actual=$(grep -E '^(flasher|flashwr|poweroff) ' <<<"$trace")

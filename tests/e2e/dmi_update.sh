@@ -23,8 +23,10 @@ case "$case" in
 esac
 
 # The shipped notebook with a legacy EC (the run then keeps its flags exactly DMI-only), a BIOS
-# flag of kind A (so only the typed values go to the flasher) and a flash of its own.
-sed -e 's/"chip_id": "0x4D"/"chip_id": "0x11"/' -e 's/"BF01"/"BF0A"/' -e '$ d' \
+# flag of kind C and a serial with a blank, which cannot be handed to the flasher: a DMI-only
+# package is how such a machine gets its values set, so only the typed values go to the flasher.
+# And a flash of its own.
+sed -e 's/"chip_id": "0x4D"/"chip_id": "0x11"/' -e 's/"BF01"/"BF0C"/' -e 's/"QV14X0001234"/"QV14 X001234"/' -e '$ d' \
   "$here/../../sim/profiles/phoenix.json" >"$out/profile.json"
 echo ', "flash": [{"at": "0xFFF00000", "text": "installed BIOS"}, {"at": "0xFFFFFFF0", "hex": "EA5BE000F0"}]}' \
   >>"$out/profile.json"
@@ -69,8 +71,11 @@ case "$case" in
     expect_line "$dialog"
     expect_line 'BOX title="Complete" text="DMI Update is complete.\n\nRestart system." buttons=OK owned=1'
     expect_line 'EXIT 0x00000000'
-    expected="flasher SWinFlash cmd=\"$work\\SWinFlash bios.wph /P /MODE=1 /DO0:BF0B /DO1:20270101 /DSS:QV14X0009999\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+    expected="flasher SWinFlash cmd=\"\"$work\\SWinFlash\" bios.wph /P /MODE=1 /DO0:BF0B /DO1:20270101 /DSS:QV14X0009999\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+flasher SWinFlash args=[bios.wph][/P][/MODE=1][/DO0:BF0B][/DO1:20270101][/DSS:QV14X0009999]
 flashwr FFF20000+10000"
+    lines_in_order 'DMI options not handed on : this machine'"'"'s System Serial would reach the flasher as several arguments (Bios Flag "BF0C", Purchase Date "20261207", System Serial "QV14 X001234"); the values typed in the dialog take their place' \
+      "$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt")" || fail=1
     actual=$(grep -E '^(flasher [A-Za-z]|flashwr|ecfw|poweroff)' <<<"$trace")
     [ "$actual" = "$expected" ] || { printf 'trace:\n%s\nexpected:\n%s\n' "$actual" "$expected"; fail=1; }
     grep -qx 'EXIT 0x00000000' "$out/again/drive.txt" || { echo "the read-out:"; cat "$out/again/drive.txt"; fail=1; }

@@ -52,7 +52,7 @@ Bios Part Number : P07
 Bios Model Number : QN14
 Bios Part Version : 05TX
 Step 05
-DMI options refused : the Bios Flag value would reach the flasher as several arguments (Bios Flag \"Dell System\", Purchase Date \"1[077A]\", System Serial \"2R0Q2G2\")"
+DMI options refused : this machine's Bios Flag would reach the flasher as several arguments (Bios Flag \"Dell System\", Purchase Date \"1[077A]\", System Serial \"2R0Q2G2\"); set this machine's DMI values first, then run the update again"
 lines_in_order "$steps" "$log" || { echo "log lacks, in this order:"; echo "$steps"; fail=1; }
 [ $fail = 0 ] || { echo "== log"; echo "$log"; }
 exit $fail

@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# The stand-in flashers run as the updater runs them, on the simulated notebook: each records how
-# it was called and acts on the profile's scenario (SWinFlash writes the blocks its image's
+# The stand-in flashers run as the updater runs them, on the simulated notebook, from a folder
+# whose path holds a blank: each records how it was called and the arguments its C runtime split
+# the quoted line into, refuses what it cannot use (then writes nothing and ends with 2), and acts
+# on the profile's scenario (SWinFlash writes the blocks its image's
 # flash-area table marks, or nothing after a verdict, and leaves its files; TarpexV01_10 stores
 # the EC firmware on success), SWinFlash's window is closed by its title, and a power-off ends
 # the session while simhw records whether the controller was armed to switch the machine back on.
@@ -42,9 +44,9 @@ done
 yes 'EC firmware ' | head -c 4096 >"$out/kbc.bin"
 printf '[Main]\r\n' >"$out/PHLASH.INI"
 
-export QV_WIN=$win QV_OUT=$out
+export QV_WIN=$win QV_OUT=$out QV_CASE=$which
 "$here/../wine/with-wine" --template "$template" --winver winxp -- bash -c '
-  sim="$WINEPREFIX/drive_c/sim" work="$WINEPREFIX/drive_c/work"
+  sim="$WINEPREFIX/drive_c/sim" work="$WINEPREFIX/drive_c/work dir"
   mkdir -p "$sim" "$work"
   for tool in simhw qvdrive close_window power_off; do cp "$QV_WIN/$tool.exe" "$sim/"; done
   cp "$QV_OUT/profile.json" "$sim/"
@@ -56,9 +58,12 @@ export QV_WIN=$win QV_OUT=$out
   cd "$work"
   wine "C:\\sim\\close_window.exe" "Phoenix Secure WinFlash" 20 >"$QV_OUT/close.txt" &
   closer=$!
-  wine "C:\\sim\\qvdrive.exe" -- "C:\\work\\SWinFlash" bios.wph /P /BBL >"$QV_OUT/swinflash.txt"
+  wine "C:\\sim\\qvdrive.exe" -- "C:\\work dir\\SWinFlash" bios.wph /P /BBL >"$QV_OUT/swinflash.txt"
   wait $closer
-  wine "C:\\sim\\qvdrive.exe" -- "C:\\work\\TarpexV01_10" kbc.bin /FORCE >"$QV_OUT/tarpex.txt"
+  wine "C:\\sim\\qvdrive.exe" -- "C:\\work dir\\TarpexV01_10" kbc.bin /FORCE >"$QV_OUT/tarpex.txt"
+  # What an unquoted path with a blank and a cut DMI value would give the flasher.
+  [ "$QV_CASE" = verdict ] && wine "C:\\sim\\qvdrive.exe" -- "C:\\work dir\\SWinFlash" and bios.wph /P \
+    "/DO0:BFA /DO1:20261207" >"$QV_OUT/refused.txt"
   ls "$work" >"$QV_OUT/work.txt"
   cp "$work/newSys.bin" "$QV_OUT/" 2>/dev/null
   wine "C:\\sim\\power_off.exe"
@@ -66,8 +71,10 @@ export QV_WIN=$win QV_OUT=$out
   cp "$sim/trace.txt" "$QV_OUT/trace.txt"'
 
 crc=$(gzip -c "$out/kbc.bin" | tail -c 8 | head -c 4 | od -An -tx4 | tr -d ' ' | tr a-f A-F)
-swinflash='flasher SWinFlash cmd="C:\work\SWinFlash bios.wph /P /BBL" cwd="C:\work" files=bios.wph,PHLASH.INI'
-tarpex='flasher TarpexV01_10 cmd="C:\work\TarpexV01_10 kbc.bin /FORCE" cwd="C:\work" files=kbc.bin'
+swinflash='flasher SWinFlash cmd=""C:\work dir\SWinFlash" bios.wph /P /BBL" cwd="C:\work dir" files=bios.wph,PHLASH.INI
+flasher SWinFlash args=[bios.wph][/P][/BBL]'
+tarpex='flasher TarpexV01_10 cmd=""C:\work dir\TarpexV01_10" kbc.bin /FORCE" cwd="C:\work dir" files=kbc.bin
+flasher TarpexV01_10 args=[kbc.bin][/FORCE]'
 if [ "$which" = flash ]; then
   expected="$swinflash
 flashwr FFF90000+10000
@@ -79,8 +86,13 @@ poweroff armed=1"
 else
   expected="$swinflash
 $tarpex
+flasher SWinFlash cmd=\"\"C:\\work dir\\SWinFlash\" and bios.wph /P \"/DO0:BFA /DO1:20261207\"\" cwd=\"C:\\work dir\" files=bios.wph,PHLASH.INI
+flasher SWinFlash args=[and][bios.wph][/P][/DO0:BFA /DO1:20261207]
+flasher SWinFlash refused [and]: not its input file
+flasher SWinFlash refused [bios.wph]: a switch it does not know
+flasher SWinFlash refused [/DO0:BFA /DO1:20261207]: longer than its DMI field
 poweroff armed=0"
-  exits='EXIT 0xFFFFFF88 EXIT 0x00000003'
+  exits='EXIT 0xFFFFFF88 EXIT 0x00000003 EXIT 0x00000002'
 fi
 
 # The window's close comes whenever the closer found it; every other line in this order, alone.
@@ -90,7 +102,7 @@ actual=$(grep -vxF 'flasher SWinFlash window closed' "$out/trace.lf")
 [ "$actual" = "$expected" ] || { printf 'trace:\n%s\nexpected:\n%s\n' "$actual" "$expected"; fail=1; }
 [ "$(tr -d '\r' <"$out/close.txt")" = 'closed Phoenix Secure WinFlash' ] ||
   { echo "closer: $(cat "$out/close.txt")"; fail=1; }
-[ "$(cat "$out/swinflash.txt" "$out/tarpex.txt" | tr -d '\r' | grep '^EXIT' | xargs)" = "$exits" ] ||
+[ "$(cat "$out/swinflash.txt" "$out/tarpex.txt" "$out/refused.txt" 2>/dev/null | tr -d '\r' | grep '^EXIT' | xargs)" = "$exits" ] ||
   { echo "exit codes:"; cat "$out/swinflash.txt" "$out/tarpex.txt"; fail=1; }
 for left in bios.bak PHLASH.LOG newSys.bin; do
   grep -qx "$left" "$out/work.txt" || { echo "SWinFlash left no $left"; fail=1; }

@@ -12,10 +12,13 @@
 #       vendor    EC vendor 1 with /BLOCK_POWER_OFF on Windows 10: no MICOM flasher, power-on by the
 #                 mailbox; BitLocker is asked through COM right before the flasher
 #       vista     /VISTA_UPGRADE on EC vendor 0: no box after the confirmation, no power-off
+#       quote     a BIOS flag with a double quote (BF"1): refused before any flasher runs, with the
+#                 refusal's box and code and a log line that names the value
 #       98        the whole update as Windows 98 (a 32-bit Windows, MEMIO.VXD, no protection for
 #                 the working directory) by the updater's 98 test build, whose lookup hands out
-#                 9x's failing stubs (MoveFileExA among them): both flashers, power-on armed,
-#                 powered off; the drives' ATA security asked through SMARTVSD
+#                 9x's failing stubs (MoveFileExA among them), with TEMP set to a path with a
+#                 blank: both flashers by their quoted paths, power-on armed, powered off; the
+#                 drives' ATA security asked through SMARTVSD
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case=$2
@@ -31,12 +34,15 @@ case "$case" in
   micom) micom_exit=3 ;;
   vendor) chip=0x4D options=(/BLOCK_POWER_OFF) winver=win10 ;;
   vista) options=(/VISTA_UPGRADE) ;;
+  quote) ;;
   *) echo "update.sh: unknown case $case" >&2; exit 2 ;;
 esac
 
 # The shipped notebook (BIOS 05TX, flag BF01) with the chip and the flashers' scenario.
-sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e '$ d' "$here/../../sim/profiles/$machine" \
-  >"$out/profile.json"
+flag=BF01
+[ "$case" = quote ] && flag='BF\\"1'
+sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e "s/\"BF01\"/\"$flag\"/" -e '$ d' \
+  "$here/../../sim/profiles/$machine" >"$out/profile.json"
 echo "$drives, \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
   >>"$out/profile.json"
 
@@ -47,7 +53,17 @@ if [ "$case" = whole ]; then
     "$build/qpack" verify "$out/QuorvinUpdate.exe" --ca "$out/signer/ca.pem" --require-signature | grep -x 'signed by: .*CN=Quorvin Release' ||
     { echo "the package was not signed"; exit 1; }
 fi
-"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
+# TEMP as the user set it, for Windows 98's working directory under it.
+temp_of_user() {
+  if [ "$case" = 98 ]; then
+    mkdir -p "$WINEPREFIX/drive_c/Temp Dir"
+    for name in TEMP TMP; do wine reg add 'HKCU\Environment' /v $name /t REG_SZ /d 'C:\Temp Dir' /f >/dev/null 2>&1; done
+  fi
+  exec "$@"
+}
+export -f temp_of_user
+export case
+"$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- bash -c 'temp_of_user "$@"' _ \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$out/profile.json" \
   --out "$out" "${mode[@]}" -- "${options[@]}"
 cat "$out/drive.txt"
@@ -55,10 +71,17 @@ log=$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null)
 check() { lines_in_order "$1" "$2" || { echo "== $3 lacks, in this order:"; echo "$1"; fail=1; }; }
 
 work=$(cat "$out/place.txt" 2>/dev/null)
-swinflash="flasher SWinFlash cmd=\"$work\\SWinFlash bios.wph /P"
-tarpex="flasher TarpexV01_10 cmd=\"$work\\TarpexV01_10 kbc.bin /FORCE"
+[ "$case" = 98 ] && work='C:\Temp Dir\__Quorvin_Update'
 bios_options=' /MODE=3 /DO0:BF0A /DO1:20261207 /DSS:QV14X0001234' micom_options=
 [ "$case" = options ] && bios_options=" /BBL$bios_options" micom_options=' /A'
+# Each flasher by its quoted path, and the arguments its C runtime gave it, none refused.
+bracketed() { local word all=; for word in $1; do all+="[$word]"; done; echo "$all"; }
+bios_line="\"$work\\SWinFlash\" bios.wph /P$bios_options"
+micom_line="\"$work\\TarpexV01_10\" kbc.bin /FORCE$micom_options"
+swinflash="flasher SWinFlash cmd=\"$bios_line\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+flasher SWinFlash args=$(bracketed "bios.wph /P$bios_options")"
+tarpex="flasher TarpexV01_10 cmd=\"$micom_line\" cwd=\"$work\" files=kbc.bin
+flasher TarpexV01_10 args=$(bracketed "kbc.bin /FORCE$micom_options")"
 # Blocks 2-7 and the five below the top are marked 0x22; the top block (0x122), the two lowest and
 # the ESCD area are the flasher's to leave.
 written="flashwr FFF20000+10000
@@ -90,9 +113,9 @@ Micom File : QNTX0106.bin
 Step 05
 Step 06
 Step 06-1
-Bios command : $work\\SWinFlash bios.wph /P$bios_options
+Bios command : $bios_line
 Step 07
-Bios command : $work\\TarpexV01_10 kbc.bin /FORCE$micom_options"
+Bios command : $micom_line"
     [ "$case" = micom ] || steps="$steps
 Step 08"
     check "$steps" "$log" "the log" ;;
@@ -100,21 +123,21 @@ esac
 
 case "$case" in
   whole)
-    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+    check "$swinflash
 $written
-$tarpex\" cwd=\"$work\" files=kbc.bin
+$tarpex
 ecfw 8192 crc32=$crc
 poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
     # Before Windows 8 BitLocker is not asked: said right before the flasher.
-    check "Bios command : $work\\SWinFlash bios.wph /P$bios_options
+    check "Bios command : $bios_line
 BitLocker : C: not asked, left as it is on Windows 5.1
 Step 07" "$log" "the log around the BIOS flasher"
     grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
     left=$(place_files "$out/workdir.txt")
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
   options)
-    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
-$tarpex$micom_options\" cwd=\"$work\" files=kbc.bin" "$(cat "$out/trace.txt")" "the trace"
+    check "$swinflash
+$tarpex" "$(cat "$out/trace.txt")" "the trace"
     # BREAK_ESCD widens the ESCD area to its 64 KiB block; MARK_LAST_AREA marks the top block.
     for block in 'flashwr FFF90000+10000' 'flashwr FFFF0000+10000' 'flashwr FFF20000+10000'; do
       grep -qxF "$block" <<<"$flashes" || { echo "not written: $block"; fail=1; }
@@ -133,9 +156,9 @@ $tarpex$micom_options\" cwd=\"$work\" files=kbc.bin" "$(cat "$out/trace.txt")" "
     [ "$flashes" = "$written" ] || { echo "flash blocks:"; echo "$flashes"; fail=1; }
     grep -q '^poweroff' "$out/trace.txt" && { echo "powered off after a failure"; fail=1; } ;;
   98)
-    check "$swinflash$bios_options\" cwd=\"$work\" files=bios.wph,PhlashNT.sys,PhlashLc.dll,PHLASH.INI
+    check "$swinflash
 $written
-$tarpex\" cwd=\"$work\" files=kbc.bin
+$tarpex
 ecfw 8192 crc32=$crc
 poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
     grep -q '^ioctl MEMIO ' "$out/trace.txt" || { echo "not through MEMIO.VXD"; fail=1; }
@@ -162,6 +185,13 @@ poweroff armed=1' "$(cat "$out/trace.txt")" "the trace (power-on through the mai
     grep -q '^poweroff' "$out/trace.txt" && { echo "powered off"; fail=1; }
     grep -q '^out8 0060 DC\|^out8 0681 DC' "$out/trace.txt" && { echo "power-on armed"; fail=1; }
     [ "$flashes" = "$written" ] || { echo "flash blocks:"; echo "$flashes"; fail=1; } ;;
+  quote)
+    expect_line 'BOX title="Fail : Bios File" text="Invalid BIOS file." buttons=OK owned=1'
+    expect_line 'EXIT 0x8000000B'
+    check 'DMI options refused : this machine'"'"'s Bios Flag would reach the flasher as several arguments (Bios Flag "BF"1", Purchase Date "20261207", System Serial "QV14X0001234"); set this machine'"'"'s DMI values first, then run the update again' "$log" "the log"
+    grep -q '^flasher ' "$out/trace.txt" && { echo "a flasher ran"; fail=1; } ;;
 esac
+# Every flasher that ran took every argument it was given.
+grep -E '^flasher [A-Za-z0-9_]+ refused ' "$out/trace.txt" && { echo "a flasher refused the arguments above"; fail=1; }
 [ $fail = 0 ] || { echo "== log"; echo "$log"; echo "== trace (not polls)"; grep -v '^in8 0064' "$out/trace.txt" | tail -n 30; }
 exit $fail

@@ -77,7 +77,7 @@ TEST(DmiOptions, WhatTheFlasherIsTold) {
 }
 
 // Values the identity read found nowhere would be written into the new BIOS as empty texts; a
-// value with a blank, a control character or a leading '/' would reach the flasher as several
+// value with a blank, a double quote, a control character or a leading '/' would reach the flasher as several
 // arguments. Neither is handed on.
 TEST(DmiOptions, NothingReadIsNeverHandedOn) {
     struct Case {
@@ -95,6 +95,7 @@ TEST(DmiOptions, NothingReadIsNeverHandedOn) {
         {0, "DelC System", "SN1", DmiAppend::kUnsafe},    {0, "BF0C", "QV14 X0 /C", DmiAppend::kUnsafe},
         {0, "BF0C", "/C", DmiAppend::kUnsafe},            {0, "BF0C", "QV\t14", DmiAppend::kUnsafe},
         {0x200, "BF0A", "QV 14", DmiAppend::kUnsafe},     {0, "BF0C", "QV14/X0", DmiAppend::kAppended},
+        {0, "BF\"C", "SN1", DmiAppend::kUnsafe},           {0x200, "BF0A", "QV14\"", DmiAppend::kUnsafe},
     };
     for (const Case& c : cases) {
         char line[kCommandLineSize] = "SWinFlash bios.wph /P";

@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 TEST(FlasherCommands, StartingTextsAndAmiByBitness) {
     EXPECT_STREQ(kBiosFlasherCommand, "SWinFlash bios.wph /P");
@@ -43,12 +44,14 @@ TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
     };
     const Case cases[] = {
         {"C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\", "SWinFlash bios.wph /P", 512,
-         "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash bios.wph /P",
+         "\"C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash\" bios.wph /P",
          "C:\\Documents and Settings\\u\\Temp\\__Quorvin_Update\\SWinFlash.exe"},
-        {"C:\\T\\", "TarpexV01_10\tkbc.bin", 512, "C:\\T\\TarpexV01_10\tkbc.bin", "C:\\T\\TarpexV01_10.exe"},
-        {"C:\\T\\", "abcdefghij", 16, "C:\\T\\abcdefghij", nullptr},
-        {"C:\\T\\", "abcdefghijk", 16, nullptr, nullptr},
-        {"C:\\T\\", " bios.wph", 512, "C:\\T\\ bios.wph", nullptr},
+        {"C:\\T\\", "TarpexV01_10\tkbc.bin", 512, "\"C:\\T\\TarpexV01_10\"\tkbc.bin", "C:\\T\\TarpexV01_10.exe"},
+        {"C:\\T\\", "afuwin", 512, "\"C:\\T\\afuwin\"", "C:\\T\\afuwin.exe"},
+        {"C:\\T\\", "abcdefgh", 16, "\"C:\\T\\abcdefgh\"", nullptr},
+        {"C:\\T\\", "abcdefghi", 16, nullptr, nullptr},
+        {"C:\\T\\", " bios.wph", 512, nullptr, nullptr},
+        {"C:\\T\"x\\", "afuwin", 512, nullptr, "C:\\T\"x\\afuwin.exe"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.command);
@@ -69,4 +72,26 @@ TEST(FlasherCommands, ChildLineAndPinnedExecutable) {
     const uint32_t results[] = {0, 0, 0, 0x80000008, 0x80000013, 0x80000013, 0,
                                 0x80000009, 0x80000009, 0x80000009, 0x80000009, 0, 0};
     for (size_t i = 0; i < sizeof codes / sizeof codes[0]; ++i) EXPECT_EQ(BiosFlasherResult(codes[i]), results[i]);
+}
+
+// PATH replaced whatever its letter case, TEMP and TMP too where a TEMP is given, the rest kept;
+// the same for the wide block; nothing past the size.
+TEST(FlasherCommands, ChildEnvironment) {
+    const char source[] = "=C:=C:\\x\0Path=C:\\evil\0PATHEXT=.COM\0temp=C:\\u\0TMP=C:\\u\0\0";
+    const std::wstring wideSource(source, source + sizeof source);
+    const std::string wanted[] = {std::string("=C:=C:\\x\0PATHEXT=.COM\0PATH=P\0TEMP=W\0TMP=W\0\0", 43),
+                                  std::string("=C:=C:\\x\0PATHEXT=.COM\0temp=C:\\u\0TMP=C:\\u\0PATH=P\0\0", 49)};
+    for (int withTemp : {1, 0}) {
+        const std::string& want = wanted[1 - withTemp];
+        for (size_t size : {want.size(), want.size() - 1}) {
+            std::vector<char> block(size);
+            std::vector<wchar_t> wide(size);
+            bool fits = size == want.size();
+            EXPECT_EQ(BuildChildEnvironment(source, "P", withTemp ? "W" : nullptr, block.data(), size), fits);
+            EXPECT_EQ(BuildChildEnvironment(wideSource.c_str(), L"P", withTemp ? L"W" : nullptr, wide.data(), size), fits);
+            if (!fits) continue;
+            EXPECT_EQ(std::string(block.data(), size), want);
+            EXPECT_EQ(std::wstring(wide.data(), size), std::wstring(want.begin(), want.end()));
+        }
+    }
 }

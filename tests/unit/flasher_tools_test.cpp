@@ -69,4 +69,56 @@ TEST(StandInFlashers, PhoenixWritesTheBlocksMarkedExactly0x22) {
         << "a table cut off by the image's end";
 }
 
+// As msvcrt.dll hands a command line to main: the rows that tell it from a plain split on
+// blanks, and the two lines of the flasher runs that went wrong.
+TEST(StandInFlashers, SplitAsMsvcrtSplits) {
+    const struct {
+        const char* line;
+        std::vector<std::string> words;
+    } cases[] = {
+        {"C:\\W\\SWinFlash bios.wph /P", {"C:\\W\\SWinFlash", "bios.wph", "/P"}},
+        {"\"C:\\Documents and Settings\\W\\SWinFlash\" bios.wph\t/P  ",
+         {"C:\\Documents and Settings\\W\\SWinFlash", "bios.wph", "/P"}},
+        {"C:\\Documents and Settings\\W\\SWinFlash bios.wph",
+         {"C:\\Documents", "and", "Settings\\W\\SWinFlash", "bios.wph"}},
+        {"S bios.wph /P /MODE=3 /DO0:BF\"A /DO1:20261207 /DSS:QV14X0001234",
+         {"S", "bios.wph", "/P", "/MODE=3", "/DO0:BFA /DO1:20261207 /DSS:QV14X0001234"}},
+        {"\"C:\\a\\\"b c", {"C:\\a\\", "b", "c"}},  // no escapes in the program name
+        {"S a\\\\\"b c\" d", {"S", "a\\b c", "d"}},    // 2n backslashes: n, and the quote acts
+        {"S a\\\\\\\"b c", {"S", "a\\\"b", "c"}},     // 2n+1: n and a literal quote
+        {"S a\\b\\\\c", {"S", "a\\b\\\\c"}},        // no quote after them: as they are
+        {"S \"a\"\"b c\"", {"S", "a\"b", "c"}},          // "" in quotes: a quote, quoting ends
+        {"S \"\"", {"S", ""}},
+        {"S", {"S"}},
+        {"", {""}},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SplitAsMsvcrt(c.line), c.words) << c.line;
+}
+
+TEST(StandInFlashers, RefuseWhatTheyCannotUse) {
+    using Words = std::vector<std::string>;
+    const struct {
+        StandInTool tool;
+        Words arguments;
+        Words refused;  // "argument: why"
+    } cases[] = {
+        {StandInTool::Phoenix, {"BIOS.WPH", "/P", "/bbl", "/C", "/MODE=3", "/MODE=1", "/MODE:2", "/DO0:BF0A",
+                                "/DO1:", "/DSS:To_Be_Filled_By_O.E.M."}, {}},
+        {StandInTool::Phoenix, {"bios.wph", "/DO0:BFA /DO1:20261207 /DSS:QV14X0001234"},
+         {"/DO0:BFA /DO1:20261207 /DSS:QV14X0001234: longer than its DMI field"}},
+        {StandInTool::Phoenix, {"bios.wph", "/DO0:0123456789ABCDEF", "/DO0:0123456789ABCDEFG"},
+         {"/DO0:0123456789ABCDEFG: longer than its DMI field"}},
+        {StandInTool::Phoenix, {"bios.wph", "/MODE=4", "/PP"}, {"/MODE=4: no mode it knows", "/PP: a switch it does not know"}},
+        {StandInTool::Phoenix, {}, {": not its input file"}},
+        {StandInTool::Micom, {"kbc.bin", "/FORCE", "/FORCE", "/SERIAL", "/A"}, {}},
+        {StandInTool::Micom, {"bios.wph", "/FORCE", "/P"}, {"bios.wph: not its input file", "/P: a switch it does not know"}},
+        {StandInTool::Ami, {"bios.rom", "/p", "/b", "/n", "/e", "/r", "/x"}, {"/x: a switch it does not know"}},
+    };
+    for (const auto& c : cases) {
+        Words refused;
+        for (const RefusedArgument& r : RefusedArguments(c.tool, c.arguments)) refused.push_back(r.argument + ": " + r.why);
+        EXPECT_EQ(refused, c.refused) << (c.arguments.empty() ? "" : c.arguments[0]);
+    }
+}
+
 }  // namespace

@@ -36,6 +36,7 @@ const Case kCases[] = {
     {"/MODEX3", 0, kPackage | 0x200, kBios + " /MODEX3", kMicom},
     {"/mode=3 /mode=1", 0, kPackage | 0xA00, kBios + " /MODE=3 /MODE=1", kMicom},
     {"/MOD", 0x8000000e, kPackage, kBios, kMicom},
+    {"/bbl /MODE=3\"", 0x8000000e, kPackage, kBios + " /BBL", kMicom},
     {"/BBLX", 0, kPackage, kBios + " /BBL", kMicom},
     {"/BB", 0x8000000e, kPackage, kBios, kMicom},
     {"/block_power_off", 0, kPackage | 0x1, kBios, kMicom},

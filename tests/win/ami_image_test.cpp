@@ -74,17 +74,25 @@ TEST(AmiImage, BiosAndImageIdentity) {
 }
 
 // A package with a single image gives it the flasher's name at once; one that cannot be copied
-// there fails the step.
+// there, or whose copy is not what the package (win.FakeOsFaults' double) unpacks, fails the step.
 TEST(AmiImage, ASingleImageIsCopiedToBiosRom) {
-    for (bool held : {false, true}) {
-        SCOPED_TRACE(held ? "the image held by another program" : "the image free");
+    const struct {
+        const char* what;
+        const char* content;
+        bool held;
+        bool copied;
+    } cases[] = {{"the image free", "content of QN15X101.rom", false, true},
+                 {"the image held by another program", "content of QN15X101.rom", true, false},
+                 {"the image not as packed", "content of QN15X101.rom!", false, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
         Boot();
-        std::ofstream("QN15X101.rom", std::ios::binary) << "the image";
-        HANDLE holder = held ? CreateFileA("QN15X101.rom", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
-                             : INVALID_HANDLE_VALUE;
-        EXPECT_EQ(FindAmiImages(), held ? 0x8000000bu : 0u);
+        std::ofstream("QN15X101.rom", std::ios::binary) << c.content;
+        HANDLE holder = c.held ? CreateFileA("QN15X101.rom", GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr)
+                               : INVALID_HANDLE_VALUE;
+        EXPECT_EQ(FindAmiImages(), c.copied ? 0u : 0x8000000bu);
         if (holder != INVALID_HANDLE_VALUE) CloseHandle(holder);
-        if (!held) EXPECT_EQ(ReadWholeFile("bios.rom"), "the image");
+        if (c.copied) EXPECT_EQ(ReadWholeFile("bios.rom"), c.content);
     }
 }
 

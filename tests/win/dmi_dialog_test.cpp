@@ -10,8 +10,10 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
+#include "tests/win/progress_stand_in.h"
 #include "tests/win/scratch.h"
 #include "update/dmi_mode.h"
 
@@ -82,12 +84,16 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
          typed.c_str()},
         {"a value that would split into flasher arguments is named, the dialog stays open", "2026/12/07",
          [](HWND d) {
-             TypeAll(d, "QV14 X0 /C12", "BF0B", "2027/01/01");
+             TypeAll(d, "QV14 X0 /C12", "BF\"B", "2027/01/01");
              Click(d, IDOK);
              Type(d, kSerial, "QV14X0009999");
              Click(d, IDOK);
+             Type(d, kFlag, "BF0B");
+             Click(d, IDOK);
          },
-         {"System Serial must hold no blank, no control character and no leading '/'."}, typed.c_str()},
+         {"System Serial must hold no blank, no double quote, no control character and no leading '/'.",
+          "Bios Flag must hold no blank, no double quote, no control character and no leading '/'."},
+         typed.c_str()},
         {"an empty machine value takes only an empty entry", "",
          [](HWND d) {
              TypeAll(d, "QV14X0009999", "BF0B", "x");
@@ -124,6 +130,8 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
             CloseHandle(CreateFileA(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
         }
         char command[kCommandLineSize] = "SWinFlash bios.wph /P";
+        g_run.progressWindow = CreateProgressStandIn();
+        ClearCalls();
 
         std::vector<std::string> shown;
         std::thread user([&] {
@@ -149,6 +157,10 @@ TEST(DmiSetting, TypedValuesLengthChecksAndCancel) {
         EXPECT_EQ(ReadWholeFile("kbc.bin"), "<missing>") << "no MICOM update in a DMI-only run";
         EXPECT_EQ(ReadWholeFile("bios.wph") == "<missing>", c.appended == nullptr) << "deleted on Cancel only";
         EXPECT_EQ(FindWindowA(nullptr, "BCPDMI Setting"), nullptr);
+        int stopped = CallIndex("StopAnimation");
+        EXPECT_EQ(stopped != -1 && stopped < CallIndex("MessageBox Stop Update"), c.appended == nullptr)
+            << "the animation stops before the box of a Cancel, and only then";
+        DestroyWindow(g_run.progressWindow);
     }
     FreeLibrary(english);
 }

@@ -1,7 +1,9 @@
 // The faults only the fake OS can inject, each through the whole update sequence on the fake
 // notebook: the gates, the working directory, the input suppression, the steps and the flasher
-// runs are the program's own. The package and the progress window's unpacking are stood in for
-// (this tier has no package behind its program), and so are the flashers (flasher_double).
+// runs are the program's own, and so are the checks and holds of what the package unpacked. The
+// package and the progress window's unpacking are stood in for (this tier has no package behind
+// its program): the package double knows what each of its entries unpacks to. The flashers are
+// stood in for by flasher_double.
 //
 // Each case prints one line for tests/e2e/faults.sh, which makes a table row of it:
 //   fake-os-row|FIELD|EXIT CODE|MS|BOUND S|BOXES|TEMP FILES|WORK DIR FILES or "-" (none)
@@ -14,6 +16,7 @@
 #include <cstdio>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -33,18 +36,43 @@
 
 // The package's part, as a package for this notebook would play it.
 
+namespace {
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+// What the package double's entries unpack to: the run's own below; any other name NAME (the
+// image selection's files) to "content of NAME".
+const std::map<std::string, std::string>& PackedEntries() {
+    static std::map<std::string, std::string> entries;
+    if (entries.empty()) {
+        std::string flasher = ReadWholeFile(TestProgramDirectory() + "flasher_double.exe");
+        entries = {{"addmem.sys", "driver"}, {"qn14xb01.wph", "image"}, {"kb14.bin", "micom"},
+                   {"swinflash_32.exe", flasher}, {"swinflash_64.exe", flasher}, {"tarpexv01_10.exe", flasher}};
+    }
+    return entries;
+}
+
+}  // namespace
+
+bool MatchesPackedFile(HANDLE, const char* name, HANDLE file) {
+    auto entry = PackedEntries().find(Lower(name));
+    std::string packed = entry != PackedEntries().end() ? entry->second : std::string("content of ") + name;
+    if (SetFilePointer(file, 0, nullptr, FILE_BEGIN) != 0) return false;
+    std::string content(packed.size() + 1, '\0');
+    DWORD got = 0;
+    return ReadFile(file, &content[0], static_cast<DWORD>(content.size()), &got, nullptr) &&
+           content.substr(0, got) == packed;
+}
+
 int ExtractAccessDriverFile(void) {
     std::ofstream("AddMem.sys", std::ios::binary) << "driver";
     return 1;
 }
 
 uint32_t OpenOwnPackage(void) { return 0; }
-bool HoldPackagedFile(HANDLE, const char*, CodeHold*) { return true; }
-bool HoldFlasherInputs(HANDLE, bool, CodeHold*) { return true; }
-// The image and MICOM files here are the tests' own, not a package's: a copy is a copy.
-bool PlacePackedCopy(HANDLE, const char* source, const char* target) { return CopyFileA(source, target, FALSE) != 0; }
-void RecordPlacedInput(const char*, const uint8_t*) {}
-void ReleaseCodeHold(CodeHold*) {}
 int SelectLanguageResources(void) { return 0; }
 
 uint32_t ReadArchiveOffset(uint32_t* offset) {
@@ -59,11 +87,8 @@ uint32_t ReadPackageHeader(HANDLE, uint32_t) {
 
 // Unpacks the one image and the one MICOM file the notebook takes, and the flashers.
 DWORD WINAPI ProgressWindowThread(LPVOID) {
-    std::ofstream("QN14XB01.wph", std::ios::binary) << "image";
-    std::ofstream("KB14.bin", std::ios::binary) << "micom";
-    const std::string flasher = TestProgramDirectory() + "flasher_double.exe";
-    for (const char* name : {"SWinFlash_32.exe", "SWinFlash_64.exe", "TarpexV01_10.exe"}) {
-        CopyFileA(flasher.c_str(), name, FALSE);
+    for (const char* name : {"QN14XB01.wph", "KB14.bin", "SWinFlash_32.exe", "SWinFlash_64.exe", "TarpexV01_10.exe"}) {
+        std::ofstream(name, std::ios::binary) << PackedEntries().at(Lower(name));
     }
     SetEvent(g_run.extractionEvent);
     return 0;
@@ -134,6 +159,15 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
              g_fakeOs.bitLocker.queryError = WBEM_E_ACCESS_DENIED;
          },
          kResultOk, true, "", "AddMem.sys,DebugLog.txt", "BitLocker : query failed (0x80041003), left as it is"},
+        // The flasher's end not seen: a crash. After a failed wait it may still run: its inputs
+        // stay held, and so stay behind.
+        {"waitFails", [] { g_fakeOs.waitFails = true; }, kResultBiosUpdate, true, "",
+         "AddMem.sys,DebugLog.txt,SWinFlash.exe,TarpexV01_10.exe,bios.wph,kbc.bin",
+         "Bios command ended : the wait for it failed (0xFFFFFFFF, error 6)"},
+        {"exitCodeLost", [] { g_fakeOs.exitCodeLost = true; }, kResultBiosUpdate, true, "", "AddMem.sys,DebugLog.txt",
+         "Bios command ended : its exit status is lost (error 6)"},
+        {"failingFunctions", [] { g_fakeOs.failingFunctions.insert("CreateEnvironmentBlock"); }, kResultBiosUpdate, true,
+         "", "AddMem.sys,DebugLog.txt", "Bios command refused : the system's environment cannot be had (CreateEnvironmentBlock error 5)"},
     };
     const std::string profile = ReadProfileText("phoenix.json");
     for (const Case& c : cases) {

@@ -1,25 +1,44 @@
 // Stands in for a flasher in the child-run tests: writes which file ran, its command line, its
-// current directory and its PATH to "child.txt" beside it, then ends with the code QV_CHILD_EXIT names.
-// When QV_CHILD_TAMPER names a file, it first tries to write over it and to delete it, and
-// writes into "tamper.txt" which of the two the system let through.
+// current directory and the variables of its environment that matter to "child.txt" beside it,
+// then ends with the code "child_exit.txt" beside it holds. When "child_tamper.txt" names a file,
+// it first tries to write over it and to delete it, and writes into "tamper.txt" which of the two
+// the system let through. Its orders come in files: the flasher gets none of the test's variables.
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
+#include <initializer_list>
+
+namespace {
+
+// The first line of a file beside the program, or "".
+void ReadOrder(const char* name, char* text, int size) {
+    text[0] = '\0';
+    if (FILE* in = fopen(name, "rb")) {
+        if (!fgets(text, size, in)) text[0] = '\0';
+        fclose(in);
+    }
+}
+
+}  // namespace
 
 int main() {
     char module[MAX_PATH] = {};
     char directory[MAX_PATH] = {};
     GetModuleFileNameA(nullptr, module, sizeof module);
     GetCurrentDirectoryA(sizeof directory, directory);
-    char path[4096] = {};
-    GetEnvironmentVariableA("PATH", path, sizeof path);
     if (FILE* out = fopen("child.txt", "ab")) {
-        fprintf(out, "%s\n%s\n%s\n%s\n", module, GetCommandLineA(), directory, path);
+        fprintf(out, "%s\n%s\n%s\n", module, GetCommandLineA(), directory);
+        for (const char* name : {"PATH", "TEMP", "TMP", "SystemRoot", "QV_USER_VARIABLE"}) {
+            char value[4096] = {};
+            DWORD length = GetEnvironmentVariableA(name, value, sizeof value);
+            fprintf(out, "%s=%s\n", name, length ? value : "<unset>");
+        }
         fclose(out);
     }
     char tamper[MAX_PATH] = {};
-    if (GetEnvironmentVariableA("QV_CHILD_TAMPER", tamper, sizeof tamper) > 0) {
+    ReadOrder("child_tamper.txt", tamper, sizeof tamper);
+    if (tamper[0]) {
         HANDLE file = CreateFileA(tamper, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
         bool written = file != INVALID_HANDLE_VALUE;
@@ -31,6 +50,6 @@ int main() {
         }
     }
     char code[16] = {};
-    GetEnvironmentVariableA("QV_CHILD_EXIT", code, sizeof code);
+    ReadOrder("child_exit.txt", code, sizeof code);
     return static_cast<int>(strtol(code, nullptr, 10));
 }

@@ -40,6 +40,11 @@ void Place(const char* name, const std::string& content) {
     RecordPlacedInput(name, digest);
 }
 
+// What the flasher double is to do: end with exitCode (nullptr: nothing written, it ends with 0).
+void OrderChild(const std::string& work, const char* exitCode, const char* file = "child_exit.txt") {
+    if (exitCode) std::ofstream(work + file, std::ios::binary) << exitCode;
+}
+
 // The PATH a flasher is started with: the system's directories and the working directory.
 std::string FlasherPath(const std::string& work) {
     char system[MAX_PATH];
@@ -118,7 +123,7 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         if (c.exitCode) ASSERT_TRUE(CopyFileA(doubleExe.c_str(), (work + tool + ".exe").c_str(), FALSE));
         for (const char* name : {"bios.wph", "newSys.bin", "kbc.bin", "BIOS.ROM"}) Touch(work + name);
         for (const char* name : {"bios.wph", "kbc.bin", "bios.rom"}) Place(name, "");
-        SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
+        OrderChild(work, c.exitCode);
         StartRun(work);
         g_run.progressWindow = CreateProgressStandIn();
         ClearCalls();
@@ -128,10 +133,12 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         EXPECT_EQ(c.bios ? RunBiosFlasher(command) : RunMicomFlasher(command), c.result);
 
         std::string child = ReadWholeFile(work + "child.txt");
+        std::string line = "\"" + work + command;
+        line.insert(line.find(' ', work.size()), "\"");
         if (c.exitCode) {
-            EXPECT_EQ(child, work + tool + ".exe\n" + work + command + "\n" + work.substr(0, work.size() - 1) + "\n" +
-                                 FlasherPath(work) + "\n")
-                << "the pinned flasher ran once, with the command line as given and no PATH of the user's";
+            EXPECT_EQ(child.substr(0, child.find("\nPATH=") + 1),
+                      work + tool + ".exe\n" + line + "\n" + work.substr(0, work.size() - 1) + "\n")
+                << "the pinned flasher ran once, its path quoted in front of the command as given";
         } else {
             EXPECT_EQ(child, "<missing>") << "nothing else ran in its place";
         }
@@ -147,10 +154,9 @@ TEST(FlasherRuns, VerdictsFilesAndPinnedExecutable) {
         EXPECT_EQ(marks, shown) << "the row's arrow, and its check mark once the flasher succeeded";
         DestroyWindow(g_run.progressWindow);
         std::string log = ReadWholeFile(work + "DebugLog.txt");
-        if (c.exitCode) EXPECT_NE(log.find("Bios command : " + work + command + "\r\n"), std::string::npos) << log;
+        if (c.exitCode) EXPECT_NE(log.find("Bios command : " + line + "\r\n"), std::string::npos) << log;
         SetCurrentDirectoryA(root.c_str());
     }
-    SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
 }
 
 std::vector<std::string> BitLockerCalls() {
@@ -193,6 +199,7 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         UINT restartsLeft;
         const char* logged;
         uint32_t conversion = 1;  // fully encrypted
+        HRESULT conversionError = S_OK;
     };
     const Case cases[] = {
         {"Windows 10, flashed", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
@@ -212,6 +219,11 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         {"Windows 7", 6, 1, S_OK, "0", 0, {}, {}, true, 0, "BitLocker : C: not asked, left as it is on Windows 6.1"},
         {"query fails", 10, 0, static_cast<HRESULT>(0x80041003), "0", 0, query, {}, true, 0,
          "BitLocker : query failed (0x80041003), left as it is"},
+        {"protected, its conversion status unreadable", 10, 0, S_OK, "0", 0, suspend, {false}, false, 1,
+         "BitLocker : C: protected with TPM", 1, static_cast<HRESULT>(0x80041003)},
+        {"being encrypted, its conversion status unreadable", 10, 0, S_OK, "0", 0, query, {}, true, 0,
+         "BitLocker : C: protection off, conversion status unreadable (0x80041003), left as it is", 2,
+         static_cast<HRESULT>(0x80041003)},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -220,11 +232,12 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
             ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(),
                                   (work + "SWinFlash.exe").c_str(), FALSE));
         }
-        SetEnvironmentVariableA("QV_CHILD_EXIT", c.exitCode);
+        OrderChild(work, c.exitCode);
         StartRun(work);
         ProtectSystemDrive(c.major, c.minor);
         g_fakeOs.bitLocker.queryError = c.queryError;
         g_fakeOs.bitLocker.conversion = c.conversion;
+        g_fakeOs.bitLocker.conversionError = c.conversionError;
         std::vector<bool> flasherRan;
         g_fakeOs.bitLocker.changed = [&] { flasherRan.push_back(Exists(work + "child.txt")); };
 
@@ -238,7 +251,6 @@ TEST(FlasherRuns, BitLockerSuspendedForOneRestartRightBeforeTheFlash) {
         EXPECT_NE(log.find(std::string(c.logged) + "\r\n"), std::string::npos) << log;
         EXPECT_EQ(Exists(work + "child.txt"), c.exitCode != nullptr) << "the flasher ran all the same";
     }
-    SetEnvironmentVariableA("QV_CHILD_EXIT", nullptr);
     ForgetBitLocker();
 }
 
@@ -249,10 +261,18 @@ TEST(FlasherRuns, SkipMicomAndOverlongLines) {
 
     std::string work = MakeScratchDir(true) + "\\";
     StartRun(work);
-    std::string command = "SWinFlash bios.wph /P" + std::string(511 - work.size() - 21 + 1, 'x');
+    // Two quotes around the flasher's path.
+    std::string command = "SWinFlash bios.wph /P" + std::string(512 - 2 - work.size() - 21, 'x');
     ProtectSystemDrive(10, 0);
     EXPECT_EQ(RunBiosFlasher(command.c_str()), kResultBiosUpdate) << "one character over 511 is refused";
-    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("refused"), std::string::npos);
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Bios command refused : longer than 511 characters\r\n"),
+              std::string::npos);
+    // A program path past MAX_PATH in a line that fits: said as it is.
+    snprintf(g_run.workingDirectory, sizeof g_run.workingDirectory, "%s%s\\", work.c_str(),
+             std::string(250 - work.size(), 'd').c_str());
+    EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), kResultBiosUpdate);
+    EXPECT_NE(ReadWholeFile("DebugLog.txt").find("Bios command refused : its program path would pass 259 characters\r\n"),
+              std::string::npos);
     EXPECT_TRUE(BitLockerCalls().empty()) << "a refused run never touches BitLocker";
     ForgetBitLocker();
 }
@@ -270,6 +290,8 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         bool started;
         BOOL wow64 = FALSE;
         const char* placed = nullptr;  // what the run recorded when it placed the file
+        bool heldOpen = false;         // open for writing by another program
+        const char* why = "is not as packed";
     };
     const Case cases[] = {
         {"on 64-bit Windows, the 64-bit flasher", "SWinFlash.exe", doubleBytes + "64", true, TRUE},
@@ -286,15 +308,20 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         {"the image as the run placed it", "bios.wph", "image", true, FALSE, "image"},
         {"the image changed after it was placed", "bios.wph", "crafted", false, FALSE, "image"},
         {"a configuration file the package lacks", "PHLASH.INI", "planted", false},
+        {"its library as packed, open for writing elsewhere", "PhlashLc.dll", doubleBytes, false, FALSE, nullptr, true,
+         "is open for writing by another program"},
     };
-    SetEnvironmentVariableA("QV_CHILD_TAMPER", "TarpexV01_10.exe");
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         std::string work = MakeScratchDir(true) + "\\";
+        OrderChild(work, "TarpexV01_10.exe", "child_tamper.txt");
         std::ofstream(work + "SWinFlash.exe", std::ios::binary) << doubleBytes;
         std::ofstream(work + c.file, std::ios::binary) << c.content;
         StartRun(work);
         if (c.placed) Place(c.file, c.placed);
+        HANDLE writer = c.heldOpen ? CreateFileA((work + c.file).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
         g_accessDriver.isWow64 = c.wow64;
         ProtectSystemDrive(10, 0);
 
@@ -304,17 +331,55 @@ TEST(FlasherRuns, OnlyThePackagesOwnCodeRuns) {
         EXPECT_EQ(BitLockerCalls().empty(), !c.started) << "a refused run never touches BitLocker";
         std::string log = ReadWholeFile(work + "DebugLog.txt");
         if (!c.started) {
-            EXPECT_NE(log.find(std::string("Bios command refused : ") + c.file + " is not as packed\r\n"),
+            EXPECT_NE(log.find(std::string("Bios command refused : ") + c.file + " " + c.why + "\r\n"),
                       std::string::npos) << log;
         } else if (std::string(c.file) == "TarpexV01_10.exe") {
             EXPECT_EQ(ReadWholeFile(work + "tamper.txt"), "write refused, delete refused\n");
             EXPECT_TRUE(DeleteFileA((work + c.file).c_str())) << "held no longer once the flasher ended";
         }
+        if (writer != INVALID_HANDLE_VALUE) CloseHandle(writer);
         SetCurrentDirectoryA(TestProgramDirectory().c_str());
     }
-    SetEnvironmentVariableA("QV_CHILD_TAMPER", nullptr);
     g_accessDriver.isWow64 = FALSE;
     ForgetBitLocker();
+}
+
+// On NT a flasher gets the system's own environment, never the user's (who sets TEMP, PATH or
+// __COMPAT_LAYER as he likes), with PATH and TEMP set; without it, it does not run. Windows 9x
+// has no user to keep out: the program's own environment, PATH set.
+TEST(FlasherRuns, TheSystemsEnvironmentOnly) {
+    char systemRoot[MAX_PATH] = {};
+    char ownTemp[MAX_PATH] = {};
+    GetEnvironmentVariableA("SystemRoot", systemRoot, sizeof systemRoot);
+    GetEnvironmentVariableA("TEMP", ownTemp, sizeof ownTemp);
+    SetEnvironmentVariableA("QV_USER_VARIABLE", "planted");
+    for (int windows : {2000, 98, 0}) {  // 0: an NT without CreateEnvironmentBlock
+        SCOPED_TRACE(windows);
+        std::string work = MakeScratchDir(true) + "\\";
+        ASSERT_TRUE(CopyFileA((TestProgramDirectory() + "flasher_double.exe").c_str(), (work + "SWinFlash.exe").c_str(),
+                              FALSE));
+        StartRun(work);
+        g_fakeOs.profile.windows.nt = windows != 98;
+        if (windows == 0) g_fakeOs.missingFunctions.insert("CreateEnvironmentBlock");
+
+        EXPECT_EQ(RunBiosFlasher("SWinFlash bios.wph /P"), windows == 0 ? kResultBiosUpdate : 0u);
+
+        g_fakeOs.missingFunctions.clear();
+        g_fakeOs.profile.windows = WindowsProfile{};
+        std::string child = ReadWholeFile(work + "child.txt");
+        if (windows == 0) {
+            EXPECT_EQ(child, "<missing>") << "never with the user's environment";
+            EXPECT_NE(ReadWholeFile(work + "DebugLog.txt").find("Bios command refused : the system's environment cannot "
+                                                                "be had (no CreateEnvironmentBlock)\r\n"),
+                      std::string::npos);
+            continue;
+        }
+        std::string temp = windows == 98 ? ownTemp : work.substr(0, work.size() - 1);
+        EXPECT_EQ(child.substr(child.find("\nPATH=") + 1),
+                  "PATH=" + FlasherPath(work) + "\nTEMP=" + temp + "\nTMP=" + temp + "\nSystemRoot=" + systemRoot +
+                      "\nQV_USER_VARIABLE=" + (windows == 98 ? "planted" : "<unset>") + "\n");
+    }
+    SetEnvironmentVariableA("QV_USER_VARIABLE", nullptr);
 }
 
 }  // namespace

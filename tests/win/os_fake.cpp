@@ -294,14 +294,23 @@ BOOL WINAPI FakeGetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION what
     return TRUE;
 }
 
+BOOL WINAPI FailingCreateEnvironmentBlock(LPVOID*, HANDLE, BOOL) {
+    SetLastError(ERROR_ACCESS_DENIED);
+    return FALSE;
+}
+
 }  // namespace
 
 // What this Windows finds: a 9x profile gets 9x's failing stubs and gaps; otherwise Wine's own
-// function, unless the test made it missing; the security calls keep what is set, as Windows does.
+// function, unless the test made it missing or failing; the security calls keep what is set, as
+// Windows does.
 FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
     if (g_fakeOs.missingFunctions.count(name)) return nullptr;
     FARPROC nineX = nullptr;
     if (!g_fakeOs.profile.windows.nt && Win9xExport(name, &nineX)) return nineX;
+    if (g_fakeOs.failingFunctions.count(name) && std::string(name) == "CreateEnvironmentBlock") {
+        return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FailingCreateEnvironmentBlock));
+    }
     if (strcmp(name, "SetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeSetKernelObjectSecurity));
     if (strcmp(name, "GetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetKernelObjectSecurity));
     HMODULE module = LoadLibraryA(dll);
@@ -328,6 +337,18 @@ BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) {
     status->BatteryLifePercent = g_fakeOs.profile.power.battery;
     if (!g_fakeOs.powerStatusReported) SetLastError(ERROR_NOT_SUPPORTED);
     return g_fakeOs.powerStatusReported ? TRUE : FALSE;
+}
+
+DWORD OsWaitForSingleObject(HANDLE handle, DWORD milliseconds) {
+    if (!g_fakeOs.waitFails) return WaitForSingleObject(handle, milliseconds);
+    SetLastError(ERROR_INVALID_HANDLE);
+    return WAIT_FAILED;
+}
+
+BOOL OsGetExitCodeProcess(HANDLE process, LPDWORD exitCode) {
+    if (!g_fakeOs.exitCodeLost) return GetExitCodeProcess(process, exitCode);
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
 }
 
 BOOL OsGetDiskFreeSpaceExA(LPCSTR, PULARGE_INTEGER freeToCaller, PULARGE_INTEGER total,
@@ -438,14 +459,26 @@ HRESULT FakeBitLockerCall(const std::string& call) {
 HRESULT OsBitLockerQuery(LPCSTR drive, BitLockerVolume* volume) {
     *volume = BitLockerVolume{};
     HRESULT result = FakeBitLockerCall(std::string("query ") + drive);
-    const FakeBitLocker& bitLocker = g_fakeOs.bitLocker;
-    if (result != S_OK || bitLocker.drive != drive) return result;
+    if (result != S_OK || g_fakeOs.bitLocker.drive != drive) return result;
     volume->listed = true;
-    bool converting = bitLocker.conversion >= 2 && bitLocker.conversion <= 5;
-    volume->protection = bitLocker.protectionOn && !converting ? 1 : 0;
-    volume->conversion = bitLocker.conversion;
-    volume->tpmProtector = (bitLocker.protectionOn || converting) && bitLocker.tpm;
-    return S_OK;
+    // WMI's answers, each on its own; which of them are asked is the program's.
+    const BitLockerQuestions ask = {
+        [](void*, uint32_t* status) -> uint32_t {
+            const FakeBitLocker& b = g_fakeOs.bitLocker;
+            *status = b.protectionOn && !(b.conversion >= 2 && b.conversion <= 5) ? 1 : 0;
+            return 0;
+        },
+        [](void*, uint32_t* status) -> uint32_t {
+            if (g_fakeOs.bitLocker.conversionError != S_OK) return static_cast<uint32_t>(g_fakeOs.bitLocker.conversionError);
+            *status = g_fakeOs.bitLocker.conversion;
+            return 0;
+        },
+        [](void*, bool* found) -> uint32_t {
+            *found = g_fakeOs.bitLocker.tpm;
+            return 0;
+        },
+        nullptr};
+    return static_cast<HRESULT>(AskAboutBitLockerVolume(ask, volume));
 }
 
 HRESULT OsBitLockerSuspend(LPCSTR drive, UINT restarts) {

@@ -39,6 +39,7 @@ struct FakeBitLocker {
     bool tpm = false;               // a TPM key protector
     uint32_t conversion = 1;        // GetConversionStatus; while 2-5 protection reads off
     HRESULT queryError = S_OK;      // every call fails with this
+    HRESULT conversionError = S_OK; // GetConversionStatus alone fails with this
     UINT restartsLeft = 0;          // of a suspension
     std::function<void()> changed;  // after each suspend or resume, for a test to look around
 };
@@ -62,6 +63,9 @@ struct FakeOs {
     // The security descriptors set on files, by volume and file index, handed back as Windows
     // keeps them: Wine maps them onto mode bits and reads back its own.
     std::map<std::string, std::vector<uint8_t>> keptSecurity;
+    std::set<std::string> failingFunctions;  // looked up, a stand-in that fails (CreateEnvironmentBlock)
+    bool waitFails = false;                  // WaitForSingleObject: WAIT_FAILED
+    bool exitCodeLost = false;               // GetExitCodeProcess: fails
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 

@@ -219,6 +219,7 @@ TEST_F(UpdateSequence, CancelledDmiDialogEndsWithZeroWithoutFlashing) {
 
 TEST_F(UpdateSequence, DmiOnlyPackageEndsAfterStep07) {
     g_steps.packageFlags = 0x1000;
+    g_run.progressWindow = CreateProgressStandIn();
     EXPECT_EQ(Run(""), 0u);
     EXPECT_TRUE(Called("PrepareFlashAreas"));
     EXPECT_FALSE(Called("RunMicomFlasher"));
@@ -228,9 +229,11 @@ TEST_F(UpdateSequence, DmiOnlyPackageEndsAfterStep07) {
     EXPECT_EQ(g_fakeOs.boxes[1].title, "Complete");
     EXPECT_EQ(g_fakeOs.boxes[1].text, "DMI Update is complete.\n\nRestart system.");
     EXPECT_EQ(g_fakeOs.boxes[1].type, static_cast<UINT>(MB_ICONINFORMATION));
+    EXPECT_TRUE(CalledBefore("StopAnimation", "MessageBox Complete"));
     std::string log = Log();
     EXPECT_NE(log.find("Step 07\r\n"), std::string::npos);
     EXPECT_EQ(log.find("Step 08"), std::string::npos);
+    DestroyWindow(g_run.progressWindow);
 }
 
 TEST_F(UpdateSequence, FlashAreasArePreparedOnlyForTheirBits) {

@@ -84,8 +84,12 @@ const ExitRow kRows[] = {
      "Give up and escalate: the BIOS is new, the EC firmware is not; the machine stays on."},
     {kResultBiosFile, true, nullptr,
      "No BIOS image of the package fits this machine, its copy was refused, or the machine's DMI "
-     "values cannot be handed to the flasher (the log names the value).",
-     "Give up: the package is not for this machine."},
+     "values cannot be handed to the flasher: none were read, or one would split into several "
+     "flasher arguments (a blank, a double quote, a control character or a leading '/', as in a "
+     "serial \"To Be Filled By O.E.M.\").",
+     "With a \"DMI options refused\" line in the log (it names the value), the package fits but the "
+     "machine's own DMI values cannot be handed on: set them first (a DMI-only package or the maker's "
+     "DMI tool), then run the package again. Otherwise give up: the package is not for this machine."},
     {kResultMicomFile, true, nullptr,
      "No MICOM file of the package fits this machine, or its copy was refused.",
      "Give up: the package is not for this machine."},

@@ -15,9 +15,13 @@ constexpr size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
 // The flasher's command line without the working directory in front of the tool.
 std::string ShortCommand(const std::string& command) {
-    size_t space = command.find(' ');
-    size_t slash = command.rfind('\\', space);
-    return slash == std::string::npos ? command : command.substr(slash + 1);
+    // The flasher's path comes quoted.
+    bool quoted = !command.empty() && command[0] == '"';
+    size_t end = quoted ? command.find('"', 1) : command.find(' ');
+    size_t slash = command.rfind('\\', end);
+    if (slash == std::string::npos) return command;
+    if (end == std::string::npos) return command.substr(slash + 1);
+    return command.substr(slash + 1, end - slash - 1) + command.substr(quoted ? end + 1 : end);
 }
 
 std::string OrDash(const std::string& text) { return text.empty() ? "-" : text; }
