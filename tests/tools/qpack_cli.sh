@@ -85,8 +85,12 @@ check 1 "(--force extracts it all the same)" "$qpack" extract "$work/nodigest.ex
 
 # Flip one byte in the middle of the image's member: verify names the entry.
 size=$(stat -c %s "$work/p.exe")
+# flip FILE OFFSET: one bit of the byte there turned (a digit stays a digit).
+flip() {
+  printf "$(printf '\\x%02x' $(( $(od -An -tu1 -j"$2" -N1 "$1") ^ 1 )))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
+}
 cp "$work/p.exe" "$work/bad.exe"
-printf '\x00' | dd of="$work/bad.exe" bs=1 seek=$(( size - 60000 )) conv=notrunc status=none
+flip "$work/bad.exe" $(( size - 60000 ))
 check 1 "QN14XB05.wph.gz" "$qpack" verify "$work/bad.exe"
 check 1 "not the one it was built with" "$qpack" list "$work/bad.exe"
 grep -q '^AddMem.sys.gz' "$work/stdout" || { echo "FAIL: list shows nothing of a damaged package"; fail=1; }
@@ -156,11 +160,8 @@ check 1 "signing would overwrite what it signs with" "$qpack" sign "$work/u.exe"
 check 0 "" "$qpack" sign "$work/u.exe" -o "$work/pem.exe" --sign "$work/id/signer.pem" --sign-key "$work/id/signer.key" --pass-file "$work/id/pass.txt"
 check 0 "" "$qpack" verify "$work/pem.exe" --ca "$work/id/ca.pem"
 
-# flip FILE OFFSET: one bit of the byte there turned (a digit stays a digit). fix_checksum FILE:
-# the PE checksum made right again, as an attacker would, so that only the signature can tell.
-flip() {
-  printf "$(printf '\\x%02x' $(( $(od -An -tu1 -j"$2" -N1 "$1") ^ 1 )))" | dd of="$1" bs=1 seek="$2" conv=notrunc status=none
-}
+# fix_checksum FILE: the PE checksum made right again, as an attacker would, so that only the
+# signature can tell.
 fix_checksum() {
   local right
   right=$("$qpack" verify "$1" 2>&1 | sed -n "s/.* is not the file's 0x\([0-9A-F]*\).*/\1/p")
