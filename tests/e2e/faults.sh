@@ -32,16 +32,19 @@ no-devices|the access devices are absent|package: `AddMem.sys` is no driver|0x11
 refused|the access driver refuses requests|profile `driver_refuses_after: 0`|0x11|"driver_refuses_after": 0||plain||fail|20
 crash|the BIOS flasher crashes|profile: SWinFlash ends with 0xC0000005|0x11||"SWinFlash": {"exit": -1073741819}|plain||fail|20
 no-flasher|the BIOS flasher is missing|package without `SWinFlash_*.exe`|0x11|||noflasher||fail|20
-disk-full|the disk fills during extraction|Windows\\Temp on a 5 MiB volume|0x11|||plain|small|fail|20
+disk-full|the disk fills during extraction|Temp of the Windows directory on a 5 MiB volume|0x11|||plain|small|fail|20
 corrupt|a corrupt member|package: 4 bytes of the last member flipped|0x11|||corrupt||fail|20
-temp-ro|the working place cannot be made|Windows\\Temp a read-only mount|0x11|||plain|readonly|fail|20
+temp-ro|the working place cannot be made|Temp of the Windows directory a read-only mount|0x11|||plain|readonly|fail|20
 no-workdir|another update is running|another program holds the one-run lock|0x11|||plain|blocker|fail|20'
 # name | fault | the fake OS's field | must; the bound is the win test's.
 fake_rows='fake-scm|the service control manager does not open|serviceManagerOpens|fail
 fake-devices|the device list is unavailable (mouse-class devices)|deviceListAvailable|goes-on
 fake-power|the power status is unreadable|powerStatusReported|fail
 fake-disk|the free disk space is unreadable|diskSpaceReadable|fail
-fake-bitlocker|the BitLocker query fails (Windows 10)|bitLocker.queryError|goes-on'
+fake-bitlocker|the BitLocker query fails (Windows 10)|bitLocker.queryError|goes-on
+fake-wait|the wait for the BIOS flasher fails|waitFails|fail
+fake-exit|the exit status of the BIOS flasher is lost|exitCodeLost|fail
+fake-env|the system environment for the flashers cannot be had|failingFunctions|fail'
 
 if [ "$only" != "  " ]; then
   pick() { while IFS='|' read -r name rest; do case "$only" in *" $name "*) echo "$name|$rest" ;; esac; done; }
