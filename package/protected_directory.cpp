@@ -261,7 +261,10 @@ bool EnterSweptPlace(const char* path, HANDLE* held) {
         LogLine("Working directory refused : %s cannot be removed whole", directory);
         return false;
     }
-    if (!CreateDirectoryA(directory, nullptr)) return false;
+    if (!CreateDirectoryA(directory, nullptr)) {
+        LogLine("Working directory refused : %s cannot be made (error %lu)", directory, GetLastError());
+        return false;
+    }
     // Windows 95, 98 and Me open no directories and know no links.
     if (IsNt()) {
         *held = OpenDirectory(directory, READ_CONTROL);
@@ -288,8 +291,11 @@ bool EnterWorkingPlace(void) {
                                                       &g_run.workingDirectoryHeld);
         return g_run.inWorkingDirectory;
     }
-    g_run.inWorkingDirectory = TempPlace(g_run.workingDirectory, sizeof g_run.workingDirectory) &&
-                               EnterSweptPlace(g_run.workingDirectory, &g_run.workingDirectoryHeld);
+    if (!TempPlace(g_run.workingDirectory, sizeof g_run.workingDirectory)) {
+        LogLine("Working directory refused : TEMP is not set, or too long a path");
+        return false;
+    }
+    g_run.inWorkingDirectory = EnterSweptPlace(g_run.workingDirectory, &g_run.workingDirectoryHeld);
     if (g_run.inWorkingDirectory) {
         LogLine("Working directory : %s, under TEMP: this Windows keeps no users apart", g_run.workingDirectory);
     }
