@@ -71,6 +71,20 @@ bool Record(Machine* machine, const uint8_t* in, uint32_t inSize) {
     return true;
 }
 
+// Reads inside the first MiB only, untraced: a read changes nothing on the machine.
+bool FirstMegabyteRead(Machine* machine, const uint8_t* in, uint32_t inSize, uint8_t* out, uint32_t outSize,
+                       uint32_t* returned) {
+    uint32_t address = 0;
+    if (inSize == 4) memcpy(&address, in, 4);
+    if (inSize != 4 || uint64_t{address} + outSize > kLowMemorySize) {
+        Trace(machine, "flasher read %X+%X refused", address, outSize);
+        return false;
+    }
+    memcpy(out, machine->lowMemory.data() + address, outSize);
+    *returned = outSize;
+    return true;
+}
+
 }  // namespace
 
 uint32_t FlasherRequestLimit(const MachineProfile& profile, uint32_t kind) {
@@ -79,6 +93,7 @@ uint32_t FlasherRequestLimit(const MachineProfile& profile, uint32_t kind) {
         case QV_FLASHER_FLASH_WRITE: return 4 + static_cast<uint32_t>(profile.machine.flash.size());
         case QV_FLASHER_EC_FIRMWARE: return kEcFirmwareLargest;
         case QV_FLASHER_RECORD: return kFlasherRecordLargest;
+        case QV_FLASHER_MEMORY_READ: return 4;
         default: return 0;
     }
 }
@@ -96,6 +111,7 @@ bool ServeFlasherRequest(MachineProfile* profile, uint32_t kind, const uint8_t* 
         case QV_FLASHER_SCENARIO: return Scenario(profile, in, inSize, out, outSize, returned);
         case QV_FLASHER_FLASH_WRITE: return FlashWrite(machine, in, inSize);
         case QV_FLASHER_EC_FIRMWARE: return EcFirmware(machine, in, inSize);
+        case QV_FLASHER_MEMORY_READ: return FirstMegabyteRead(machine, in, inSize, out, outSize, returned);
         default: return Record(machine, in, inSize);  // the limit let no other kind through
     }
 }

@@ -200,4 +200,16 @@ std::vector<FlashBlock> PhoenixFlashBlocks(const uint8_t* image, size_t size) {
     return blocks;
 }
 
+// Up to n bytes of text at the signature's place + skip: "" without the signature or room.
+std::string TextAfter(const uint8_t* bytes, size_t size, const char* signature, size_t skip, size_t n) {
+    size_t at = FindText(bytes, size, signature);
+    if (at == size || size - at < skip + n) return "";
+    const char* text = reinterpret_cast<const char*>(bytes + at + skip);
+    return std::string(text, strnlen(text, n));
+}
+
+BiosIdentity IdentityIn(const uint8_t* bytes, size_t size) {
+    return {TextAfter(bytes, size, "DiaG@", 12, 4), TextAfter(bytes, size, "DEVEL", 5, 3)};
+}
+
 FlashBlock AmiFlashBlock(uint32_t size) { return {static_cast<uint32_t>(0x100000000ull - size), 0, size}; }

@@ -50,5 +50,14 @@ struct FlashBlock {
 // within 256 entries or before the image's end).
 std::vector<FlashBlock> PhoenixFlashBlocks(const uint8_t* image, size_t size);
 
+// Who a BIOS is for: the model (4 characters at the first "DiaG@" + 12) and the part (3 at the
+// first "DEVEL" + 5), each "" when its block is missing, cut short at a zero byte. The Phoenix
+// flasher refuses (-120) an image whose identity differs from the installed BIOS's.
+struct BiosIdentity {
+    std::string model, part;
+    bool operator==(const BiosIdentity& other) const { return model == other.model && part == other.part; }
+};
+BiosIdentity IdentityIn(const uint8_t* bytes, size_t size);
+
 // The AMI flasher writes the whole image so that it ends at the top of the 4 GiB space.
 FlashBlock AmiFlashBlock(uint32_t size);

@@ -22,6 +22,9 @@ const char kWindowTitle[] = "Phoenix Secure WinFlash";
 constexpr UINT kWorkMs = 1000;  // long enough for a screenshot of the progress window to catch it
 constexpr size_t kFileLargest = 0x1000000;
 constexpr int kBadCommandLine = 2;  // the usual exit of a tool that cannot use its arguments
+constexpr int32_t kOtherModel = -120;
+constexpr uint32_t kBiosSegment = 0xF0000;
+constexpr uint32_t kBiosSegmentSize = 0x10000;
 
 std::string g_stem;  // the name this program was started under
 
@@ -164,10 +167,26 @@ void WaitForWindow() {
     }
 }
 
-void RunPhoenix(const FlasherScenario& scenario) {
+// An image for another model or part is refused, whatever the scenario: the installed BIOS's
+// identity is read where it runs, in the BIOS segment. Without simhw nothing is compared.
+FlasherScenario CheckIdentity(FlasherScenario scenario, const std::vector<uint8_t>& image) {
+    std::vector<uint8_t> segment(kBiosSegmentSize);
+    if (!AskSimhw(QV_FLASHER_MEMORY_READ, &kBiosSegment, 4, segment.data(), kBiosSegmentSize)) return scenario;
+    BiosIdentity machine = IdentityIn(segment.data(), segment.size());
+    BiosIdentity offered = IdentityIn(image.data(), image.size());
+    if (offered == machine) return scenario;
+    Record(g_stem + " refused bios.wph: model \"" + offered.model + "\" part \"" + offered.part +
+           "\", the machine's model \"" + machine.model + "\" part \"" + machine.part + "\"");
+    scenario.exitCode = kOtherModel;
+    scenario.newSys = true;
+    return scenario;
+}
+
+int32_t RunPhoenix(FlasherScenario scenario) {
     HWND window = scenario.window ? OpenWindow() : nullptr;
     std::vector<uint8_t> image;
     bool haveImage = ReadWhole("bios.wph", &image);
+    if (haveImage) scenario = CheckIdentity(scenario, image);
     int written = 0;
     if (haveImage && !IsVerdict(scenario.exitCode)) {
         for (const FlashBlock& block : PhoenixFlashBlocks(image.data(), image.size())) {
@@ -181,6 +200,7 @@ void RunPhoenix(const FlasherScenario& scenario) {
              static_cast<int>(scenario.exitCode));
     WriteText("PHLASH.LOG", log);
     if (window) WaitForWindow();
+    return scenario.exitCode;
 }
 
 void RunMicom(const FlasherScenario& scenario) {
@@ -216,7 +236,7 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) {
     if (!refused.empty()) return kBadCommandLine;
     FlasherScenario scenario = AskScenario(ScenarioName(tool));
     switch (tool) {
-        case StandInTool::Phoenix: RunPhoenix(scenario); break;
+        case StandInTool::Phoenix: return RunPhoenix(scenario);
         case StandInTool::Micom: RunMicom(scenario); break;
         default: RunAmi(scenario); break;
     }

@@ -26,6 +26,9 @@ enum { QV_RELAY_VEXA = 0, QV_RELAY_KMDF = 1, QV_RELAY_ADDMEM = 2, QV_RELAY_MEMIO
 #define QV_FLASHER_EC_FIRMWARE 3u
 /* One line for the trace, after "flasher ": in its text. */
 #define QV_FLASHER_RECORD 4u
+/* Read the first MiB as the running firmware left it, as a flasher reads the installed BIOS's
+ * identity: in a 32-bit physical address, out the bytes from there. */
+#define QV_FLASHER_MEMORY_READ 5u
 
 struct QvFlasherScenario {
     int exitCode;

@@ -7,7 +7,8 @@
 # CASE: whole     default options, EC vendor 0: both flashers, legacy power-on, power-off; the
 #                 package signed with a throw-away certificate
 #       options   /bbl /mode=3 /mauto, package flags MARK_LAST_AREA and BREAK_ESCD
-#       verdict   the BIOS flasher refuses the image (-120): string 21 with newSys.bin's numbers
+#       verdict   an image for model QN15, part P08: the BIOS flasher compares it with the machine
+#                 (QN14, P07) and refuses it (-120): string 21 with newSys.bin's numbers
 #       micom     the MICOM flasher fails: 0x8000000A
 #       vendor    EC vendor 1 with /BLOCK_POWER_OFF on Windows 10: no MICOM flasher, power-on by the
 #                 mailbox; BitLocker is asked through COM right before the flasher
@@ -22,7 +23,7 @@
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 case=$2
-chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14
+chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14 part=P07
 winver=winxp arch=win64 machine=phoenix.json mode=() drives=
 case "$case" in
   whole) ;;
@@ -30,7 +31,7 @@ case "$case" in
       drives=', "drives": [{"index": 0}, {"index": 2, "atapi": true}]'
       export QV_UPDATER="$win/QuorvinUpdate98.exe" ;;
   options) flags=$flags,MARK_LAST_AREA,BREAK_ESCD options=(/bbl /mode=3 /mauto) ;;
-  verdict) bios_exit=-120 model=QN15 ;;
+  verdict) model=QN15 part=P08 ;;
   micom) micom_exit=3 ;;
   vendor) chip=0x4D options=(/BLOCK_POWER_OFF) winver=win10 ;;
   vista) options=(/VISTA_UPGRADE) ;;
@@ -46,7 +47,7 @@ sed -e "s/\"chip_id\": \"0x4D\"/\"chip_id\": \"$chip\"/" -e "s/\"BF01\"/\"$flag\
 echo "$drives, \"flashers\": {\"SWinFlash\": {\"exit\": $bios_exit}, \"TarpexV01_10\": {\"exit\": $micom_exit}}}" \
   >>"$out/profile.json"
 
-"$here/update-package" "$build" "$out/QuorvinUpdate.exe" "$flags" "$model" || exit 1
+"$here/update-package" "$build" "$out/QuorvinUpdate.exe" "$flags" "$model" "$part" || exit 1
 if [ "$case" = whole ]; then
   "$here/../tools/make-signer" "$out/signer" >/dev/null &&
     "$build/qpack" sign "$out/QuorvinUpdate.exe" --sign "$out/signer/signer.p12" --pass-file "$out/signer/pass.txt" &&
@@ -146,6 +147,8 @@ $tarpex" "$(cat "$out/trace.txt")" "the trace"
   verdict)
     expect_line 'BOX title="Fail : Model(Bios Part Number)" text="The BIOS/MICOM model to be updated is different.\n\nCheck the program.\n\n Current Model (BIOS Part Number) : QN14(P07)\n\n     New Model (BIOS Part Number) : QN15(P08)" buttons=OK owned=1'
     expect_line 'EXIT 0x80000008'
+    grep -qxF 'flasher SWinFlash refused bios.wph: model "QN15" part "P08", the machine'"'"'s model "QN14" part "P07"' \
+      "$out/trace.txt" || { echo "the BIOS flasher did not say why it refused"; fail=1; }
     [ -z "$flashes$ecfw" ] || { echo "the flash or the EC was written:"; echo "$flashes$ecfw"; fail=1; }
     grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
     # Input restored: the keyboard comes back on after the refusal.

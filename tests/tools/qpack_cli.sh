@@ -58,6 +58,30 @@ cp "$work/keep.exe" "$work/kept.exe"
 check 1 "absent.bin" "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/AddMem.sys" "$work/absent.bin"
 cmp -s "$work/keep.exe" "$work/kept.exe" || { echo "FAIL: a failed build lost the package it would replace"; fail=1; }
 [ -z "$(ls -A "$work" | grep qpack)" ] || { echo "FAIL: a build left a temporary file"; ls -A "$work"; fail=1; }
+# Failing after its temporary file exists: a write refused by the system (a file size limit as a
+# full disk would) names the file written and the system's reason, an input that cannot be read
+# names that input; neither leaves its temporary file. A signal leaves none either.
+head -c 300000 /dev/urandom >"$work/big.bin"
+(trap '' XFSZ; ulimit -f 100; exec "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/big.bin") 2>"$work/stderr"
+grep -q "^qpack: $work/keep.exe\.qpack-[0-9]*-[0-9]*\.tmp: File too large$" "$work/stderr" ||
+  { echo "FAIL: a refused write does not name the file and the reason"; cat "$work/stderr"; fail=1; }
+mkdir "$work/folder.bin"
+check 1 "^qpack: $work/folder.bin: Is a directory$" "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/AddMem.sys" "$work/folder.bin"
+mkfifo "$work/slow.bin"
+for signal in INT TERM HUP; do
+  exec 3<>"$work/slow.bin"  # a writer that never writes: the build waits inside the fifo's member
+  "$qpack" build -o "$work/keep.exe" --stub "$stub" "$work/AddMem.sys" "$work/slow.bin" 2>/dev/null &
+  pid=$!
+  for _ in $(seq 100); do ls "$work" | grep -q '\.qpack-.*\.tmp$' && break; sleep 0.05; done
+  ls "$work" | grep -q '\.qpack-.*\.tmp$' || echo "FAIL: SIG$signal: the build made no temporary file to remove"
+  kill -$signal $pid
+  wait $pid
+  [ $? = $((128 + $(kill -l $signal))) ] || { echo "FAIL: SIG$signal did not end the build"; fail=1; }
+  exec 3>&-
+done
+cmp -s "$work/keep.exe" "$work/kept.exe" || { echo "FAIL: a failed build lost the package it would replace"; fail=1; }
+[ -z "$(ls -A "$work" | grep qpack)" ] || { echo "FAIL: a failed or stopped build left a temporary file"; ls -A "$work"; fail=1; }
+check 1 "^qpack: $work/absent: cannot write AddMem.sys there: No such file or directory$" "$qpack" extract "$work/keep.exe" -C "$work/absent"
 check 1 "absent.bin" "$qpack" build -o "$work/p.exe" --stub "$stub" "$work/AddMem.sys" "$work/absent.bin"
 [ -e "$work/p.exe" ] && { echo "FAIL: a refused build left its output"; fail=1; }
 check 2 "needs at least one DOSFILE" "$qpack" build -o "$work/p.exe" --stub "$stub" "$work/AddMem.sys" --dos

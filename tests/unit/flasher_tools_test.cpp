@@ -69,6 +69,24 @@ TEST(StandInFlashers, PhoenixWritesTheBlocksMarkedExactly0x22) {
         << "a table cut off by the image's end";
 }
 
+// The identity a real flasher compares: the first block of each kind, cut at a zero byte.
+TEST(StandInFlashers, IdentityFromTheFirstBlocks) {
+    const struct {
+        std::string bytes, model, part;
+    } rows[] = {
+        {std::string("xxDiaG@") + std::string(7, '\0') + "QN14..DEVELP07", "QN14", "P07"},
+        {std::string("DEVELP0") + '\0' + "x DiaG@" + std::string(7, '\0') + "Q" + '\0' + "15", "Q", "P0"},
+        {"DEVELP07DEVELP08DiaG@1234", "", "P07"},
+        {"DiaG@1234567QN15DEVEL", "QN15", ""},
+        {"no blocks", "", ""},
+    };
+    for (const auto& row : rows) {
+        BiosIdentity id = IdentityIn(reinterpret_cast<const uint8_t*>(row.bytes.data()), row.bytes.size());
+        EXPECT_EQ(id.model, row.model) << row.bytes;
+        EXPECT_EQ(id.part, row.part) << row.bytes;
+    }
+}
+
 // As msvcrt.dll hands a command line to main: the rows that tell it from a plain split on
 // blanks, and the two lines of the flasher runs that went wrong.
 TEST(StandInFlashers, SplitAsMsvcrtSplits) {

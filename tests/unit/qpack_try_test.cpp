@@ -6,6 +6,8 @@
 
 #include "tools/qpack/dmi_profile.h"
 #include "tools/qpack/release_manifest.h"
+#include "tools/qpack/release_report.h"
+#include "tools/qpack/served_machines.h"
 #include "tools/qpack/run_outcome.h"
 #include "tools/qpack/try_matrix.h"
 #include "tools/qpack/try_report.h"
@@ -246,7 +248,7 @@ TEST(QpackTry, TableAndReports) {
     EXPECT_NE(table.find("0x8000000B no image for this machine (BIOS QN15)"), std::string::npos) << table;
     EXPECT_NE(table.find("  afuwinx64 bios.rom /p  "), std::string::npos) << table;
     EXPECT_NE(table.find("stays on"), std::string::npos) << table;
-    EXPECT_NE(table.find("NO: exit 0x8000000B, expected 0x00000000"), std::string::npos) << table;
+    EXPECT_NE(table.find("FAILED: exit 0x8000000B, expected 0x00000000"), std::string::npos) << table;
     // Every line as wide as the header, up to the last column.
     EXPECT_EQ(table.find("outcome"), table.find("0x8000000B") - table.find('\n') - 1);
 
@@ -284,35 +286,47 @@ TEST(QpackTry, ProfileFromAnSmbiosDump) {
 TEST(QpackRelease, MachineVerdictsImagesAndManifest) {
     struct Row {
         const char* what;
+        bool served;
         uint32_t exitCode;
-        bool expectGiven, wrote;
+        bool finished, wrote, ecWritten;
         std::vector<std::string> differences;
         const char* verdict;
     };
+    const std::vector<std::string> notZero = {"exit 0x8000000B, expected 0x00000000"};
     const Row rows[] = {
-        {"as expected", 0, false, true, {}, "passed"},
-        {"no image fits", 0x8000000B, false, false, {"exit 0x8000000B, expected 0x00000000"}, "not served"},
-        {"no EC file fits", 0x8000000C, false, false, {"exit 0x8000000C, expected 0x00000000"}, "not served"},
-        {"the flasher refused the model", 0x80000008, false, false, {"exit 0x80000008, expected 0x00000000"}, "not served"},
-        {"the profile expected it served", 0x8000000B, true, false, {"exit 0x8000000B, expected 0x00000000"}, "failed"},
-        {"a flasher that failed", 0x80000009, false, true, {"exit 0x80000009, expected 0x00000000"}, "failed"},
-        {"written, then refused", 0x8000000C, false, true, {"exit 0x8000000C, expected 0x00000000"}, "failed"},
+        {"served, as expected", true, 0, true, true, false, {}, "passed"},
+        {"served, refused for its DMI values", true, 0x8000000B, true, false, false, notZero, "failed"},
+        {"served, no EC file fits", true, 0x8000000C, true, false, false, notZero, "failed"},
+        {"not served, the flasher refused the model", false, 0x80000008, true, false, false, notZero, "not served"},
+        {"not served, no image fits", false, 0x8000000B, true, false, false, notZero, "not served"},
+        {"not served, ended 0 writing nothing", false, 0, true, false, false, {}, "not served"},
+        {"not served, yet flashed", false, 0, true, true, false, {}, "failed"},
+        {"not served, yet the EC firmware stored", false, 0x80000008, true, false, true, notZero, "failed"},
+        {"not served, never finished", false, 0, false, false, false, {"no exit code"}, "failed"},
     };
     ReleaseFacts facts;
     for (const Row& row : rows) {
         RunRecord record;
         record.id = row.what;
-        record.outcome.finished = true;
+        record.served = row.served;
+        record.servedWhy = row.served ? "QN14XB06.wph is for its model QN14" : "no Phoenix image for its model \"QN15\"";
+        record.outcome.finished = row.finished;
         record.outcome.exitCode = row.exitCode;
+        record.outcome.ecWritten = row.ecWritten;
         if (row.wrote) record.outcome.flashWrites = {"FFF20000+60000"};
-        record.expectGiven = row.expectGiven;
         record.differences = row.differences;
-        EXPECT_EQ(MachineVerdict(record), row.verdict) << row.what;
+        std::string reason;
+        EXPECT_EQ(MachineVerdict(record, &reason), row.verdict) << row.what;
+        EXPECT_EQ(reason.empty(), std::string(row.verdict) != "failed") << row.what << ": " << reason;
         facts.runs.push_back(record);
     }
     // An AMI image's "$FID" block: "?" five bytes on, part at +9, build at +52.
     std::string rom = std::string(100, '\0') + "$FID?????P09" + std::string(40, ' ') + "00000251" + "rest";
-    ReleaseImage ami = IdentifyImage("QN15A.rom", rom, 2), phoenix = IdentifyImage("QN14XB06.wph", "", 1);
+    // A Phoenix image's "DiaG@" block: model at +12 (+11 five wide), version at +25; "DEVEL" + 5 the part.
+    std::string wph = "DEVELP08" + std::string(8, '\0') + "DiaG@" + std::string(6, '\0') + "AQN15" +
+                      std::string(9, '\0') + "06TXB" + std::string(20, '\0');
+    ReleaseImage ami = IdentifyImage("QN15A.rom", rom, 2, 0), phoenix = IdentifyImage("QN14XB06.wph", wph, 1, 0);
+    ReleaseImage wide = IdentifyImage("QN14XB06.wph", wph, 1, 0x80000);
     EXPECT_EQ(ami.kind, "AMI");
     EXPECT_EQ(ami.versionCharacters, "15");
     EXPECT_EQ(ami.fidPart, "P09");
@@ -320,15 +334,70 @@ TEST(QpackRelease, MachineVerdictsImagesAndManifest) {
     EXPECT_FALSE(ami.onlyOne);
     EXPECT_EQ(phoenix.kind, "Phoenix");
     EXPECT_TRUE(phoenix.onlyOne);
+    EXPECT_EQ(phoenix.model + "/" + phoenix.part + "/" + phoenix.version, "QN15/P08/06TX");
+    EXPECT_EQ(wide.model + "/" + wide.version, "AQN15/06TXB");
     EXPECT_EQ(ImageKind("QNTX0106.bin"), "");
     facts.images = {ami, phoenix};
     facts.entries = {{"QN14XB06.wph", 7, "ab"}};
     facts.failedStep = "try";
+    facts.steps = {{"build", "held", "x"}, {"try", "failed", "not as expected"}};
     nlohmann::json manifest = nlohmann::json::parse(ReleaseManifest(facts));
     EXPECT_EQ(manifest["result"], "failed at try");
     EXPECT_EQ(manifest["machines"].size(), std::size(rows));
     EXPECT_EQ(manifest["machines"][1]["exit_code"], "0x8000000B");
+    EXPECT_EQ(manifest["machines"][1]["served"], true);
     EXPECT_EQ(manifest["images"][0]["fid_part_number"], "P09");
+    EXPECT_EQ(manifest["images"][1]["model"], "QN15");
     EXPECT_EQ(manifest["images"][1]["matched_by"], "the only image of its kind: taken without comparing");
     EXPECT_EQ(manifest["entries"][0]["sha256"], "ab");
+    EXPECT_EQ(manifest["steps"][1]["result"], "failed");
+    EXPECT_EQ(manifest["signature"]["timestamp"], kNoTimestamp);
+    const std::string html = ReleaseHtml(facts);
+    for (const char* shown : {"<title>qpack release: ", "FAILED", "failed at try", kNoTimestamp, "not served (no Phoenix image",
+                              "FAILED: exit 0x8000000B"}) {
+        EXPECT_NE(html.find(shown), std::string::npos) << shown;
+    }
+}
+
+// Who a machine is, as the updater reads its firmware, and whether the package's images serve it.
+TEST(QpackRelease, ServedByModelAsTheUpdaterReadsIt) {
+    const std::string phoenix = ReadSource("sim/profiles/phoenix.json");
+    json noService = json::parse(phoenix);
+    noService.erase("sw_smi");
+    json otherService = json::parse(phoenix);
+    otherService["sw_smi"]["model"] = "QN16";
+    json refusing = otherService;
+    refusing["sw_smi"]["answer_ff"] = true;
+    ReleaseImage qn14 = IdentifyImage("QN14XB06.wph", std::string("DiaG@") + std::string(7, '\0') + "QN14" +
+                                                          std::string(30, '\0') + "DEVELP07", 1, 0);
+    ReleaseImage amiP09;
+    amiP09.name = "P0QN15A.rom";
+    amiP09.kind = "AMI";
+    amiP09.fidPart = "P09";
+    const struct {
+        const char* what;
+        std::string profile;
+        uint32_t flags;
+        bool ami;
+        const char* model;
+        bool served;
+    } rows[] = {
+        {"the firmware service names QN14", phoenix, 0, false, "QN14", true},
+        {"no service: the DiaG@ block", noService.dump(), 0, false, "QN14", true},
+        {"the service names another model", otherService.dump(), 0, false, "QN16", false},
+        {"the service answers 0xFF: the DiaG@ block", refusing.dump(), 0, false, "QN14", true},
+        {"five wide: DiaG@ + 11 and the service's four, cut", phoenix, 0x80000, false, "AQN14", false},
+        {"an AMI machine: by its part", ReadSource("sim/profiles/ami.json"), 0, true, "", true},
+    };
+    for (const auto& row : rows) {
+        MachineIdentity machine;
+        std::string error, why;
+        ASSERT_TRUE(IdentifyMachine(row.profile, row.flags, &machine, &error)) << row.what << ": " << error;
+        EXPECT_EQ(machine.ami, row.ami) << row.what;
+        EXPECT_EQ(machine.model, row.model) << row.what;
+        EXPECT_EQ(Serves({qn14, amiP09}, machine, &why), row.served) << row.what << ": " << why;
+    }
+    MachineIdentity machine;
+    std::string error;
+    EXPECT_FALSE(IdentifyMachine("{\"bios\": 3}", 0, &machine, &error));
 }

@@ -1,5 +1,7 @@
 #include "tools/qpack/file_io.h"
 
+#include "tools/qpack/removal_on_signal.h"
+
 #include <fcntl.h>
 
 #include <cerrno>
@@ -58,6 +60,8 @@ FILE* CreateTemporaryBeside(const std::string& target, std::string* path) {
             if (file == nullptr) {
                 close(fd);
                 remove(path->c_str());
+            } else {
+                RemoveOnSignal(*path);
             }
             return file;
         }

@@ -8,6 +8,7 @@
 #include "tools/qpack/package_reader.h"
 #include "tools/qpack/package_signature.h"
 #include "tools/qpack/package_writer.h"
+#include "tools/qpack/removal_on_signal.h"
 #include "tools/qpack/sign_options.h"
 #ifdef QV_QPACK_SIGN
 #include "tools/qpack/package_signing.h"
@@ -107,8 +108,12 @@ const CommandHelp kCommands[] = {
      "      signature fails, as verify judges it, is not run (exit 1). Writes DIR\n"
      "      (qpack-try)/report.json and report.html with the screenshots, the debug\n"
      "      log and the trace of each run.\n"
-     "      Exit 0 when every run ends as its profile's \"expect\" block says (without\n"
-     "      one: exit code 0), 1 when one does not, 2 when the runs cannot start\n"
+     "      A machine is served when one of the package's images is for its model (an\n"
+     "      AMI machine: its part), as the updater reads the machine's firmware; a\n"
+     "      machine not served passes only when its run writes neither flash nor EC.\n"
+     "      Exit 0 when every served run ends as its profile's \"expect\" block says\n"
+     "      (without one: exit code 0) and every other wrote nothing, 1 when one does\n"
+     "      not, 2 when the runs cannot start\n"
      "      (Wine or the Windows build missing: ./run setup, ./run build).\n"
      "      The build (its win/ and wine-template, and its source tree's scripts) is\n"
      "      the one qpack lives in, or --build DIR.\n"},
@@ -116,20 +121,21 @@ const CommandHelp kCommands[] = {
      "  qpack release -o OUT.exe --stub QuorvinUpdate.exe [--flags FLAGS] FILE...\n"
      "              --sign CERT [SIGNING] --ca ROOT.pem [--profile FILE|DIR]...\n"
      "              [--smbios DMI ENTRY]... [--windows LIST] [--report DIR]\n"
-     "              [--jobs N] [--timeout S] [--build DIR]\n"
+     "              [--jobs N] [--timeout S] [--build DIR] [--require-timestamp]\n"
      "      One command to a package ready to ship: builds it as qpack build does,\n"
      "      signs it as qpack sign does, verifies it against ROOT.pem as qpack verify\n"
      "      --ca --require-signature does, then tries it as qpack try does on the\n"
      "      shipped notebooks plus the given profiles and real machines' SMBIOS\n"
-     "      tables (DMI and ENTRY as /sys/firmware/dmi/tables/ has them). A machine\n"
-     "      the package is not for passes as \"not served\" when its run ends as the\n"
-     "      updater ends there, nothing written: 0x80000007, 0x80000008, 0x8000000B\n"
-     "      or 0x8000000C (unless its profile expects otherwise).\n"
-     "      Writes DIR (qpack-release)/report.html and manifest.json: digests of the\n"
-     "      package and its archive, signer, flags, each entry's name, size and\n"
-     "      SHA-256, how the updater picks each BIOS image, each machine's outcome.\n"
+     "      tables (DMI and ENTRY as /sys/firmware/dmi/tables/ has them). Served\n"
+     "      machines (as qpack try decides) must pass; a machine not served passes\n"
+     "      only when its run writes nothing; a release that serves no machine fails.\n"
+     "      --require-timestamp fails a release signed without --timestamp.\n"
+     "      Writes DIR (qpack-release): report.html (verdict, steps, package size and\n"
+     "      SHA-256, signer, timestamp, entries, machines, screenshots), report.json\n"
+     "      and manifest.json, made in a staging folder that takes DIR's place whole.\n"
      "      OUT.exe is written only when every step held. Exit 0 then, 1 naming the\n"
-     "      step that failed, 2 for a wrong command line.\n"},
+     "      step that failed, 2 for a wrong command line. SIGINT, SIGTERM and SIGHUP\n"
+     "      in build, sign or release remove what the command made.\n"},
     {"profile",
      "  qpack profile --from-dmi DMI ENTRY [--base PROFILE] [-o OUT.json]\n"
      "      A profile of the notebook PROFILE (the shipped Phoenix one by default) with\n"
@@ -347,6 +353,7 @@ int main(int argc, char** argv) {
         PrintHelp(command);
         return kExitOk;
     }
+    RemoveMadeOnSignals();
     if (command == "build") return Build(args);
     if (command == "sign") return Sign(args);
     if (command == "list") return List(args);

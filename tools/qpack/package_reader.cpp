@@ -171,10 +171,10 @@ std::string ExtractEntries(const std::string& path, const std::string& directory
         if (SameFile(target, path)) return target + ": is the package itself; extract it elsewhere (-C DIR)";
         std::string temporary;
         FILE* out = CreateTemporaryBeside(target, &temporary);
-        if (out == nullptr) return target + ": cannot create a temporary file beside it: " + strerror(errno);
+        if (out == nullptr) return directory + ": cannot write " + plain + " there: " + strerror(errno);
         setvbuf(out, buffer, _IOFBF, sizeof buffer);
         error = Inflate(file, entry, out);
-        if (fclose(out) != 0 && error.empty()) error = "write failed";
+        if (fclose(out) != 0 && error.empty()) error = temporary + ": " + strerror(errno);
         FILE* existing = error.empty() ? fopen(target.c_str(), "rb") : nullptr;
         if (existing) fclose(existing);
         if (error.empty() && !ReplaceWith(temporary, target)) error = "cannot be renamed to " + target;
@@ -189,4 +189,9 @@ std::string ExtractEntries(const std::string& path, const std::string& directory
         if (!found[i]) return path + ": no entry named " + names[i];
     }
     return "";
+}
+
+std::string PlainName(const std::string& storedName) {
+    size_t n = storedName.size();
+    return n > 3 && storedName.compare(n - 3, 3, ".gz") == 0 ? storedName.substr(0, n - 3) : storedName;
 }

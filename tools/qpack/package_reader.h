@@ -39,6 +39,9 @@ std::string ReadPackage(const std::string& path, PackageContents* contents);
 // length; an empty text or the first fault.
 std::string VerifyPackage(const std::string& path);
 
+// The name the updater writes an entry under: its stored name without ".gz".
+std::string PlainName(const std::string& storedName);
+
 // The plain bytes of one entry of the package at path, inflated whole into *data; "" or the fault.
 std::string ReadEntryData(const std::string& path, const PackageEntry& entry, std::string* data);
 

@@ -1,5 +1,7 @@
 #include "tools/qpack/package_signing.h"
 
+#include "tools/qpack/removal_on_signal.h"
+
 #include <unistd.h>
 
 #include <cerrno>
@@ -158,6 +160,7 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
     fs::path parent = fs::absolute(outPath).parent_path();
     std::string pattern = (parent / ".qpack-sign-XXXXXX").string();
     if (mkdtemp(pattern.data()) == nullptr) return parent.string() + ": " + strerror(errno);
+    RemoveOnSignal(pattern);
     const std::string signedPath = pattern + "/signed.exe";
     error = CheckSigningCertificate(options, pattern);
     // --dual: Windows before XP SP3 knows only the SHA-1 primary; later ones also check the nested one.

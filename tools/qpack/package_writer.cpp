@@ -11,6 +11,7 @@
 #include "package/archive_format.h"
 #include "tools/qpack/file_io.h"
 #include "tools/qpack/pe_signature.h"
+#include "tools/qpack/removal_on_signal.h"
 
 namespace {
 
@@ -18,9 +19,14 @@ constexpr size_t kChunk = 65536;
 // Deflate, no mtime, no extra flags, written on an NTFS system: the same bytes every build.
 const uint8_t kGzipHeader[10] = {0x1f, 0x8b, 0x08, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0b};
 
+// The file being written, for a failed write to name with the system's reason.
+std::string g_written;
+
+std::string WriteFault() { return g_written + ": " + strerror(errno); }
+
 // Streams one file into a gzip member at the output's current position; *size gets its length.
-std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
-    if (fwrite(kGzipHeader, 1, sizeof kGzipHeader, out) != sizeof kGzipHeader) return "write failed";
+std::string WriteGzipMember(const std::string& inPath, FILE* in, FILE* out, uint64_t* size) {
+    if (fwrite(kGzipHeader, 1, sizeof kGzipHeader, out) != sizeof kGzipHeader) return WriteFault();
     z_stream stream = {};
     if (deflateInit2(&stream, Z_BEST_COMPRESSION, Z_DEFLATED, -MAX_WBITS, 8,
                      Z_DEFAULT_STRATEGY) != Z_OK) {
@@ -35,7 +41,7 @@ std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
     std::string error;
     while (flush != Z_FINISH && error.empty()) {
         size_t got = fread(input, 1, kChunk, in);
-        if (ferror(in)) error = "read failed";
+        if (ferror(in)) error = inPath + ": " + strerror(errno);
         flush = feof(in) ? Z_FINISH : Z_NO_FLUSH;
         crc = crc32(crc, input, static_cast<uInt>(got));
         plain += got;
@@ -46,7 +52,7 @@ std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
             stream.avail_out = kChunk;
             deflate(&stream, flush);
             size_t have = kChunk - stream.avail_out;
-            if (fwrite(output, 1, have, out) != have) error = "write failed";
+            if (fwrite(output, 1, have, out) != have) error = WriteFault();
             packed += have;
         } while (stream.avail_out == 0 && error.empty());
     }
@@ -55,7 +61,7 @@ std::string WriteGzipMember(FILE* in, FILE* out, uint64_t* size) {
     uint8_t trailer[8];
     WriteLe32(trailer, static_cast<uint32_t>(crc));
     WriteLe32(trailer + 4, static_cast<uint32_t>(plain));
-    if (fwrite(trailer, 1, sizeof trailer, out) != sizeof trailer) return "write failed";
+    if (fwrite(trailer, 1, sizeof trailer, out) != sizeof trailer) return WriteFault();
     *size = packed + sizeof trailer;
     return "";
 }
@@ -120,12 +126,12 @@ std::string CopyStub(FILE* stub, FILE* out, uint64_t* stubSize) {
     if (size > 0xFFFFFFFFull) return "the stub is too large";
     WriteLe32(head + kArchiveOffsetField, static_cast<uint32_t>(size));
     if (fwrite(head, 1, sizeof head, out) != sizeof head || !SeekTo(stub, sizeof head)) {
-        return "write failed";
+        return WriteFault();
     }
     static char chunk[kChunk];
     size_t got;
     while ((got = fread(chunk, 1, sizeof chunk, stub)) > 0) {
-        if (fwrite(chunk, 1, got, out) != got) return "write failed";
+        if (fwrite(chunk, 1, got, out) != got) return WriteFault();
     }
     *stubSize = size;
     return ferror(stub) ? "the stub cannot be read" : "";
@@ -135,7 +141,7 @@ std::string WriteArchive(FILE* out, uint64_t start, uint32_t flags,
                          const std::vector<std::string>& files) {
     uint8_t head[kArchiveHeaderSize];
     EncodeArchiveHeader({kArchiveMagic, flags, static_cast<uint32_t>(files.size())}, head);
-    if (fwrite(head, 1, sizeof head, out) != sizeof head) return "write failed";
+    if (fwrite(head, 1, sizeof head, out) != sizeof head) return WriteFault();
     uint64_t position = start + sizeof head;
     for (const std::string& path : files) {
         FILE* in = fopen(path.c_str(), "rb");
@@ -145,16 +151,16 @@ std::string WriteArchive(FILE* out, uint64_t start, uint32_t flags,
         snprintf(entry.name, sizeof entry.name, "%s.gz", BaseName(path).c_str());
         uint8_t bytes[kEntryHeaderSize];
         EncodeEntryHeader(entry, bytes);
-        if (fwrite(bytes, 1, sizeof bytes, out) != sizeof bytes) return "write failed";
+        if (fwrite(bytes, 1, sizeof bytes, out) != sizeof bytes) return WriteFault();
         uint64_t size = 0;
-        std::string error = WriteGzipMember(in, out, &size);
-        if (!error.empty()) return path + ": " + error;
+        std::string error = WriteGzipMember(path, in, out, &size);
+        if (!error.empty()) return error;
         if (size > 0xFFFFFFFFull) return path + ": too large for a package";
         // The member's size is known only now: patch it into the header.
         WriteLe32(bytes, static_cast<uint32_t>(size));
         if (!SeekTo(out, position + kEntryNameSize) || fwrite(bytes, 1, 4, out) != 4 ||
             !SeekTo(out, position + kEntryHeaderSize + size)) {
-            return "write failed";
+            return WriteFault();
         }
         position += kEntryHeaderSize + size;
     }
@@ -175,11 +181,11 @@ std::string WriteDosPackage(FILE* out, const std::vector<std::string>& files) {
         memcpy(header, name.c_str(), name.size());
         WriteLe32(header + DOS_NAME_FIELD, static_cast<uint32_t>(SizeOf(in)));
         if (!SeekTo(in, 0) || fwrite(header, 1, sizeof header, out) != sizeof header) {
-            return "write failed";
+            return WriteFault();
         }
         size_t got;
         while ((got = fread(chunk, 1, sizeof chunk, in)) > 0) {
-            if (fwrite(chunk, 1, got, out) != got) return "write failed";
+            if (fwrite(chunk, 1, got, out) != got) return WriteFault();
         }
         if (ferror(in)) return path + ": read failed";
     }
@@ -187,7 +193,7 @@ std::string WriteDosPackage(FILE* out, const std::vector<std::string>& files) {
     memcpy(trailer, DOS_SIGNATURE, DOS_SIGNATURE_LENGTH);
     WriteLe32(trailer + DOS_SIGNATURE_FIELD, static_cast<uint32_t>(start));
     WriteLe32(trailer + DOS_SIGNATURE_FIELD + 4, static_cast<uint32_t>(files.size()));
-    return fwrite(trailer, 1, sizeof trailer, out) == sizeof trailer ? "" : "write failed";
+    return fwrite(trailer, 1, sizeof trailer, out) == sizeof trailer ? "" : WriteFault();
 }
 
 // The archive's digest into the program's headers, beside the archive offset: the updater proves
@@ -199,7 +205,7 @@ std::string WriteArchiveDigest(FILE* out, uint64_t start) {
     }
     if (!SeekTo(out, kArchiveDigestField) || fwrite(digest, 1, sizeof digest, out) != sizeof digest ||
         fseek(out, 0, SEEK_END) != 0) {
-        return "write failed";
+        return WriteFault();
     }
     return "";
 }
@@ -217,7 +223,7 @@ std::string WritePeChecksum(FILE* out) {
     uint8_t field[4];
     WriteLe32(field, checksum);
     return SeekTo(out, layout.checksumField) && fwrite(field, 1, sizeof field, out) == sizeof field ? ""
-                                                                                                     : "write failed";
+                                                                                                     : WriteFault();
 }
 
 }  // namespace
@@ -248,6 +254,7 @@ std::string BuildPackageBeside(const std::string& stubPath, const std::string& o
     FileCloser closeStub{stub};
     FILE* out = CreateTemporaryBeside(outPath, temporary);
     if (out == nullptr) return outPath + ": cannot create a temporary file beside it: " + strerror(errno);
+    g_written = *temporary;
 
     uint64_t stubSize = 0;
     error = CopyStub(stub, out, &stubSize);
@@ -255,7 +262,7 @@ std::string BuildPackageBeside(const std::string& stubPath, const std::string& o
     if (error.empty()) error = WriteArchiveDigest(out, stubSize);
     if (error.empty() && !dosFiles.empty()) error = WriteDosPackage(out, dosFiles);
     if (error.empty()) error = WritePeChecksum(out);
-    if (fclose(out) != 0 && error.empty()) error = *temporary + ": write failed";
+    if (fclose(out) != 0 && error.empty()) error = WriteFault();
     if (!error.empty()) remove(temporary->c_str());
     return error;
 }

@@ -1,5 +1,8 @@
 #include "tools/qpack/release_command.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <stdio.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +22,8 @@
 #include "tools/qpack/package_signing.h"
 #include "tools/qpack/package_writer.h"
 #include "tools/qpack/release_manifest.h"
+#include "tools/qpack/release_report.h"
+#include "tools/qpack/removal_on_signal.h"
 #include "tools/qpack/signature_check.h"
 #include "tools/qpack/try_command.h"
 
@@ -40,10 +45,16 @@ bool ReadAll(const std::string& path, std::string* text) {
     return true;
 }
 
-bool WriteAll(const fs::path& path, const std::string& text) {
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return static_cast<bool>(out.flush());
+// "" or the file and the system's reason.
+std::string WriteAll(const fs::path& path, const std::string& text) {
+    FILE* out = fopen(path.c_str(), "wb");
+    bool written = out != nullptr && fwrite(text.data(), 1, text.size(), out) == text.size();
+    int error = errno;
+    if (out != nullptr && fclose(out) != 0 && written) {
+        written = false;
+        error = errno;
+    }
+    return written ? "" : path.string() + ": " + strerror(error);
 }
 
 std::string Hex(const uint8_t* bytes, size_t n) {
@@ -63,6 +74,7 @@ std::string Sha256Hex(const std::string& data) {
 struct ReleaseRequest {
     BuildRequest build;
     std::string ca, report = "qpack-release";
+    bool requireTimestamp = false;
     std::vector<std::string> tryArgs;                            // --profile, --windows, ... for try
     std::vector<std::pair<std::string, std::string>> smbios;     // --smbios DMI ENTRY
 };
@@ -72,7 +84,9 @@ bool ParseRelease(const std::vector<std::string>& args, ReleaseRequest* request,
     for (size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         std::string value;
-        if (a == "--ca" || a == "--report") {
+        if (a == "--require-timestamp") {
+            request->requireTimestamp = true;
+        } else if (a == "--ca" || a == "--report") {
             if (!TakeValue(args, &i, a == "--ca" ? &request->ca : &request->report, error)) return false;
         } else if (a == "--profile" || a == "--windows" || a == "--jobs" || a == "--timeout" || a == "--build") {
             if (!TakeValue(args, &i, &value, error)) return false;
@@ -89,6 +103,10 @@ bool ParseRelease(const std::vector<std::string>& args, ReleaseRequest* request,
         }
     }
     if (!ParseBuildRequest(buildArgs, &request->build, error)) return false;
+    TryOptions options;
+    std::vector<std::string> tryArgs = {request->build.out};
+    tryArgs.insert(tryArgs.end(), request->tryArgs.begin(), request->tryArgs.end());
+    if (!ParseTryArguments(tryArgs, &options, error)) return false;
     *error = request->build.dos ? "a release is signed, and a package with a DOS part cannot be"
              : !WantsSigning(request->build.sign) ? "needs --sign CERT: a release is signed"
              : request->ca.empty()               ? "needs --ca ROOT.pem: the signer is proven against it"
@@ -102,20 +120,18 @@ std::string DescribePackage(const std::string& path, ReleaseFacts* facts) {
     std::string error = ReadPackage(path, &contents);
     std::string bytes;
     if (error.empty() && !ReadAll(path, &bytes)) error = path + ": cannot be read";
+    if (error.empty()) error = PackageImages(path, contents, &facts->images);
     if (!error.empty()) return error;
     facts->packageSha256 = Sha256Hex(bytes);
+    facts->packageSize = bytes.size();
     facts->archiveOffset = contents.archiveOffset;
     facts->flags = contents.flags;
     facts->archiveDigest = Hex(reinterpret_cast<const uint8_t*>(bytes.data()) + kArchiveDigestField, kArchiveDigestSize);
-    std::map<std::string, size_t> ofKind;
-    for (const PackageEntry& entry : contents.entries) ++ofKind[ImageKind(entry.storedName.substr(0, entry.storedName.size() - 3))];
     for (const PackageEntry& entry : contents.entries) {
-        std::string name = entry.storedName.substr(0, entry.storedName.size() - 3), data;
+        std::string data;
         error = ReadEntryData(path, entry, &data);
         if (!error.empty()) return error;
-        facts->entries.push_back({name, data.size(), Sha256Hex(data)});
-        std::string kind = ImageKind(name);
-        if (!kind.empty()) facts->images.push_back(IdentifyImage(name, data, ofKind[kind]));
+        facts->entries.push_back({PlainName(entry.storedName), data.size(), Sha256Hex(data)});
     }
     return "";
 }
@@ -135,9 +151,73 @@ std::string SmbiosProfiles(const ReleaseRequest& request, const fs::path& dir, s
         if (!ReadAll(dump.second, &entry)) return dump.second + ": cannot be read";
         if (!MakeDmiProfile(base, dmi, entry, dump.first, &profile, &error)) return dump.first + ": " + error;
         fs::path path = dir / ("smbios-" + std::to_string(i + 1) + ".json");
-        if (!WriteAll(path, profile)) return "cannot write " + path.string();
+        error = WriteAll(path, profile);
+        if (!error.empty()) return error;
         tryArgs->insert(tryArgs->end(), {"--profile", path.string()});
     }
+    return "";
+}
+
+// A folder made beside path, named after it, removed if a signal ends the command.
+std::string StagingBeside(const fs::path& path, std::string* error) {
+    std::string made = (path.parent_path() / ("." + path.filename().string() + ".qpack-XXXXXX")).string();
+    if (mkdtemp(made.data()) == nullptr) {
+        *error = path.parent_path().string() + ": " + strerror(errno);
+        return "";
+    }
+    RemoveOnSignal(made);
+    return made;
+}
+
+// The staging folder takes the report folder's place whole: an earlier report is swapped out in
+// one step and removed, never left beside this one.
+std::string PlaceReport(const std::string& staging, const fs::path& report) {
+    std::error_code ec;
+    if (!fs::exists(report, ec)) {
+        return rename(staging.c_str(), report.c_str()) == 0 ? "" : report.string() + ": " + strerror(errno);
+    }
+    if (renameat2(AT_FDCWD, staging.c_str(), AT_FDCWD, report.c_str(), RENAME_EXCHANGE) != 0) {
+        return report.string() + ": cannot be replaced: " + strerror(errno);
+    }
+    fs::remove_all(staging, ec);
+    return "";
+}
+
+// A report folder that holds anything but an earlier report is not qpack's to replace.
+bool ReportFolderOurs(const fs::path& report) {
+    std::error_code ec;
+    return !fs::exists(report, ec) || fs::is_empty(report, ec) || fs::exists(report / "manifest.json", ec);
+}
+
+// Tries the candidate on the shipped notebooks and the machines asked for. Served machines must
+// pass, the others write nothing, and one machine at least must be served.
+std::string TryStep(const ReleaseRequest& request, const std::string& candidate, const std::string& reportDir,
+                    ReleaseFacts* facts) {
+    std::vector<std::string> tryArgs = {candidate, "--ca", request.ca, "--require-signature", "--report", reportDir};
+    tryArgs.insert(tryArgs.end(), request.tryArgs.begin(), request.tryArgs.end());
+    std::string error = SmbiosProfiles(request, fs::path(reportDir) / "machines", &tryArgs);
+    if (!error.empty()) return error;
+    TryOptions options;
+    if (!ParseTryArguments(tryArgs, &options, &error)) return error;
+    options.withShipped = true;
+    int code = TryPackage(options, &facts->runs);
+    // try's own handlers caught it: what this command made goes as on any other signal.
+    if (TryStoppedBy() != 0) {
+        RemoveMadeOnSignals();
+        raise(TryStoppedBy());
+    }
+    if (code == 2) return "the runs could not start";
+    std::string failed, reason;
+    std::map<std::string, size_t> verdicts;
+    for (const RunRecord& run : facts->runs) {
+        std::string verdict = MachineVerdict(run, &reason);
+        ++verdicts[verdict];
+        if (verdict == "failed") failed += (failed.empty() ? "" : ", ") + run.id + " (" + reason + ")";
+    }
+    printf("release: %zu runs passed, %zu not served (nothing written), %zu failed\n", verdicts["passed"],
+           verdicts["not served"], verdicts["failed"]);
+    if (!failed.empty()) return "not as expected: " + failed;
+    if (verdicts["passed"] == 0) return "the package serves no machine it was tried on: no image is for their models";
     return "";
 }
 
@@ -149,82 +229,88 @@ int ReleaseCommand(const std::vector<std::string>& args) {
     if (!ParseRelease(args, &request, &error)) return Usage(error);
     const BuildRequest& build = request.build;
     const fs::path report = fs::absolute(request.report);
+    if (!ReportFolderOurs(report)) {
+        return Usage(report.string() + ": holds files that are no release report; give a new or empty folder");
+    }
     std::error_code ec;
-    fs::create_directories(report, ec);
-    if (ec) return Usage(report.string() + ": " + ec.message());
+    fs::create_directories(report.parent_path(), ec);
+    if (ec) return Usage(report.parent_path().string() + ": " + ec.message());
+    // The report is made in a folder of its own and takes DIR's place whole; the package is made
+    // and tried in a folder beside OUT and takes OUT's place only when every step held.
+    const std::string reportDir = StagingBeside(report, &error);
+    const std::string packageDir = reportDir.empty() ? "" : StagingBeside(fs::absolute(build.out), &error);
+    if (packageDir.empty()) {
+        if (!reportDir.empty()) fs::remove_all(reportDir, ec);
+        return Usage(error);
+    }
 
     ReleaseFacts facts;
     facts.package = BaseName(build.out);
     facts.ca = request.ca;
-    // The package is made and tried in a directory of its own beside OUT, and takes OUT's place
-    // only when every step held: a failed release leaves OUT as it was.
-    fs::path staging = fs::absolute(build.out).parent_path() / ".qpack-release-XXXXXX";
-    std::string stagingText = staging.string();
-    if (mkdtemp(stagingText.data()) == nullptr) return Usage(staging.parent_path().string() + ": " + strerror(errno));
-    const std::string candidate = stagingText + "/" + facts.package;
-    std::string unsignedPath;
-    auto step = [&](const char* name, const std::string& fault) {
+    facts.timestamp = build.sign.timestamp;
+    for (const char* name : {"build", "sign", "describe", "verify", "try", "place"}) facts.steps.push_back({name, "not run", ""});
+    auto step = [&](const char* name, const std::string& fault, const std::string& detail = "") {
+        for (ReleaseStep& s : facts.steps) {
+            if (s.name != name || !facts.failedStep.empty()) continue;
+            s.result = fault.empty() ? "held" : "failed";
+            s.detail = fault.empty() ? detail : fault;
+        }
         if (facts.failedStep.empty() && !fault.empty()) {
             facts.failedStep = name;
             facts.failure = fault;
         }
         return facts.failedStep.empty();
     };
+    const std::string candidate = packageDir + "/" + facts.package;
+    std::string unsignedPath;
     if (step("build", RefuseSigningFiles(build.out, build.sign)) &&
-        step("build", BuildPackageBeside(build.stub, build.out, build.flags, build.files, {}, &unsignedPath))) {
-        step("sign", SignPackage(unsignedPath, candidate, build.sign));
+        step("build", BuildPackageBeside(build.stub, build.out, build.flags, build.files, {}, &unsignedPath),
+             std::to_string(build.files.size()) + " files packed behind " + build.stub)) {
+        step("sign", request.requireTimestamp && build.sign.timestamp.empty()
+                         ? std::string("--require-timestamp: ") + kNoTimestamp + " (sign with --timestamp URL)"
+                         : SignPackage(unsignedPath, candidate, build.sign),
+             build.sign.timestamp.empty() ? kNoTimestamp : "timestamped by " + build.sign.timestamp);
         remove(unsignedPath.c_str());
     }
-    if (facts.failedStep.empty()) step("describe", DescribePackage(candidate, &facts));
+    if (facts.failedStep.empty()) {
+        step("describe", DescribePackage(candidate, &facts),
+             std::to_string(facts.entries.size()) + " entries, " + std::to_string(facts.images.size()) + " BIOS images");
+    }
     if (facts.failedStep.empty()) {
         SignatureVerdict verdict;
         bool toolMissing = false;
         error = VerifyAndJudge(candidate, request.ca, true, &verdict, &toolMissing);
-        if (step("verify", error.empty() && !verdict.ok ? verdict.fault : error)) {
-            facts.signer = verdict.signer;
-            facts.digestAlgorithm = verdict.algorithm;
-        }
+        facts.signer = verdict.signer;
+        facts.digestAlgorithm = verdict.algorithm;
+        step("verify", error.empty() && !verdict.ok ? verdict.fault : error,
+             "signed by " + verdict.signer + ", proven against " + request.ca);
     }
-    std::vector<std::string> tryArgs = {candidate, "--ca", request.ca, "--require-signature", "--report", report.string()};
-    tryArgs.insert(tryArgs.end(), request.tryArgs.begin(), request.tryArgs.end());
-    if (facts.failedStep.empty()) step("try", SmbiosProfiles(request, report / "machines", &tryArgs));
+    if (facts.failedStep.empty()) step("try", TryStep(request, candidate, reportDir, &facts), "as below");
     if (facts.failedStep.empty()) {
-        TryOptions options;
-        if (!ParseTryArguments(tryArgs, &options, &error)) {
-            fs::remove_all(stagingText, ec);
-            return Usage(error);
-        }
-        options.withShipped = true;
-        int code = TryPackage(options, &facts.runs);
-        std::string failed;
-        std::map<std::string, size_t> verdicts;
-        for (const RunRecord& run : facts.runs) {
-            std::string verdict = MachineVerdict(run);
-            ++verdicts[verdict];
-            if (verdict == "failed") failed += (failed.empty() ? "" : ", ") + run.id;
-        }
-        // try counts every run that differs from exit 0; the release does not count those it does not serve.
-        if (code != 2) {
-            printf("release: %zu runs passed, %zu not served (a machine the package is not for), %zu failed\n",
-                   verdicts["passed"], verdicts["not served"], verdicts["failed"]);
-        }
-        step("try", code == 2 ? "the runs could not start" : failed.empty() ? "" : "not as expected: " + failed);
+        step("place", ReplaceWith(candidate, build.out) ? "" : build.out + ": cannot be replaced: " + strerror(errno),
+             build.out);
     }
-    if (facts.failedStep.empty() && !ReplaceWith(candidate, build.out)) {
-        step("place", build.out + ": cannot be replaced: " + strerror(errno));
-    }
-    fs::remove_all(stagingText, ec);
-    const fs::path manifest = report / "manifest.json";
-    if (!WriteAll(manifest, ReleaseManifest(facts))) {
-        fprintf(stderr, "qpack: release: cannot write %s\n", manifest.c_str());
+    fs::remove_all(packageDir, ec);
+    for (const auto& file : {std::make_pair("manifest.json", ReleaseManifest(facts)),
+                             std::make_pair("report.html", ReleaseHtml(facts))}) {
+        error = WriteAll(fs::path(reportDir) / file.first, file.second);
+        if (error.empty()) continue;
+        fs::remove_all(reportDir, ec);
+        fprintf(stderr, "qpack: release: %s\n", error.c_str());
         return kExitFault;
     }
-    printf("manifest: %s\n", manifest.c_str());
+    error = PlaceReport(reportDir, report);
+    if (!error.empty()) {
+        fs::remove_all(reportDir, ec);
+        fprintf(stderr, "qpack: release: %s\n", error.c_str());
+        return kExitFault;
+    }
+    printf("report: %s\nmanifest: %s\n", (report / "report.html").c_str(), (report / "manifest.json").c_str());
     if (!facts.failedStep.empty()) {
         fprintf(stderr, "qpack: release failed at %s: %s\n", facts.failedStep.c_str(), facts.failure.c_str());
         return kExitFault;
     }
-    printf("%s: ready to ship (signed by %s, proven against %s)\n", build.out.c_str(), facts.signer.c_str(),
-           request.ca.c_str());
+    printf("%s: ready to ship (signed by %s, proven against %s, %s)\n", build.out.c_str(), facts.signer.c_str(),
+           request.ca.c_str(), facts.timestamp.empty() ? kNoTimestamp : ("timestamped by " + facts.timestamp).c_str());
     return kExitOk;
 }

@@ -8,19 +8,6 @@ using json = nlohmann::json;
 
 namespace {
 
-// The first "$FID" block ("?" five bytes on): part number at +9 (3 characters), build number at
-// +52 (up to 8 digits), as the updater reads them.
-void ReadFid(const std::string& data, ReleaseImage* image) {
-    for (size_t i = 0; i + 5 < data.size(); ++i) {
-        if (data.compare(i, 4, "$FID") != 0 || data[i + 5] != '?') continue;
-        if (i + 12 <= data.size()) image->fidPart = data.substr(i + 9, 3);
-        for (size_t k = i + 52; k < data.size() && k < i + 60 && data[k] >= '0' && data[k] <= '9'; ++k) {
-            image->fidBuild += data[k];
-        }
-        return;
-    }
-}
-
 std::string Hex32(uint32_t value) {
     char text[16];
     snprintf(text, sizeof text, "0x%08X", value);
@@ -29,35 +16,10 @@ std::string Hex32(uint32_t value) {
 
 }  // namespace
 
-std::string ImageKind(const std::string& name) {
-    if (name.size() < 4) return "";
-    std::string suffix = name.substr(name.size() - 4);
-    for (char& c : suffix) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    return suffix == ".wph" ? "Phoenix" : suffix == ".rom" ? "AMI" : "";
-}
+const char kNoTimestamp[] = "no timestamp: the signature stops validating when the certificate expires";
 
-ReleaseImage IdentifyImage(const std::string& name, const std::string& data, size_t imagesOfKind) {
-    ReleaseImage image;
-    image.name = name;
-    image.kind = ImageKind(name);
-    image.versionCharacters = name.size() >= 4 ? name.substr(2, 2) : "";
-    image.onlyOne = imagesOfKind == 1;
-    if (image.kind == "AMI") ReadFid(data, &image);
-    return image;
-}
-
-std::string MachineVerdict(const RunRecord& record) {
-    if (record.differences.empty()) return "passed";
-    const RunOutcome& o = record.outcome;
-    // The ends the updater gives a machine the package is not for (another part or model, no
-    // image or EC file that fits, DMI values it cannot hand on), with nothing written.
-    static const uint32_t notFor[] = {0x80000007, 0x80000008, 0x8000000B, 0x8000000C};
-    bool designEnd = false;
-    for (uint32_t code : notFor) designEnd |= o.finished && o.exitCode == code;
-    if (!record.expectGiven && designEnd && o.flashWrites.empty() && record.differences.size() == 1) {
-        return "not served";
-    }
-    return "failed";
+std::string ReleaseVerdict(const ReleaseFacts& facts) {
+    return facts.failedStep.empty() ? "ready to ship" : "failed at " + facts.failedStep + ": " + facts.failure;
 }
 
 std::string ReleaseManifest(const ReleaseFacts& facts) {
@@ -73,11 +35,14 @@ std::string ReleaseManifest(const ReleaseFacts& facts) {
                                            "the version starts with a letter), letter case ignored"
                                          : "its characters 3 and 4 against the BIOS version's 3 and 4, letter case "
                                            "ignored"}};
+        auto orNull = [](const std::string& text) { return text.empty() ? json() : json(text); };
         if (i.kind == "AMI") {
-            image["fid_part_number"] = i.fidPart.empty() ? json() : json(i.fidPart);
-            image["fid_build_number"] = i.fidBuild.empty() ? json() : json(i.fidBuild);
+            image["fid_part_number"] = orNull(i.fidPart);
+            image["fid_build_number"] = orNull(i.fidBuild);
         } else {
-            image["model"] = "compared by the BIOS flasher (exit 0x80000008 when it refuses)";
+            image["model"] = orNull(i.model);
+            image["part_number"] = orNull(i.part);
+            image["version"] = orNull(i.version);
         }
         images.push_back(image);
     }
@@ -89,15 +54,26 @@ std::string ReleaseManifest(const ReleaseFacts& facts) {
                             {"language", r.language},
                             {"outcome", OutcomeText(r)},
                             {"exit_code", r.outcome.finished ? json(Hex32(r.outcome.exitCode)) : json()},
+                            {"served", r.served},
+                            {"served_why", r.servedWhy},
                             {"verdict", MachineVerdict(r)},
                             {"differences", r.differences}});
     }
+    json steps = json::array();
+    for (const ReleaseStep& step : facts.steps) {
+        steps.push_back({{"step", step.name}, {"result", step.result}, {"detail", step.detail}});
+    }
     json manifest = {
         {"result", facts.failedStep.empty() ? "ready to ship" : "failed at " + facts.failedStep},
-        {"package", {{"name", facts.package}, {"sha256", facts.packageSha256}}},
+        {"steps", steps},
+        {"package", {{"name", facts.package}, {"size", facts.packageSize}, {"sha256", facts.packageSha256}}},
         {"archive", {{"offset", Hex32(facts.archiveOffset)}, {"digest", facts.archiveDigest}}},
         {"flags", {{"value", Hex32(facts.flags)}, {"names", DescribeFlags(facts.flags)}}},
-        {"signature", {{"signer", facts.signer}, {"digest_algorithm", facts.digestAlgorithm}, {"leads_to", facts.ca}}},
+        {"signature",
+         {{"signer", facts.signer},
+          {"digest_algorithm", facts.digestAlgorithm},
+          {"leads_to", facts.ca},
+          {"timestamp", facts.timestamp.empty() ? json(kNoTimestamp) : json("by " + facts.timestamp)}}},
         {"entries", entries},
         {"images", images},
         {"machines", machines}};

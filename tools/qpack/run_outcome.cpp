@@ -115,6 +115,7 @@ RunOutcome ReadRunOutcome(const RunInputs& inputs) {
     std::vector<std::string> writes;
     for (const std::string& line : Lines(inputs.trace)) {
         if (StartsWith(line, "flashwr ") && !EndsWith(line, "refused")) writes.push_back(line.substr(8));
+        if (StartsWith(line, "ecfw ") && !EndsWith(line, "refused")) outcome.ecWritten = true;
         if (StartsWith(line, "poweroff armed=")) {
             outcome.poweredOff = true;
             outcome.powerOnArmed = line == "poweroff armed=1";

@@ -17,6 +17,7 @@ struct RunOutcome {
     std::string biosCommand;   // as the stand-in BIOS flasher received it
     std::string micomCommand;  // as the stand-in MICOM flasher received it
     std::vector<std::string> flashWrites;  // "FFF20000+60000": adjacent blocks joined
+    bool ecWritten = false;                // the MICOM flasher stored EC firmware
     bool poweredOff = false;
     bool powerOnArmed = false;
     std::vector<std::string> boxTitles;

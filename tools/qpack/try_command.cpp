@@ -16,7 +16,9 @@
 #include "sim/profile.h"
 #include "tools/qpack/dmi_profile.h"
 #include "tools/qpack/package_reader.h"
+#include "tools/qpack/served_machines.h"
 #include "tools/qpack/signature_check.h"
+#include "tools/qpack/tool_process.h"
 #include "tools/qpack/try_matrix.h"
 #include "tools/qpack/try_report.h"
 
@@ -27,9 +29,9 @@ namespace {
 
 enum { kExitOk = 0, kExitFault = 1, kExitCannot = 2 };
 
-volatile sig_atomic_t g_stop = 0;
+volatile sig_atomic_t g_stop = 0;  // the signal that stopped the runs
 
-void OnStop(int) { g_stop = 1; }
+void OnStop(int signal) { g_stop = signal; }
 
 int Cannot(const std::string& text) {
     fprintf(stderr, "qpack: %s\n", text.c_str());
@@ -184,6 +186,13 @@ pid_t StartRun(const TryRun& run, const TryOptions& options, const fs::path& bui
     _exit(127);
 }
 
+// A screenshot cut to what differs from the empty desktop around it: the program's windows.
+std::string CutShot(const fs::path& report, const std::string& shot) {
+    std::string cut = shot.substr(0, shot.size() - 4) + "-cut.png", output;
+    int code = RunTool({"convert", (report / shot).string(), "-trim", "+repage", (report / cut).string()}, &output);
+    return code == 0 ? cut : "";
+}
+
 RunRecord ReadRecord(const TryRun& run, const fs::path& report, const std::vector<std::string>& packageNames,
                      const std::map<unsigned, std::string>& strings) {
     const fs::path out = report / "runs" / run.id / "out";
@@ -214,6 +223,7 @@ RunRecord ReadRecord(const TryRun& run, const fs::path& report, const std::vecto
     for (size_t box = 1; fs::exists(out / "shots" / ("box-" + std::to_string(box) + ".png")); ++box) {
         record.shots.push_back(rel + "shots/box-" + std::to_string(box) + ".png");
     }
+    for (const std::string& shot : record.shots) record.cutShots.push_back(CutShot(report, shot));
     return record;
 }
 
@@ -242,11 +252,10 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     error = ReadPackage(options.package, &contents);
     if (!error.empty()) return Cannot(error);
     std::vector<std::string> packageNames;
-    for (const PackageEntry& entry : contents.entries) {
-        const std::string& name = entry.storedName;
-        packageNames.push_back(name.size() > 3 && name.compare(name.size() - 3, 3, ".gz") == 0
-                                   ? name.substr(0, name.size() - 3) : name);
-    }
+    for (const PackageEntry& entry : contents.entries) packageNames.push_back(PlainName(entry.storedName));
+    std::vector<ReleaseImage> images;
+    error = PackageImages(options.package, contents, &images);
+    if (!error.empty()) return Cannot(error);
     // One package for every run: who signed it is checked once. Asked to prove the signer (--ca)
     // or to have one, a package that fails is not run at all.
     SignatureVerdict verdict;
@@ -271,7 +280,13 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     fs::remove_all(report / "runs", ec);
     std::vector<TryRun> runs = BuildMatrix(profiles, options);
     std::vector<std::string> powers;
+    std::vector<std::pair<bool, std::string>> served;
     for (const TryRun& run : runs) {
+        MachineIdentity machine;
+        std::string why;
+        if (!IdentifyMachine(run.profile->text, contents.flags, &machine, &error)) return Cannot(run.profile->path + ": " + error);
+        bool serves = Serves(images, machine, &why);
+        served.push_back({serves, why});
         std::string text;
         const fs::path dir = report / "runs" / run.id;
         fs::create_directories(dir / "out", ec);
@@ -285,6 +300,7 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     unsigned jobs = options.jobs ? options.jobs : std::max(1u, std::thread::hardware_concurrency());
     signal(SIGINT, OnStop);
     signal(SIGTERM, OnStop);
+    signal(SIGHUP, OnStop);
     const bool tty = isatty(2);
     std::vector<RunRecord> records(runs.size());
     std::vector<Running> running;
@@ -322,10 +338,12 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
             RunRecord& record = records[r.index];
             record = ReadRecord(runs[r.index], report, packageNames, strings);
             record.power = powers[r.index];
+            record.served = served[r.index].first;
+            record.servedWhy = served[r.index].second;
             record.signedBy = signedBy;
             record.seconds = seconds;
             if (r.terminated) record.differences.push_back("ended after " + std::to_string(options.timeoutSeconds) + " s");
-            unexpected += record.differences.empty() ? 0 : 1;
+            unexpected += MachineVerdict(record) == "failed" ? 1 : 0;
             ++done;
             running.erase(running.begin() + static_cast<long>(i));
             Progress(done, runs.size(), running.size(), unexpected, tty);
@@ -344,6 +362,8 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     *recordsOut = records;
     return unexpected == 0 ? kExitOk : kExitFault;
 }
+
+int TryStoppedBy() { return g_stop; }
 
 int ProfileCommand(const std::vector<std::string>& args) {
     std::string dmi, entry, base, out;

@@ -15,6 +15,9 @@ int TryCommand(const std::vector<std::string>& args);
 // The same for options already parsed; *records gets every run's record.
 int TryPackage(const TryOptions& options, std::vector<RunRecord>* records);
 
+// The signal (SIGINT, SIGTERM, SIGHUP) that stopped TryPackage's runs, 0 when none did.
+int TryStoppedBy();
+
 // The build qpack lives in (or given) and the source tree it was built from.
 bool FindTrees(const std::string& given, std::filesystem::path* build, std::filesystem::path* source,
                std::string* error);

@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "tools/qpack/served_machines.h"
+
 using json = nlohmann::json;
 
 namespace {
 
 const char* const kColumns[] = {"machine", "windows", "lang", "outcome", "image", "EC file", "BIOS flasher",
-                                "MICOM flasher", "flash written", "power", "signed by", "time", "as expected"};
+                                "MICOM flasher", "flash written", "power", "signed by", "time", "verdict"};
 constexpr size_t kColumnCount = sizeof kColumns / sizeof kColumns[0];
 
 // The flasher's command line without the working directory in front of the tool.
@@ -37,6 +39,18 @@ std::string PowerText(const RunOutcome& outcome) {
     return outcome.powerOnArmed ? "off, power-on armed" : "off, power-on NOT armed";
 }
 
+// A machine the package is not for passes when its run wrote nothing; it says so, with why.
+std::string VerdictText(const RunRecord& r) {
+    std::string reason, verdict = MachineVerdict(r, &reason);
+    if (verdict == "failed") return "FAILED: " + reason;
+    return r.served ? verdict : verdict + " (" + r.servedWhy + "), nothing written";
+}
+
+std::string RowClass(const RunRecord& r) {
+    std::string verdict = MachineVerdict(r);
+    return verdict == "failed" ? "no" : verdict == "passed" ? "yes" : "ns";
+}
+
 std::string Seconds(double seconds) {
     char text[16];
     snprintf(text, sizeof text, "%.0f s", seconds);
@@ -56,8 +70,11 @@ std::vector<std::string> Cells(const RunRecord& r) {
             PowerText(r.outcome),
             OrDash(r.signedBy),
             Seconds(r.seconds),
-            r.differences.empty() ? "yes" : "NO: " + Joined(r.differences, "; ")};
+            VerdictText(r)};
 }
+
+
+}  // namespace
 
 std::string Html(const std::string& text) {
     std::string out;
@@ -72,6 +89,8 @@ std::string Html(const std::string& text) {
     }
     return out;
 }
+
+namespace {
 
 std::string Link(const std::string& path, const char* label) {
     return path.empty() ? "" : "<a href=\"" + Html(path) + "\">" + label + "</a> ";
@@ -136,6 +155,9 @@ std::string ReportJson(const std::string& package, const std::vector<RunRecord>&
                         {"boxes", o.boxTitles},
                         {"seconds", r.seconds},
                         {"as_expected", r.differences.empty()},
+                        {"served", r.served},
+                        {"served_why", r.servedWhy},
+                        {"verdict", MachineVerdict(r)},
                         {"differences", r.differences},
                         {"debug_log", r.log},
                         {"trace", r.trace},
@@ -145,33 +167,46 @@ std::string ReportJson(const std::string& package, const std::vector<RunRecord>&
     return json({{"package", package}, {"runs", runs}}).dump(2) + "\n";
 }
 
-std::string ReportHtml(const std::string& package, const std::vector<RunRecord>& records) {
-    std::string html =
-        "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>qpack try: " + Html(package) +
-        "</title>\n<style>body{font-family:sans-serif;font-size:13px}table{border-collapse:collapse}"
-        "td,th{border:1px solid #999;padding:3px 6px;text-align:left;vertical-align:top}"
-        ".no{background:#fdd}.yes{background:#dfd}td:last-child{white-space:nowrap}"
-        "img{width:320px;margin:2px;border:1px solid #999}</style>"
-        "</head><body>\n<h1>qpack try: " + Html(package) + "</h1>\n<table><tr>";
+const char kReportStyle[] =
+    "body{font-family:sans-serif;font-size:13px}table{border-collapse:collapse}"
+    "td,th{border:1px solid #999;padding:3px 6px;text-align:left;vertical-align:top}"
+    ".no{background:#fdd}.yes{background:#dfd}.ns{background:#eee;color:#444}td:last-child{white-space:nowrap}"
+    "img{max-width:100%;margin:2px;border:1px solid #999}";
+
+std::string RunTableHtml(const std::vector<RunRecord>& records) {
+    std::string html = "<table><tr>";
     for (const char* column : kColumns) html += "<th>" + Html(column) + "</th>";
     html += "<th>run</th></tr>\n";
     for (const RunRecord& r : records) {
         std::vector<std::string> cells = Cells(r);
         cells[0] = r.machine + " (" + r.machineName + ")";
-        html += std::string("<tr class=\"") + (r.differences.empty() ? "yes" : "no") + "\">";
+        html += "<tr class=\"" + RowClass(r) + "\">";
         for (const std::string& cell : cells) html += "<td>" + Html(cell) + "</td>";
         html += "<td>" + Link(r.log, "debug log") + Link(r.trace, "trace") + Link(r.drive, "boxes") +
                 "<a href=\"#" + Html(r.id) + "\">screens</a></td></tr>\n";
     }
-    html += "</table>\n";
+    return html + "</table>\n";
+}
+
+// Each screenshot cut to the program's windows, at its own size, leading to the whole screen.
+std::string ShotsHtml(const std::vector<RunRecord>& records) {
+    std::string html;
     for (const RunRecord& r : records) {
         html += "<h2 id=\"" + Html(r.id) + "\">" + Html(r.machine + ", " + r.mode + ", " + r.language) + ": " +
                 Html(OutcomeText(r)) + "</h2>\n<p>";
-        for (const std::string& shot : r.shots) {
-            html += "<a href=\"" + Html(shot) + "\"><img src=\"" + Html(shot) + "\" alt=\"" + Html(shot) + "\"></a>";
+        for (size_t i = 0; i < r.shots.size(); ++i) {
+            const std::string& shown = i < r.cutShots.size() && !r.cutShots[i].empty() ? r.cutShots[i] : r.shots[i];
+            html += "<a href=\"" + Html(r.shots[i]) + "\"><img src=\"" + Html(shown) + "\" alt=\"" + Html(r.shots[i]) +
+                    "\"></a>";
         }
         if (r.shots.empty()) html += "no screenshot";
         html += "</p>\n";
     }
-    return html + "</body></html>\n";
+    return html;
+}
+
+std::string ReportHtml(const std::string& package, const std::vector<RunRecord>& records) {
+    return "<!DOCTYPE html>\n<html><head><meta charset=\"utf-8\"><title>qpack try: " + Html(package) +
+           "</title>\n<style>" + kReportStyle + "</style></head><body>\n<h1>qpack try: " + Html(package) +
+           "</h1>\n" + RunTableHtml(records) + ShotsHtml(records) + "</body></html>\n";
 }

@@ -16,9 +16,12 @@ struct RunRecord {
     double seconds = 0;
     std::vector<std::string> differences;  // from what the profile expects
     bool expectGiven = false;              // the profile said what to expect
+    bool served = true;                    // one of the package's images is for this machine
+    std::string servedWhy;                 // which, or what none is for
     // Paths relative to the report directory; "" when the run left none.
     std::string log, trace, drive;
     std::vector<std::string> shots;
+    std::vector<std::string> cutShots;  // each shot cut to the program's windows, "" when it could not be
 };
 
 // The outcome column: exit code and its meaning, or that no image fits or the run never ended.
@@ -30,3 +33,12 @@ std::string FormatTable(const std::vector<RunRecord>& records);
 std::string ReportJson(const std::string& package, const std::vector<RunRecord>& records);
 
 std::string ReportHtml(const std::string& package, const std::vector<RunRecord>& records);
+
+// Text made safe inside HTML.
+std::string Html(const std::string& text);
+
+// The parts of an HTML report: its style, the table of runs (a row's colour its verdict), and
+// every run's screenshots.
+extern const char kReportStyle[];
+std::string RunTableHtml(const std::vector<RunRecord>& records);
+std::string ShotsHtml(const std::vector<RunRecord>& records);
