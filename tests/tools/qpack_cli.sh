@@ -142,6 +142,11 @@ grep -qx 'signature: unsigned' "$work/stdout" || { echo "FAIL: verify does not s
 check 1 "unsigned, and a signature is required" "$qpack" verify "$work/u.exe" --require-signature
 check 0 "" "$qpack" build -o "$work/s.exe" --stub "$stub" "$work/QN14XB05.wph" "$work/AddMem.sys" --sign "$work/id/signer.p12" --pass-env QV_TEST_PASS
 check 0 "" "$qpack" verify "$work/s.exe" --ca "$work/id/ca.pem" --require-signature
+# Signing where the system refuses the signed file's bytes: that is the reason given, not the certificate.
+(trap '' XFSZ; ulimit -f 200; exec "$qpack" sign "$work/u.exe" -o "$work/s2.exe" --sign "$work/id/signer.p12" \
+  --pass-env QV_TEST_PASS) 2>"$work/stderr"
+grep -qx "qpack: $work/s2.exe: File too large" "$work/stderr" && [ ! -e "$work/s2.exe" ] ||
+  { echo "FAIL: a refused write while signing is not named as one"; cat "$work/stderr"; fail=1; }
 for line in 'signed by: /O=Quorvin Test/CN=Quorvin Release' 'digest algorithm: SHA256' 'signature: matches the file' \
     "certificate chain: leads to $work/id/ca.pem"; do
   grep -qxF "$line" "$work/stdout" || { echo "FAIL: verify of a signed package lacks: $line"; cat "$work/stdout"; fail=1; }

@@ -21,6 +21,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr uint64_t kSignatureRoom = 0x10000;  // more than a signature and its certificates take
+
 constexpr size_t kLongestPassword = 4095;  // what osslsigncode reads of a password file
 
 // The password's way to osslsigncode: the file given, or a pipe holding the variable's value, so
@@ -134,6 +136,28 @@ std::string CheckSigned(const std::string& path) {
     return error;
 }
 
+// A tool that fails for want of room says something else (a certificate it cannot read, a file
+// it cannot sign): when the folder cannot take as much as the signed package needs, that is the
+// reason, naming the file that was to be written.
+std::string RoomFault(const std::string& dir, const std::string& written, uint64_t bytes) {
+    const std::string probe = dir + "/room";
+    FILE* file = fopen(probe.c_str(), "wb");
+    static const char zeros[65536] = {};
+    bool held = file != nullptr;
+    for (uint64_t left = bytes; held && left > 0;) {
+        size_t n = left < sizeof zeros ? static_cast<size_t>(left) : sizeof zeros;
+        held = fwrite(zeros, 1, n, file) == n;
+        left -= n;
+    }
+    int error = errno;
+    if (file != nullptr && fclose(file) != 0 && held) {
+        held = false;
+        error = errno;
+    }
+    remove(probe.c_str());
+    return held ? "" : written + ": " + strerror(error);
+}
+
 }  // namespace
 
 std::string SignPackage(const std::string& inPath, const std::string& outPath, const SignOptions& options) {
@@ -169,6 +193,13 @@ std::string SignPackage(const std::string& inPath, const std::string& outPath, c
         if (error.empty()) error = RunOsslsigncode(pattern + "/primary.exe", signedPath, options, "sha256", true);
     } else if (error.empty()) {
         error = RunOsslsigncode(inPath, signedPath, options, "sha256", false);
+    }
+    if (!error.empty()) {
+        FILE* in = fopen(inPath.c_str(), "rb");
+        uint64_t needed = in != nullptr ? SizeOf(in) + kSignatureRoom : kSignatureRoom;
+        if (in != nullptr) fclose(in);
+        std::string room = RoomFault(pattern, outPath, needed);
+        if (!room.empty()) error = room;
     }
     if (error.empty()) error = CheckSigned(signedPath);
     if (error.empty() && !ReplaceWith(signedPath, outPath)) error = outPath + ": " + strerror(errno);
