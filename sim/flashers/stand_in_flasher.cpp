@@ -175,8 +175,8 @@ FlasherScenario CheckIdentity(FlasherScenario scenario, const std::vector<uint8_
     BiosIdentity machine = IdentityIn(segment.data(), segment.size());
     BiosIdentity offered = IdentityIn(image.data(), image.size());
     if (offered == machine) return scenario;
-    Record(g_stem + " refused bios.wph: model \"" + offered.model + "\" part \"" + offered.part +
-           "\", the machine's model \"" + machine.model + "\" part \"" + machine.part + "\"");
+    Record(g_stem + " -120: bios.wph is for model \"" + offered.model + "\" part \"" + offered.part +
+           "\", the machine is model \"" + machine.model + "\" part \"" + machine.part + "\"");
     scenario.exitCode = kOtherModel;
     scenario.newSys = true;
     return scenario;

@@ -129,9 +129,9 @@ case "$2" in
     "$qpack" verify "$out/Update.exe" --ca "$out/id/ca.pem" --require-signature >/dev/null || fail=1
     grep -q 'proven: leads to' "$out/table.txt" || { echo "the table does not say the signer was proven"; fail=1; }
     # The BIOS flasher, not the updater, refused the QN15 machine.
-    grep -qF 'flasher SWinFlash refused bios.wph: model "QN14" part "P07", the machine'"'"'s model "QN15" part "P07"' \
+    grep -qF 'flasher SWinFlash -120: bios.wph is for model "QN14" part "P07", the machine is model "QN15" part "P07"' \
       "$out"/release/runs/*-qn15-xp-en/out/trace.txt || { echo "the QN15 machine's flasher did not refuse the image"; fail=1; }
-    "$qpack" extract "$out/Update.exe" -C "$out/extracted" >/dev/null || fail=1
+    mkdir -p "$out/extracted" && "$qpack" extract "$out/Update.exe" -C "$out/extracted" >/dev/null || fail=1
     QT_QPA_PLATFORM=offscreen wkhtmltoimage --quiet --enable-local-file-access --width 1400 "$out/release/report.html" \
       "$out/report.png" ||
       { echo "wkhtmltoimage could not render the report"; fail=1; }
@@ -158,7 +158,8 @@ checks = {
     "served": all(machines[p]["served"] and machines[p]["verdict"] == "passed" for p in ("phoenix", "phoenix_x86", "notebook-2017")),
     "not served": (machines["qn15"]["verdict"], machines["qn15"]["exit_code"]) == ("not served", "0x80000008")
                   and (machines["ami"]["verdict"], machines["ami"]["exit_code"]) == ("not served", "0x8000000B"),
-    "steps": [(s["step"], s["result"]) for s in m["steps"]] == [(n, "held") for n in ("build", "sign", "describe", "verify", "try", "place")],
+    "steps": [(s["step"], s["result"]) for s in m["steps"]] == [(n, "held") for n in ("build", "sign", "describe", "verify", "try", "place")]
+             and m["steps"][2]["detail"] == "%s entries, BIOS images: 1" % count,
     "the page's title and verdict": "<title>qpack release: Update.exe: ready to ship</title>" in page and "ready to ship" in text,
     "the page's SHA-256": m["package"]["sha256"] in text,
     "every machine's row in the page": sorted(r[1] for r in rows) == sorted(machines)

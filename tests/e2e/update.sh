@@ -147,7 +147,7 @@ $tarpex" "$(cat "$out/trace.txt")" "the trace"
   verdict)
     expect_line 'BOX title="Fail : Model(Bios Part Number)" text="The BIOS/MICOM model to be updated is different.\n\nCheck the program.\n\n Current Model (BIOS Part Number) : QN14(P07)\n\n     New Model (BIOS Part Number) : QN15(P08)" buttons=OK owned=1'
     expect_line 'EXIT 0x80000008'
-    grep -qxF 'flasher SWinFlash refused bios.wph: model "QN15" part "P08", the machine'"'"'s model "QN14" part "P07"' \
+    grep -qxF 'flasher SWinFlash -120: bios.wph is for model "QN15" part "P08", the machine is model "QN14" part "P07"' \
       "$out/trace.txt" || { echo "the BIOS flasher did not say why it refused"; fail=1; }
     [ -z "$flashes$ecfw" ] || { echo "the flash or the EC was written:"; echo "$flashes$ecfw"; fail=1; }
     grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }

@@ -320,6 +320,10 @@ TEST(QpackRelease, MachineVerdictsImagesAndManifest) {
         EXPECT_EQ(reason.empty(), std::string(row.verdict) != "failed") << row.what << ": " << reason;
         facts.runs.push_back(record);
     }
+    EXPECT_EQ(TriedRunsFault(facts.runs).rfind("not as expected: served, refused for its DMI values (exit 0x8000000B", 0), 0u);
+    EXPECT_EQ(TriedRunsFault({facts.runs[0], facts.runs[3]}), "");
+    EXPECT_EQ(TriedRunsFault({facts.runs[3], facts.runs[4]}),
+              "the package serves no machine it was tried on: no image is for their models");
     // An AMI image's "$FID" block: "?" five bytes on, part at +9, build at +52.
     std::string rom = std::string(100, '\0') + "$FID?????P09" + std::string(40, ' ') + "00000251" + "rest";
     // A Phoenix image's "DiaG@" block: model at +12 (+11 five wide), version at +25; "DEVEL" + 5 the part.

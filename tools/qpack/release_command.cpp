@@ -207,18 +207,11 @@ std::string TryStep(const ReleaseRequest& request, const std::string& candidate,
         raise(TryStoppedBy());
     }
     if (code == 2) return "the runs could not start";
-    std::string failed, reason;
     std::map<std::string, size_t> verdicts;
-    for (const RunRecord& run : facts->runs) {
-        std::string verdict = MachineVerdict(run, &reason);
-        ++verdicts[verdict];
-        if (verdict == "failed") failed += (failed.empty() ? "" : ", ") + run.id + " (" + reason + ")";
-    }
+    for (const RunRecord& run : facts->runs) ++verdicts[MachineVerdict(run)];
     printf("release: %zu runs passed, %zu not served (nothing written), %zu failed\n", verdicts["passed"],
            verdicts["not served"], verdicts["failed"]);
-    if (!failed.empty()) return "not as expected: " + failed;
-    if (verdicts["passed"] == 0) return "the package serves no machine it was tried on: no image is for their models";
-    return "";
+    return TriedRunsFault(facts->runs);
 }
 
 }  // namespace
@@ -273,8 +266,9 @@ int ReleaseCommand(const std::vector<std::string>& args) {
         remove(unsignedPath.c_str());
     }
     if (facts.failedStep.empty()) {
-        step("describe", DescribePackage(candidate, &facts),
-             std::to_string(facts.entries.size()) + " entries, " + std::to_string(facts.images.size()) + " BIOS images");
+        error = DescribePackage(candidate, &facts);
+        step("describe", error,
+             std::to_string(facts.entries.size()) + " entries, BIOS images: " + std::to_string(facts.images.size()));
     }
     if (facts.failedStep.empty()) {
         SignatureVerdict verdict;

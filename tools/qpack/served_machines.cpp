@@ -132,3 +132,15 @@ std::string MachineVerdict(const RunRecord& record, std::string* reason) {
     if (reason != nullptr) *reason = why;
     return !why.empty() ? "failed" : record.served ? "passed" : "not served";
 }
+
+std::string TriedRunsFault(const std::vector<RunRecord>& runs) {
+    std::string failed, reason;
+    size_t served = 0;
+    for (const RunRecord& run : runs) {
+        std::string verdict = MachineVerdict(run, &reason);
+        served += verdict == "passed";
+        if (verdict == "failed") failed += (failed.empty() ? "" : ", ") + run.id + " (" + reason + ")";
+    }
+    if (!failed.empty()) return "not as expected: " + failed;
+    return served == 0 ? "the package serves no machine it was tried on: no image is for their models" : "";
+}

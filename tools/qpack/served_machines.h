@@ -47,3 +47,7 @@ bool Serves(const std::vector<ReleaseImage>& images, const MachineIdentity& mach
 // "passed" (a served machine whose run ended as expected), "not served" (its run finished and
 // wrote neither flash nor EC firmware) or "failed"; *reason says why it failed.
 std::string MachineVerdict(const RunRecord& record, std::string* reason = nullptr);
+
+// What fails a release's tried runs: a run that failed (each named with its reason), or no
+// machine served at all; "" when they hold.
+std::string TriedRunsFault(const std::vector<RunRecord>& runs);

@@ -227,9 +227,9 @@ RunRecord ReadRecord(const TryRun& run, const fs::path& report, const std::vecto
     return record;
 }
 
-void Progress(size_t done, size_t total, size_t running, size_t unexpected, bool tty) {
-    fprintf(stderr, "%sqpack try: %zu of %zu runs done, %zu running, %zu not as expected%s", tty ? "\r" : "", done,
-            total, running, unexpected, tty ? "\033[K" : "\n");
+void Progress(size_t done, size_t total, size_t running, size_t failed, bool tty) {
+    fprintf(stderr, "%sqpack try: %zu of %zu runs done, %zu running, %zu failed%s", tty ? "\r" : "", done,
+            total, running, failed, tty ? "\033[K" : "\n");
     fflush(stderr);
 }
 
@@ -304,7 +304,7 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     const bool tty = isatty(2);
     std::vector<RunRecord> records(runs.size());
     std::vector<Running> running;
-    size_t next = 0, done = 0, unexpected = 0;
+    size_t next = 0, done = 0, failed = 0;
     Progress(done, runs.size(), 0, 0, tty);
     while (done < runs.size()) {
         while (!g_stop && next < runs.size() && running.size() < jobs) {
@@ -316,7 +316,7 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
                 break;
             }
             running.push_back({next++, pid, Clock::now(), false});
-            Progress(done, runs.size(), running.size(), unexpected, tty);
+            Progress(done, runs.size(), running.size(), failed, tty);
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         for (size_t i = 0; i < running.size();) {
@@ -343,10 +343,10 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
             record.signedBy = signedBy;
             record.seconds = seconds;
             if (r.terminated) record.differences.push_back("ended after " + std::to_string(options.timeoutSeconds) + " s");
-            unexpected += MachineVerdict(record) == "failed" ? 1 : 0;
+            failed += MachineVerdict(record) == "failed" ? 1 : 0;
             ++done;
             running.erase(running.begin() + static_cast<long>(i));
-            Progress(done, runs.size(), running.size(), unexpected, tty);
+            Progress(done, runs.size(), running.size(), failed, tty);
         }
         if (g_stop && running.empty()) break;
     }
@@ -360,7 +360,7 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
     }
     printf("report: %s\n", (report / "report.html").c_str());
     *recordsOut = records;
-    return unexpected == 0 ? kExitOk : kExitFault;
+    return failed == 0 ? kExitOk : kExitFault;
 }
 
 int TryStoppedBy() { return g_stop; }
