@@ -56,8 +56,9 @@ case "$2" in
     for link in $(grep -o '\(href\|src\)="runs/[^"]*"' "$html" | cut -d'"' -f2 | sort -u); do
       [ -s "$out/report/$link" ] || { echo "the report links to a missing $link"; fail=1; }
     done
-    [ "$(grep -o 'src="runs/[^"]*/shots/box-[0-9]*.png"' "$html" | wc -l)" -ge 8 ] ||
-      { echo "fewer than two box screenshots per run"; fail=1; }
+    # Each box shown cut to the program's windows, leading to the whole screen.
+    [ "$(grep -o '<a href="runs/[^"]*/shots/box-[0-9]*.png"><img src="runs/[^"]*/shots/box-[0-9]*-cut.png"' "$html" | wc -l)" -ge 8 ] ||
+      { echo "fewer than two box screenshots per run, cut and leading to the whole screen"; fail=1; }
     [ "$(grep -o 'href="runs/[^"]*/trace.txt"' "$html" | wc -l)" = 4 ] || { echo "not four traces linked"; fail=1; }
     python3 -c 'import json,sys; r=json.load(open(sys.argv[1]))["runs"]; sys.exit(not (len(r) == 4 and all(x["as_expected"] for x in r)))' \
       "$out/report/report.json" || { echo "report.json does not hold four runs as expected"; fail=1; } ;;

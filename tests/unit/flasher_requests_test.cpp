@@ -109,6 +109,36 @@ TEST(FlasherRequests, ServedOrRefusedAsTheMachineAllows) {
     }
 }
 
+// A flasher reads the installed BIOS where it runs: the first MiB only, untraced when served.
+TEST(FlasherRequests, FirstMegabyteReads) {
+    const struct {
+        uint32_t address;
+        size_t inSize;
+        bool ok;
+        const char* trace;
+    } rows[] = {
+        {0xF4E10, 4, true, ""},
+        {0xFFFC0, 4, true, ""},
+        {0xFFFD0, 4, false, "flasher read FFFD0+40 refused"},
+        {0xF4E10, 3, false, "flasher read 0+40 refused"},
+    };
+    for (const auto& row : rows) {
+        MachineProfile profile;
+        std::string error;
+        ASSERT_TRUE(ParseProfile(R"({"bios": [{"at": "0xF4E10", "text": "DEVELP07"}]})", &profile, &error)) << error;
+        uint8_t out[64] = {};
+        uint32_t returned = 0;
+        EXPECT_EQ(ServeFlasherRequest(&profile, QV_FLASHER_MEMORY_READ, reinterpret_cast<const uint8_t*>(&row.address),
+                                      static_cast<uint32_t>(row.inSize), out, sizeof out, &returned),
+                  row.ok) << std::hex << row.address;
+        EXPECT_EQ(returned, row.ok ? sizeof out : 0u);
+        if (row.address == 0xF4E10 && row.ok) {
+            EXPECT_EQ(std::string(reinterpret_cast<char*>(out), 8), "DEVELP07");
+        }
+        EXPECT_EQ(profile.machine.trace, row.trace[0] ? std::vector<std::string>{row.trace} : std::vector<std::string>{});
+    }
+}
+
 TEST(FlasherRequests, ProfilesWithBadFlasherSectionsAreRefused) {
     const char* bad[] = {
         R"({"flashers": {"SWinFlash32": {"exit": 0}}})",
