@@ -358,7 +358,7 @@ int TryPackage(const TryOptions& options, std::vector<RunRecord>* recordsOut) {
         !WriteText(report / "report.html", ReportHtml(package, records))) {
         return Cannot("cannot write the report into " + report.string());
     }
-    printf("report: %s\n", (report / "report.html").c_str());
+    if (!options.withShipped) printf("report: %s\n", (report / "report.html").c_str());
     *recordsOut = records;
     return failed == 0 ? kExitOk : kExitFault;
 }

@@ -29,7 +29,8 @@ struct TryOptions {
     std::string power;  // "AC:BATTERY", or "" for each profile's own
     std::string build;  // "" for the directory qpack lives in
     std::string report = "qpack-try";
-    bool withShipped = false;        // the shipped profiles too, beside those given
+    bool withShipped = false;        // the shipped profiles too, beside those given (a release,
+                                     // which places and names the report itself)
     std::string ca;                  // --ca: the root the signer must lead to
     bool requireSignature = false;   // --require-signature
     unsigned jobs = 0;  // 0: from the core count
