@@ -25,8 +25,11 @@ text() {
   sed -n "s/^    $1, \"\\(.*\\)\"\$/\\1/p" "$here/../../ui/lang/$code/strings.rc" | sed 's/%%/%/g; s/""/\\"/g'
 }
 
-"$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" \
-  --flags MARK_LAST_AREA,SKIP_CHECK_POWER $("$here/package-entries" "$out/entries" "$win") || exit 1
+# The image for the notebook's model and part: its BIOS flasher refuses any other.
+entries=$("$here/package-entries" "$out/entries" "$win") &&
+  "$build/make_bios_image" "$out/entries/QN14XB05.wph" QN14 P07 05TX &&
+  "$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" \
+    --flags MARK_LAST_AREA,SKIP_CHECK_POWER $entries || exit 1
 
 env LANG=$locale LC_ALL=$locale "$here/../wine/with-wine" --template "$template" --winver winxp -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" \
