@@ -163,6 +163,105 @@ TEST(RequestDecoder, RefusesMalformedRequests) {
         << "MEMIO needs the caller's memory";
 }
 
+// The codes and layouts of the four drivers, transcribed from the access driver's request
+// table (device type, function number, code) and its request layouts, built here byte by byte:
+// the simulated drivers must answer each of them, whatever the program's encoder says.
+enum class Op { Write8, Read8, Write16, Read16, Write32, Read32, MemRead, MemWrite };
+
+void PutBytes(std::vector<uint8_t>* bytes, uint64_t value, int width) {
+    for (int i = 0; i < width; ++i) bytes->push_back(static_cast<uint8_t>(value >> (8 * i)));
+}
+
+// One request as the layout tables give it: port 0x80 or the BIOS segment, 4 bytes of memory.
+std::vector<uint8_t> LayoutRequest(SimDevice device, Op op, uint32_t* outSize) {
+    bool memory = op == Op::MemRead || op == Op::MemWrite;
+    bool write = op == Op::Write8 || op == Op::Write16 || op == Op::Write32 || op == Op::MemWrite;
+    int width = memory ? 4 : op <= Op::Read8 ? 1 : op <= Op::Read16 ? 2 : 4;
+    uint32_t address = memory ? 0xF0000 : 0x80;
+    std::vector<uint8_t> in;
+    *outSize = static_cast<uint32_t>(width);
+    if (device == SimDevice::Vexa) {  // address, direction, length, data of writes
+        PutBytes(&in, address, 4);
+        in.push_back(write ? 0 : 1);
+        PutBytes(&in, static_cast<uint32_t>(width), 4);
+        if (write) PutBytes(&in, 0x5A5A5A5A, width);
+    } else if (device == SimDevice::Kmdf) {  // port, address, length, pointer, data
+        PutBytes(&in, memory ? 0 : address, 4);
+        PutBytes(&in, memory ? address : 0, 4);
+        PutBytes(&in, static_cast<uint32_t>(width), 4);
+        PutBytes(&in, 0x1010, 4);
+        PutBytes(&in, 0x5A5A5A5A, width);
+        *outSize = static_cast<uint32_t>(in.size());
+    } else if (memory) {  // ADDMEM's memory requests, MEMIO's too: u64 address, data of writes
+        PutBytes(&in, address, 8);
+        if (write) PutBytes(&in, 0x5A5A5A5A, width);
+    } else if (device == SimDevice::Addmem) {  // port, value
+        PutBytes(&in, address, 4);
+        PutBytes(&in, write ? 0x5A : 0, 4);
+    } else {  // MEMIO: port, 8 unused bytes, pointer to the caller's variable
+        PutBytes(&in, address, 4);
+        PutBytes(&in, 0, 8);
+        PutBytes(&in, 0x1000, 4);
+        *outSize = 16;
+    }
+    return in;
+}
+
+TEST(RequestDecoder, AnswersTheCodesOfTheRequestTable) {
+    struct Row {
+        SimDevice device;
+        Op op;
+        uint32_t code;
+        uint32_t deviceType;
+        uint32_t function;
+        const char* trace;  // the start of the line the machine traces
+    };
+    using D = SimDevice;
+    // The access driver's request table, row by row: VEXA, KMDFMEMIO, ADDMEM, MEMIO.
+    const Row rows[] = {
+        {D::Vexa, Op::Write8, 0x9C412008, 0x9C41, 0x802, "out8 0080 5A"},
+        {D::Vexa, Op::Read8, 0x9C412008, 0x9C41, 0x802, "in8 0080"},
+        {D::Vexa, Op::Write16, 0x9C412008, 0x9C41, 0x802, "out16 0080 5A5A"},
+        {D::Vexa, Op::Read32, 0x9C412008, 0x9C41, 0x802, "in32 0080"},
+        {D::Vexa, Op::MemRead, 0x9C41200C, 0x9C41, 0x803, "memrd F0000+4"},
+        {D::Vexa, Op::MemWrite, 0x9C41200C, 0x9C41, 0x803, "memwr F0000+4"},
+        {D::Kmdf, Op::Write8, 0x9C412404, 0x9C41, 0x901, "out8 0080 5A"},
+        {D::Kmdf, Op::Read8, 0x9C412400, 0x9C41, 0x900, "in8 0080"},
+        {D::Kmdf, Op::Write16, 0x9C41240C, 0x9C41, 0x903, "out16 0080 5A5A"},
+        {D::Kmdf, Op::Read16, 0x9C412408, 0x9C41, 0x902, "in16 0080"},
+        {D::Kmdf, Op::Write32, 0x9C412414, 0x9C41, 0x905, "out32 0080 5A5A5A5A"},
+        {D::Kmdf, Op::Read32, 0x9C412410, 0x9C41, 0x904, "in32 0080"},
+        {D::Kmdf, Op::MemRead, 0x9C412800, 0x9C41, 0xA00, "memrd F0000+4"},
+        {D::Kmdf, Op::MemWrite, 0x9C412804, 0x9C41, 0xA01, "memwr F0000+4"},
+        {D::Addmem, Op::Write8, 0x222034, 0x22, 0x80D, "out8 0080 5A"},
+        {D::Addmem, Op::Read8, 0x222038, 0x22, 0x80E, "in8 0080"},
+        {D::Addmem, Op::Write16, 0x22203C, 0x22, 0x80F, "out16 0080 005A"},
+        {D::Addmem, Op::Read16, 0x222040, 0x22, 0x810, "in16 0080"},
+        {D::Addmem, Op::Write32, 0x222044, 0x22, 0x811, "out32 0080 0000005A"},
+        {D::Addmem, Op::Read32, 0x222048, 0x22, 0x812, "in32 0080"},
+        {D::Addmem, Op::MemRead, 0x22204C, 0x22, 0x813, "memrd F0000+4"},
+        {D::Addmem, Op::MemWrite, 0x222050, 0x22, 0x814, "memwr F0000+4"},
+        {D::Memio, Op::Write8, 0x9C412404, 0x9C41, 0x901, "out8 0080 5A"},
+        {D::Memio, Op::Read8, 0x9C412400, 0x9C41, 0x900, "in8 0080"},
+        {D::Memio, Op::MemRead, 0x22204C, 0x22, 0x813, "memrd F0000+4"},
+        {D::Memio, Op::MemWrite, 0x222050, 0x22, 0x814, "memwr F0000+4"},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << SimDeviceName(row.device) << " code " << std::hex << row.code);
+        EXPECT_EQ(row.code, row.deviceType << 16 | row.function << 2) << "METHOD_BUFFERED, FILE_ANY_ACCESS";
+        Machine machine;
+        uint32_t outSize = 0;
+        std::vector<uint8_t> in = LayoutRequest(row.device, row.op, &outSize);
+        std::vector<uint8_t> out(outSize, 0);
+        g_callerMemory[0x1000] = 0x5A;
+        uint32_t returned = 0;
+        ASSERT_TRUE(ServeRequest(&machine, row.device, false, row.code, in.data(), static_cast<uint32_t>(in.size()),
+                                 out.data(), outSize, &returned, &kCaller));
+        ASSERT_FALSE(machine.trace.empty());
+        EXPECT_EQ(machine.trace.back().rfind(row.trace, 0), 0u) << machine.trace.back();
+    }
+}
+
 // As a driver talks to an 8042: wait for the input buffer to empty, then write.
 void Send(Machine* machine, uint32_t port, uint8_t value) {
     for (int polls = 0; PortIn(machine, 0x64, 1) & 0x02; ++polls) ASSERT_LT(polls, 10);
@@ -180,20 +279,16 @@ TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
     for (uint8_t b : {0x80, 0x12, 0x34}) Send(&machine, 0x60, b);
     Settle(&machine);
     EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x01u);
-    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u);
+    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u) << "a read is answered inside the bracket";
     Send(&machine, 0x64, 0xBE);
     for (uint8_t b : {0x81, 0xE8, 0x87, 0x40}) Send(&machine, 0x60, b);
-    Settle(&machine);
-    EXPECT_EQ(machine.ecRam[0xE887], 0x40);
     Send(&machine, 0x64, 0xBE);
     Send(&machine, 0x60, 0xDC);
     Settle(&machine);
-    EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "automatic power-on armed";
-    Send(&machine, 0x64, 0xB4);
-    Send(&machine, 0x60, 0xFA);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x00) << "writes wait for the close";
+    Send(&machine, 0x64, 0xB2);
     Settle(&machine);
-    EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x21u) << "handed back on the auxiliary channel";
-    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "written, then automatic power-on armed";
     Send(&machine, 0x64, 0xAD);
     Send(&machine, 0x64, 0xA7);
     Send(&machine, 0x64, 0x20);
@@ -228,6 +323,68 @@ TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
     EXPECT_EQ(tired.kbc.commandByte & 0x30u, 0x10u);
 }
 
+// The EC's bracket, from its bytes: the arming write counts only inside a bracket closed by the
+// byte that what was waiting at its opening calls for. Port 0 stands for draining port 0x60 once
+// the controller took the 0xB1 before it.
+TEST(Machine, EcBracket) {
+    struct Case {
+        const char* what;
+        int pending;  // 0 nothing, 1 a keyboard byte, 2 an auxiliary one
+        std::vector<std::pair<uint32_t, uint8_t>> bytes;
+        bool armed;
+        std::vector<std::string> faults;
+        int handedBack;  // status bits 0x21 afterwards: the byte back on its channel
+    };
+    using B = std::vector<std::pair<uint32_t, uint8_t>>;
+    const B arm = {{0x64, 0xBE}, {0x60, 0x81}, {0x60, 0xE8}, {0x60, 0x87}, {0x60, 0x01}};
+    auto with = [&](B head, B tail) {
+        head.insert(head.end(), arm.begin(), arm.end());
+        head.insert(head.end(), tail.begin(), tail.end());
+        return head;
+    };
+    const Case cases[] = {
+        {"closed by 0xB2", 0, with({{0x64, 0xB1}}, {{0x64, 0xB2}}), true, {}, 0x00},
+        {"no bracket", 0, arm, false, {"fault ec BE outside a bracket"}, 0x00},
+        {"never closed", 0, with({{0x64, 0xB1}}, {}), false, {"fault ec bracket left open"}, 0x00},
+        {"an unknown closing byte", 0, with({{0x64, 0xB1}}, {{0x64, 0xB5}}), false,
+         {"fault ec B5 in a bracket that B2 closes", "fault ec bracket left open"}, 0x00},
+        {"a close without a bracket", 0, {{0x64, 0xB2}}, false, {"fault ec B2 outside a bracket"}, 0x00},
+        {"brackets do not nest", 0, with({{0x64, 0xB1}, {0x64, 0xB1}}, {{0x64, 0xB2}}), true,
+         {"fault ec B1 in a bracket that B2 closes"}, 0x00},
+        {"keyboard byte handed back", 1, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB3}, {0x60, 0xFA}}), true,
+         {}, 0x01},
+        {"auxiliary byte handed back", 2, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB4}, {0x60, 0xFA}}), true,
+         {}, 0x21},
+        {"keyboard byte kept, closed by 0xB2", 1, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB2}}), false,
+         {"fault ec B2 in a bracket that B3 closes", "fault ec bracket left open"}, 0x00},
+        {"auxiliary byte handed back as a keyboard one", 2,
+         with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB3}, {0x60, 0xFA}}), false,
+         {"fault ec B3 in a bracket that B4 closes", "fault ec bracket left open"}, 0x00},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine machine;
+        if (c.pending) machine.kbc.output.push_back({0xFA, c.pending == 2});
+        for (const auto& [port, value] : c.bytes) {
+            if (port == 0) {
+                Settle(&machine);
+                EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
+            } else {
+                Send(&machine, port, value);
+            }
+        }
+        Settle(&machine);
+        EXPECT_EQ(machine.ecRam[0xE887], c.armed ? 0x01 : 0x00);
+        EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, static_cast<uint32_t>(c.handedBack));
+        PowerOff(&machine);
+        std::vector<std::string> faults;
+        for (const std::string& line : machine.trace) {
+            if (line.rfind("fault ", 0) == 0) faults.push_back(line);
+        }
+        EXPECT_EQ(faults, c.faults);
+    }
+}
+
 TEST(Machine, SuperIoAndMailbox) {
     for (uint16_t port : {0x2E, 0x6C2}) {
         Machine machine;
@@ -252,9 +409,37 @@ TEST(Machine, SuperIoAndMailbox) {
         PortOut(&machine, 0x681, 1, 0x12);
         PortOut(&machine, 0x680, 1, 0x82);
         PortOut(&machine, 0x681, 1, 0x33);
+        for (int poll = 1; poll < kPollsToAnswer; ++poll) EXPECT_EQ(PortIn(&machine, 0x681, 1), 0x33u);
         EXPECT_EQ(PortIn(&machine, 0x681, 1), 0x00u) << "idle again";
         EXPECT_EQ(machine.mailbox.commands, std::vector<uint8_t>{0x33});
         EXPECT_EQ(machine.mailbox.registers[0x84], 0x12);
+    }
+    // What the EC never sees from a careful driver: a register it has no use for, and its
+    // registers touched while a command runs. Each does nothing and is a fault line.
+    struct Case {
+        const char* what;
+        uint8_t reg;
+        bool write;
+        const char* fault;
+    };
+    const Case cases[] = {
+        {"register 0x83 written", 0x83, true, "fault mailbox register 83 written"},
+        {"register 0x92 written", 0x92, true, "fault mailbox register 92 written"},
+        {"data read early", 0x84, false, "fault mailbox register 84 read while a command runs"},
+        {"data written early", 0x91, true, "fault mailbox register 91 written while a command runs"},
+        {"command written early", 0x82, true, "fault mailbox register 82 written while a command runs"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine machine;
+        machine.superIo.mailboxBase = 0x680;
+        PortOut(&machine, 0x680, 1, 0x82);
+        PortOut(&machine, 0x681, 1, 0xDC);
+        PortOut(&machine, 0x680, 1, c.reg);
+        if (c.write) PortOut(&machine, 0x681, 1, 0x5A);
+        if (!c.write) PortIn(&machine, 0x681, 1);
+        EXPECT_EQ(std::count(machine.trace.begin(), machine.trace.end(), c.fault), 1);
+        EXPECT_NE(machine.mailbox.registers[c.reg], 0x5A);
     }
     Machine busy;
     busy.superIo.mailboxBase = 0x680;
@@ -351,12 +536,15 @@ TEST(FirmwareTables, SmbiosTableAndEntryPoint) {
 }
 
 // The program's side of a software SMI, as the update will do it.
-std::vector<uint8_t> CallService(Machine* machine, uint16_t command) {
+// Polls the mailbox up to polls times for the status that says the command is done.
+std::vector<uint8_t> CallService(Machine* machine, uint16_t command, int polls) {
     uint8_t box[21] = {0x43, 0x58, static_cast<uint8_t>(command), static_cast<uint8_t>(command >> 8)};
     PortOut(machine, machine->swSmi.port, 1, 0xDD);
     MemoryWrite(machine, machine->swSmi.mailboxAddress, box, sizeof box);
     PortOut(machine, machine->swSmi.port, 1, 0xDE);
-    MemoryRead(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    for (int i = 0; i < polls && box[4] != 0xAA; ++i) {
+        MemoryRead(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    }
     PortOut(machine, machine->swSmi.port, 1, 0xDF);
     return std::vector<uint8_t>(box, box + sizeof box);
 }
@@ -364,13 +552,15 @@ std::vector<uint8_t> CallService(Machine* machine, uint16_t command) {
 TEST(FirmwareTables, SoftwareSmiService) {
     struct Case {
         const char* profile;
+        int polls;
         uint8_t status;
         const char* data;
     };
     const Case cases[] = {
-        {R"({"sw_smi": {"model": "QN14"}})", 0xAA, "QN14"},
-        {R"({"sw_smi": {"model": "QN14", "answer_ff": true}})", 0xAA, "\xFF\xFF\xFF\xFF"},
-        {R"({"sw_smi": {"model": "QN14"}, "faults": {"smi_never_answers": true}})", 0x00, ""},
+        {R"({"sw_smi": {"model": "QN14"}})", 100, 0xAA, "QN14"},
+        {R"({"sw_smi": {"model": "QN14", "answer_ff": true}})", 100, 0xAA, "\xFF\xFF\xFF\xFF"},
+        {R"({"sw_smi": {"model": "QN14"}, "faults": {"smi_never_answers": true}})", 100, 0x00, ""},
+        {R"({"sw_smi": {"model": "QN14"}})", kPollsToAnswer - 1, 0x00, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.profile);
@@ -379,8 +569,10 @@ TEST(FirmwareTables, SoftwareSmiService) {
         ASSERT_TRUE(ParseProfile(c.profile, &profile, &error)) << error;
         Machine& machine = profile.machine;
         EXPECT_EQ(memcmp(&machine.lowMemory[0xF6000], "SwSmi@\xB2\x00\xDE\xDD\xDF\x00\x00\x00\x9F\x24", 16), 0);
-        std::vector<uint8_t> box = CallService(&machine, 4);
+        std::vector<uint8_t> box = CallService(&machine, 4, c.polls);
         EXPECT_EQ(box[4], c.status);
+        bool early = c.polls < kPollsToAnswer;
+        EXPECT_EQ(machine.trace.back(), early ? "fault smi finish DF before the service answered" : "out8 00B2 DF");
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&box[5]), strlen(c.data)), c.data);
         EXPECT_EQ(machine.swSmi.writes, (std::vector<uint8_t>{0xDD, 0xDE, 0xDF})) << "all on one port";
     }
@@ -404,6 +596,8 @@ TEST(FirmwareTables, SoftwareSmiServiceNeedsItsOrder) {
             if (step == 'm') MemoryWrite(&machine, at, box, sizeof box);
             if (step == 't') PortOut(&machine, machine.swSmi.port, 1, 0xDE);
         }
+        uint8_t polled[21];
+        for (int i = 0; i < kPollsToAnswer; ++i) MemoryRead(&machine, at, polled, sizeof polled);
         bool inOrder = order == std::vector<char>{'p', 'm', 't'};
         EXPECT_EQ(machine.lowMemory[at + 4], inOrder ? 0xAA : 0x00);
     }
