@@ -163,102 +163,46 @@ TEST(RequestDecoder, RefusesMalformedRequests) {
         << "MEMIO needs the caller's memory";
 }
 
-// The codes and layouts of the four drivers, transcribed from the access driver's request
-// table (device type, function number, code) and its request layouts, built here byte by byte:
-// the simulated drivers must answer each of them, whatever the program's encoder says.
-enum class Op { Write8, Read8, Write16, Read16, Write32, Read32, MemRead, MemWrite };
-
-void PutBytes(std::vector<uint8_t>* bytes, uint64_t value, int width) {
-    for (int i = 0; i < width; ++i) bytes->push_back(static_cast<uint8_t>(value >> (8 * i)));
-}
-
-// One request as the layout tables give it: port 0x80 or the BIOS segment, 4 bytes of memory.
-std::vector<uint8_t> LayoutRequest(SimDevice device, Op op, uint32_t* outSize) {
-    bool memory = op == Op::MemRead || op == Op::MemWrite;
-    bool write = op == Op::Write8 || op == Op::Write16 || op == Op::Write32 || op == Op::MemWrite;
-    int width = memory ? 4 : op <= Op::Read8 ? 1 : op <= Op::Read16 ? 2 : 4;
-    uint32_t address = memory ? 0xF0000 : 0x80;
-    std::vector<uint8_t> in;
-    *outSize = static_cast<uint32_t>(width);
-    if (device == SimDevice::Vexa) {  // address, direction, length, data of writes
-        PutBytes(&in, address, 4);
-        in.push_back(write ? 0 : 1);
-        PutBytes(&in, static_cast<uint32_t>(width), 4);
-        if (write) PutBytes(&in, 0x5A5A5A5A, width);
-    } else if (device == SimDevice::Kmdf) {  // port, address, length, pointer, data
-        PutBytes(&in, memory ? 0 : address, 4);
-        PutBytes(&in, memory ? address : 0, 4);
-        PutBytes(&in, static_cast<uint32_t>(width), 4);
-        PutBytes(&in, 0x1010, 4);
-        PutBytes(&in, 0x5A5A5A5A, width);
-        *outSize = static_cast<uint32_t>(in.size());
-    } else if (memory) {  // ADDMEM's memory requests, MEMIO's too: u64 address, data of writes
-        PutBytes(&in, address, 8);
-        if (write) PutBytes(&in, 0x5A5A5A5A, width);
-    } else if (device == SimDevice::Addmem) {  // port, value
-        PutBytes(&in, address, 4);
-        PutBytes(&in, write ? 0x5A : 0, 4);
-    } else {  // MEMIO: port, 8 unused bytes, pointer to the caller's variable
-        PutBytes(&in, address, 4);
-        PutBytes(&in, 0, 8);
-        PutBytes(&in, 0x1000, 4);
-        *outSize = 16;
-    }
-    return in;
-}
-
+// The access driver's request table, transcribed row by row (device type, function number,
+// code): the program's encoder sends each code and the simulated driver, which knows its codes
+// only from that table, answers it.
 TEST(RequestDecoder, AnswersTheCodesOfTheRequestTable) {
     struct Row {
-        SimDevice device;
-        Op op;
-        uint32_t code;
-        uint32_t deviceType;
-        uint32_t function;
-        const char* trace;  // the start of the line the machine traces
+        AccessMode mode;
+        int width;  // of a port access; 0 for 4 bytes of memory
+        bool write;
+        uint32_t code, deviceType, function;
     };
-    using D = SimDevice;
-    // The access driver's request table, row by row: VEXA, KMDFMEMIO, ADDMEM, MEMIO.
+    using A = AccessMode;
     const Row rows[] = {
-        {D::Vexa, Op::Write8, 0x9C412008, 0x9C41, 0x802, "out8 0080 5A"},
-        {D::Vexa, Op::Read8, 0x9C412008, 0x9C41, 0x802, "in8 0080"},
-        {D::Vexa, Op::Write16, 0x9C412008, 0x9C41, 0x802, "out16 0080 5A5A"},
-        {D::Vexa, Op::Read32, 0x9C412008, 0x9C41, 0x802, "in32 0080"},
-        {D::Vexa, Op::MemRead, 0x9C41200C, 0x9C41, 0x803, "memrd F0000+4"},
-        {D::Vexa, Op::MemWrite, 0x9C41200C, 0x9C41, 0x803, "memwr F0000+4"},
-        {D::Kmdf, Op::Write8, 0x9C412404, 0x9C41, 0x901, "out8 0080 5A"},
-        {D::Kmdf, Op::Read8, 0x9C412400, 0x9C41, 0x900, "in8 0080"},
-        {D::Kmdf, Op::Write16, 0x9C41240C, 0x9C41, 0x903, "out16 0080 5A5A"},
-        {D::Kmdf, Op::Read16, 0x9C412408, 0x9C41, 0x902, "in16 0080"},
-        {D::Kmdf, Op::Write32, 0x9C412414, 0x9C41, 0x905, "out32 0080 5A5A5A5A"},
-        {D::Kmdf, Op::Read32, 0x9C412410, 0x9C41, 0x904, "in32 0080"},
-        {D::Kmdf, Op::MemRead, 0x9C412800, 0x9C41, 0xA00, "memrd F0000+4"},
-        {D::Kmdf, Op::MemWrite, 0x9C412804, 0x9C41, 0xA01, "memwr F0000+4"},
-        {D::Addmem, Op::Write8, 0x222034, 0x22, 0x80D, "out8 0080 5A"},
-        {D::Addmem, Op::Read8, 0x222038, 0x22, 0x80E, "in8 0080"},
-        {D::Addmem, Op::Write16, 0x22203C, 0x22, 0x80F, "out16 0080 005A"},
-        {D::Addmem, Op::Read16, 0x222040, 0x22, 0x810, "in16 0080"},
-        {D::Addmem, Op::Write32, 0x222044, 0x22, 0x811, "out32 0080 0000005A"},
-        {D::Addmem, Op::Read32, 0x222048, 0x22, 0x812, "in32 0080"},
-        {D::Addmem, Op::MemRead, 0x22204C, 0x22, 0x813, "memrd F0000+4"},
-        {D::Addmem, Op::MemWrite, 0x222050, 0x22, 0x814, "memwr F0000+4"},
-        {D::Memio, Op::Write8, 0x9C412404, 0x9C41, 0x901, "out8 0080 5A"},
-        {D::Memio, Op::Read8, 0x9C412400, 0x9C41, 0x900, "in8 0080"},
-        {D::Memio, Op::MemRead, 0x22204C, 0x22, 0x813, "memrd F0000+4"},
-        {D::Memio, Op::MemWrite, 0x222050, 0x22, 0x814, "memwr F0000+4"},
+        {A::Vexa, 1, true, 0x9C412008, 0x9C41, 0x802}, {A::Vexa, 4, false, 0x9C412008, 0x9C41, 0x802},
+        {A::Vexa, 0, false, 0x9C41200C, 0x9C41, 0x803}, {A::Vexa, 0, true, 0x9C41200C, 0x9C41, 0x803},
+        {A::Kmdf, 1, true, 0x9C412404, 0x9C41, 0x901}, {A::Kmdf, 1, false, 0x9C412400, 0x9C41, 0x900},
+        {A::Kmdf, 2, true, 0x9C41240C, 0x9C41, 0x903}, {A::Kmdf, 2, false, 0x9C412408, 0x9C41, 0x902},
+        {A::Kmdf, 4, true, 0x9C412414, 0x9C41, 0x905}, {A::Kmdf, 4, false, 0x9C412410, 0x9C41, 0x904},
+        {A::Kmdf, 0, false, 0x9C412800, 0x9C41, 0xA00}, {A::Kmdf, 0, true, 0x9C412804, 0x9C41, 0xA01},
+        {A::Addmem, 1, true, 0x222034, 0x22, 0x80D}, {A::Addmem, 1, false, 0x222038, 0x22, 0x80E},
+        {A::Addmem, 2, true, 0x22203C, 0x22, 0x80F}, {A::Addmem, 2, false, 0x222040, 0x22, 0x810},
+        {A::Addmem, 4, true, 0x222044, 0x22, 0x811}, {A::Addmem, 4, false, 0x222048, 0x22, 0x812},
+        {A::Addmem, 0, false, 0x22204C, 0x22, 0x813}, {A::Addmem, 0, true, 0x222050, 0x22, 0x814},
+        {A::Memio, 2, true, 0x9C412404, 0x9C41, 0x901}, {A::Memio, 1, false, 0x9C412400, 0x9C41, 0x900},
+        {A::Memio, 0, false, 0x22204C, 0x22, 0x813}, {A::Memio, 0, true, 0x222050, 0x22, 0x814},
     };
+    const uint8_t data[4] = {0x5A, 0x5A, 0x5A, 0x5A};
     for (const Row& row : rows) {
-        SCOPED_TRACE(testing::Message() << SimDeviceName(row.device) << " code " << std::hex << row.code);
+        SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(row.mode) << " code " << std::hex << row.code);
         EXPECT_EQ(row.code, row.deviceType << 16 | row.function << 2) << "METHOD_BUFFERED, FILE_ANY_ACCESS";
-        Machine machine;
-        uint32_t outSize = 0;
-        std::vector<uint8_t> in = LayoutRequest(row.device, row.op, &outSize);
-        std::vector<uint8_t> out(outSize, 0);
+        DriverRequest request = row.width ? EncodePortRequest(row.mode, false, row.write, 0x80, row.width, 0x5A)
+                                          : EncodeMemoryRequest(row.mode, false, row.write, 0xF0000, 4, data);
+        EXPECT_EQ(request.code, row.code);
+        if (row.mode == A::Memio && row.width) request.input[kVxdPointerField + 1] = 0x10;  // the variable
         g_callerMemory[0x1000] = 0x5A;
+        Machine machine;
+        std::vector<uint8_t> out(request.outputSize);
         uint32_t returned = 0;
-        ASSERT_TRUE(ServeRequest(&machine, row.device, false, row.code, in.data(), static_cast<uint32_t>(in.size()),
-                                 out.data(), outSize, &returned, &kCaller));
-        ASSERT_FALSE(machine.trace.empty());
-        EXPECT_EQ(machine.trace.back().rfind(row.trace, 0), 0u) << machine.trace.back();
+        EXPECT_TRUE(ServeRequest(&machine, DeviceFor(row.mode), false, row.code, request.input.data(),
+                                 static_cast<uint32_t>(request.input.size()), out.data(),
+                                 static_cast<uint32_t>(out.size()), &returned, &kCaller));
     }
 }
 
@@ -324,62 +268,54 @@ TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
 }
 
 // The EC's bracket, from its bytes: the arming write counts only inside a bracket closed by the
-// byte that what was waiting at its opening calls for. Port 0 stands for draining port 0x60 once
-// the controller took the 0xB1 before it.
+// byte that what was waiting at its opening calls for. In the bytes, "Bx" goes to port 0x64, "=xx"
+// to port 0x60, "-" drains port 0x60 once the 0xB1 before it was taken, "arm" is BE 81 E8 87 01.
 TEST(Machine, EcBracket) {
     struct Case {
         const char* what;
         int pending;  // 0 nothing, 1 a keyboard byte, 2 an auxiliary one
-        std::vector<std::pair<uint32_t, uint8_t>> bytes;
+        const char* bytes;
         bool armed;
-        std::vector<std::string> faults;
-        int handedBack;  // status bits 0x21 afterwards: the byte back on its channel
+        std::string faults;   // the fault lines up to the power-off, each ended by "|"
+        uint32_t handedBack;  // status bits 0x21 afterwards: the byte back on its channel
     };
-    using B = std::vector<std::pair<uint32_t, uint8_t>>;
-    const B arm = {{0x64, 0xBE}, {0x60, 0x81}, {0x60, 0xE8}, {0x60, 0x87}, {0x60, 0x01}};
-    auto with = [&](B head, B tail) {
-        head.insert(head.end(), arm.begin(), arm.end());
-        head.insert(head.end(), tail.begin(), tail.end());
-        return head;
-    };
+    const std::string open = "fault ec bracket left open|";
     const Case cases[] = {
-        {"closed by 0xB2", 0, with({{0x64, 0xB1}}, {{0x64, 0xB2}}), true, {}, 0x00},
-        {"no bracket", 0, arm, false, {"fault ec BE outside a bracket"}, 0x00},
-        {"never closed", 0, with({{0x64, 0xB1}}, {}), false, {"fault ec bracket left open"}, 0x00},
-        {"an unknown closing byte", 0, with({{0x64, 0xB1}}, {{0x64, 0xB5}}), false,
-         {"fault ec B5 in a bracket that B2 closes", "fault ec bracket left open"}, 0x00},
-        {"a close without a bracket", 0, {{0x64, 0xB2}}, false, {"fault ec B2 outside a bracket"}, 0x00},
-        {"brackets do not nest", 0, with({{0x64, 0xB1}, {0x64, 0xB1}}, {{0x64, 0xB2}}), true,
-         {"fault ec B1 in a bracket that B2 closes"}, 0x00},
-        {"keyboard byte handed back", 1, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB3}, {0x60, 0xFA}}), true,
-         {}, 0x01},
-        {"auxiliary byte handed back", 2, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB4}, {0x60, 0xFA}}), true,
-         {}, 0x21},
-        {"keyboard byte kept, closed by 0xB2", 1, with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB2}}), false,
-         {"fault ec B2 in a bracket that B3 closes", "fault ec bracket left open"}, 0x00},
-        {"auxiliary byte handed back as a keyboard one", 2,
-         with({{0x64, 0xB1}, {0, 0}}, {{0x64, 0xB3}, {0x60, 0xFA}}), false,
-         {"fault ec B3 in a bracket that B4 closes", "fault ec bracket left open"}, 0x00},
+        {"closed by 0xB2", 0, "B1 arm B2", true, "", 0},
+        {"no bracket", 0, "arm", false, "fault ec BE outside a bracket|", 0},
+        {"never closed", 0, "B1 arm", false, open, 0},
+        {"an unknown closing byte", 0, "B1 arm B5", false, "fault ec B5 in a bracket that B2 closes|" + open, 0},
+        {"brackets do not nest", 0, "B1 B1 arm B2", true, "fault ec B1 in a bracket that B2 closes|", 0},
+        {"keyboard byte handed back", 1, "B1 - arm B3 =FA", true, "", 0x01},
+        {"auxiliary byte handed back", 2, "B1 - arm B4 =FA", true, "", 0x21},
+        {"keyboard byte kept", 1, "B1 - arm B2", false, "fault ec B2 in a bracket that B3 closes|" + open, 0},
+        {"auxiliary byte as a keyboard one", 2, "B1 - arm B3 =FA", false,
+         "fault ec B3 in a bracket that B4 closes|" + open, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         Machine machine;
         if (c.pending) machine.kbc.output.push_back({0xFA, c.pending == 2});
-        for (const auto& [port, value] : c.bytes) {
-            if (port == 0) {
+        std::istringstream words(c.bytes);
+        for (std::string word; words >> word;) {
+            if (word == "-") {
                 Settle(&machine);
                 EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
-            } else {
-                Send(&machine, port, value);
             }
+            if (word == "arm") {
+                Send(&machine, 0x64, 0xBE);
+                for (uint8_t b : {0x81, 0xE8, 0x87, 0x01}) Send(&machine, 0x60, b);
+            }
+            uint8_t value = static_cast<uint8_t>(strtoul(word.c_str() + (word[0] == '='), nullptr, 16));
+            if (word[0] == 'B' || word[0] == '=') Send(&machine, word[0] == 'B' ? 0x64 : 0x60, value);
         }
         Settle(&machine);
         EXPECT_EQ(machine.ecRam[0xE887], c.armed ? 0x01 : 0x00);
-        EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, static_cast<uint32_t>(c.handedBack));
+        EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, c.handedBack);
         PowerOff(&machine);
-        std::vector<std::string> faults;
+        std::string faults;
         for (const std::string& line : machine.trace) {
-            if (line.rfind("fault ", 0) == 0) faults.push_back(line);
+            if (line.rfind("fault ", 0) == 0) faults += line + "|";
         }
         EXPECT_EQ(faults, c.faults);
     }
@@ -416,28 +352,21 @@ TEST(Machine, SuperIoAndMailbox) {
     }
     // What the EC never sees from a careful driver: a register it has no use for, and its
     // registers touched while a command runs. Each does nothing and is a fault line.
-    struct Case {
-        const char* what;
+    const struct {
         uint8_t reg;
         bool write;
         const char* fault;
-    };
-    const Case cases[] = {
-        {"register 0x83 written", 0x83, true, "fault mailbox register 83 written"},
-        {"register 0x92 written", 0x92, true, "fault mailbox register 92 written"},
-        {"data read early", 0x84, false, "fault mailbox register 84 read while a command runs"},
-        {"data written early", 0x91, true, "fault mailbox register 91 written while a command runs"},
-        {"command written early", 0x82, true, "fault mailbox register 82 written while a command runs"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
+    } cases[] = {{0x83, true, "fault mailbox register 83 written"},
+                 {0x84, false, "fault mailbox register 84 read while a command runs"},
+                 {0x82, true, "fault mailbox register 82 written while a command runs"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
         Machine machine;
         machine.superIo.mailboxBase = 0x680;
         PortOut(&machine, 0x680, 1, 0x82);
         PortOut(&machine, 0x681, 1, 0xDC);
         PortOut(&machine, 0x680, 1, c.reg);
-        if (c.write) PortOut(&machine, 0x681, 1, 0x5A);
-        if (!c.write) PortIn(&machine, 0x681, 1);
+        c.write ? PortOut(&machine, 0x681, 1, 0x5A) : static_cast<void>(PortIn(&machine, 0x681, 1));
         EXPECT_EQ(std::count(machine.trace.begin(), machine.trace.end(), c.fault), 1);
         EXPECT_NE(machine.mailbox.registers[c.reg], 0x5A);
     }
