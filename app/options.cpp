@@ -112,7 +112,8 @@ uint32_t ParseOptions(char* micomCommand, char* biosCommand, const char* command
             case Action::Accept:
                 break;
             case Action::ReadBios:
-                *runFlags = kFlagReadBios;
+                // An unattended read-out stays unattended: its failure must not wait at a box.
+                *runFlags = kFlagReadBios | (*runFlags & kFlagNoMessageBox);
                 return kResultOk;
         }
     }

@@ -205,7 +205,7 @@ foreach(case x64 x86 newer part option)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/ami_update.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
-foreach(case dmi cancel read)
+foreach(case dmi vendor silent cancel read)
   add_test(NAME e2e.dmi_update.${case}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/dmi_update.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()

@@ -75,15 +75,17 @@ set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 # DOS unpacker (built by the native build) becomes the program's DOS part. The first section
 # starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
 function(qv_add_updater target)
-  add_executable(${target} WIN32 app/main.cpp platform/runtime_slots.cpp ui/QuorvinUpdate.rc ${ARGN}
+  add_executable(${target} WIN32 app/main.cpp platform/runtime_slots.cpp package/unpacker_marker.cpp
+    ui/QuorvinUpdate.rc ${ARGN}
     $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence> $<TARGET_OBJECTS:qv_package>
     $<TARGET_OBJECTS:qv_ui> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ops>
     $<TARGET_OBJECTS:qv_os_win32>)
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(${target} PRIVATE ${QV_WARNINGS})
   target_link_libraries(${target} PRIVATE qv_core ZLIB::ZLIB ${QV_SYSTEM_LIBS})
-  # What ships carries no symbol table and no unused code.
-  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,--section-start,.text=0x404000)
+  # What ships carries no symbol table and no unused code; the marker text stays.
+  target_link_options(${target} PRIVATE -s -Wl,--gc-sections -Wl,--require-defined=_g_unpackerMarker
+    -Wl,--section-start,.text=0x404000)
   set_target_properties(${target} PROPERTIES LINK_DEPENDS "${QV_DOS_UNPACKER};${QV_PLACE_DOS_STUB}")
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${QV_PLACE_DOS_STUB} $<TARGET_FILE:${target}> ${QV_DOS_UNPACKER} $<TARGET_FILE:${target}>)

@@ -117,16 +117,16 @@ EcPendingByte EcBeginCommand(void) {
     return pending;
 }
 
-void EcEndCommand(EcPendingByte pending) {
-    if (pending.source > 2) return;
-    if (pending.source == 0) {
-        KbcSendCommand(0xB2);
-        return;
-    }
-    if (KbcSendCommand(pending.source == 2 ? 0xB3 : 0xB4)) KbcSendData(pending.value);
+// The EC acts on a bracket's writes when the bracket is closed: true when the controller took
+// the closing byte, and the byte handed back with it.
+bool EcEndCommand(EcPendingByte pending) {
+    if (pending.source > 2) return false;
+    if (pending.source == 0) return KbcSendCommand(0xB2) && KbcWaitInputEmpty();
+    return KbcSendCommand(pending.source == 2 ? 0xB3 : 0xB4) && KbcSendData(pending.value) &&
+           KbcWaitInputEmpty();
 }
 
-// True when the controller took every byte of the write, the value included.
+// True when the controller took every byte of the write and of the bracket's close.
 bool EcRamWrite(uint16_t address, uint8_t value) {
     EcPendingByte pending = EcBeginCommand();
     if (EcTimedOut()) return false;
@@ -134,8 +134,7 @@ bool EcRamWrite(uint16_t address, uint8_t value) {
     bool taken = SendOperands({0x81, static_cast<uint8_t>(address >> 8),
                                static_cast<uint8_t>(address & 0xFF), value}) &&
                  KbcWaitInputEmpty();
-    EcEndCommand(pending);
-    return taken;
+    return EcEndCommand(pending) && taken;
 }
 
 uint8_t EcRamRead(uint16_t address) {
@@ -213,8 +212,7 @@ bool SendAutoPowerOnCommand(void) {
     if (EcTimedOut()) return false;
     KbcWriteCommand(0xBE);
     bool taken = SendOperands({0xDC}) && KbcWaitInputEmpty();
-    EcEndCommand(pending);
-    return taken;
+    return EcEndCommand(pending) && taken;
 }
 
 int CheckChipVendor(void) {

@@ -28,7 +28,8 @@ bool KbcSendCommand(uint8_t value);
 bool KbcSendData(uint8_t value);
 
 EcPendingByte EcBeginCommand(void);
-void EcEndCommand(EcPendingByte pending);
+// True when the controller took the close: only then does the EC act on the bracket's writes.
+bool EcEndCommand(EcPendingByte pending);
 uint8_t EcRamRead(uint16_t address);
 bool EcRamWrite(uint16_t address, uint8_t value);
 

@@ -44,6 +44,7 @@ bool FlashWrite(Machine* machine, const uint8_t* in, uint32_t inSize) {
         Trace(machine, "flashwr %X+%X refused", address, length);
         return false;
     }
+    FlasherDisablesSmi(machine);
     memcpy(&machine->flash[address - base], in + 4, length);
     Trace(machine, "flashwr %X+%X", address, length);
     return true;

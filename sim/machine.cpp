@@ -34,6 +34,39 @@ uint8_t KbcStatus(const Machine& machine) {
 
 enum : uint8_t { kExpectNothing, kExpectCommandByte, kExpectPrivate, kExpectHandBackKbd, kExpectHandBackAux };
 
+void ApplyPrivate(Machine* machine, const std::vector<uint8_t>& command) {
+    if (command[0] == 0x81) {
+        machine->ecRam[static_cast<uint16_t>(command[1] << 8 | command[2])] = command[3];
+    } else if (command[0] == 0xDC) {
+        machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
+    }
+}
+
+// 0xB0-0xBF: the EC's own commands, which count only in their bracket.
+void EcBracketCommand(Machine* machine, uint8_t command) {
+    Kbc& kbc = machine->kbc;
+    EcBracket& bracket = kbc.bracket;
+    if (!bracket.open) {
+        if (command == 0xB1) {
+            bracket = EcBracket{true, 0xB2, {}};
+            if (!kbc.output.empty()) bracket.closer = kbc.output.front().aux ? 0xB4 : 0xB3;
+        } else {
+            Trace(machine, "fault ec %02X outside a bracket", command);
+        }
+        return;
+    }
+    if (command == 0xBE) {
+        kbc.expect = kExpectPrivate;
+        kbc.operands.clear();
+    } else if (command == bracket.closer) {
+        for (const std::vector<uint8_t>& held : bracket.held) ApplyPrivate(machine, held);
+        bracket = EcBracket{};
+        if (command != 0xB2) kbc.expect = command == 0xB3 ? kExpectHandBackKbd : kExpectHandBackAux;
+    } else {
+        Trace(machine, "fault ec %02X in a bracket that %02X closes", command, bracket.closer);
+    }
+}
+
 void KbcCommand(Machine* machine, uint8_t command) {
     Kbc& kbc = machine->kbc;
     kbc.expect = kExpectNothing;
@@ -44,16 +77,14 @@ void KbcCommand(Machine* machine, uint8_t command) {
         case 0xAE: kbc.commandByte &= ~0x10; break;
         case 0xA7: kbc.commandByte |= 0x20; break;   // auxiliary interface off
         case 0xA8: kbc.commandByte &= ~0x20; break;
-        case 0xB1: kbc.inBracket = true; break;
-        case 0xB2: kbc.inBracket = false; break;
-        case 0xB3: kbc.inBracket = false; kbc.expect = kExpectHandBackKbd; break;
-        case 0xB4: kbc.inBracket = false; kbc.expect = kExpectHandBackAux; break;
-        case 0xBE: kbc.expect = kExpectPrivate; kbc.operands.clear(); break;
-        default: break;
+        default:
+            if ((command & 0xF0) == 0xB0) EcBracketCommand(machine, command);
+            break;
     }
 }
 
-// Private sub-commands: 0x80 hi lo (EC RAM read), 0x81 hi lo value (write), 0xDC (arm power-on).
+// Private sub-commands: 0x80 hi lo (EC RAM read, answered at once), 0x81 hi lo value (write) and
+// 0xDC (arm power-on), held until the bracket closes.
 void KbcPrivate(Machine* machine, uint8_t byte) {
     Kbc& kbc = machine->kbc;
     kbc.operands.push_back(byte);
@@ -61,13 +92,10 @@ void KbcPrivate(Machine* machine, uint8_t byte) {
     size_t need = sub == 0x80 ? 3 : sub == 0x81 ? 4 : 1;
     if (kbc.operands.size() < need) return;
     kbc.expect = kExpectNothing;
-    uint16_t address = need >= 3 ? static_cast<uint16_t>(kbc.operands[1] << 8 | kbc.operands[2]) : 0;
     if (sub == 0x80) {
-        KbcPush(machine, machine->ecRam[address], false);
-    } else if (sub == 0x81) {
-        machine->ecRam[address] = kbc.operands[3];
-    } else if (sub == 0xDC) {
-        machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
+        KbcPush(machine, machine->ecRam[static_cast<uint16_t>(kbc.operands[1] << 8 | kbc.operands[2])], false);
+    } else {
+        kbc.bracket.held.push_back(kbc.operands);
     }
 }
 
@@ -163,24 +191,41 @@ bool IsMailboxPort(const Machine& machine, uint32_t port) {
     return base != 0 && (port == base || port == base + 1u);
 }
 
-// The mailbox executes a command at once and goes idle, unless the profile says it never does.
+bool IsMailboxData(uint8_t reg) { return reg >= 0x84 && reg <= 0x91; }
+
 void MailboxWrite(Machine* machine, uint32_t port, uint8_t value) {
     EcMailbox& box = machine->mailbox;
     if (port == machine->superIo.mailboxBase) {
         box.index = value;
         return;
     }
+    if (box.index != 0x82 && !IsMailboxData(box.index)) {
+        Trace(machine, "fault mailbox register %02X written", box.index);
+        return;
+    }
+    if (box.registers[0x82] != 0) {
+        Trace(machine, "fault mailbox register %02X written while a command runs", box.index);
+        return;
+    }
     box.registers[box.index] = value;
     if (box.index == 0x82 && value != 0) {
         box.commands.push_back(value);
-        if (value == 0xDC) machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
-        if (!machine->faults.mailboxNeverIdle) box.registers[0x82] = 0;
+        box.pollsLeft = kPollsToAnswer;
     }
 }
 
+// Each read of register 0x82 is a poll; the command is done at the last one it needs.
 uint8_t MailboxRead(Machine* machine, uint32_t port) {
     EcMailbox& box = machine->mailbox;
-    return port == machine->superIo.mailboxBase ? box.index : box.registers[box.index];
+    if (port == machine->superIo.mailboxBase) return box.index;
+    uint8_t running = box.registers[0x82];
+    if (box.index == 0x82 && running != 0 && !machine->faults.mailboxNeverIdle && --box.pollsLeft <= 0) {
+        if (running == 0xDC) machine->ecRam[0xE887] |= 0x01;  // automatic power-on armed
+        box.registers[0x82] = 0;
+    } else if (running != 0 && IsMailboxData(box.index)) {
+        Trace(machine, "fault mailbox register %02X read while a command runs", box.index);
+    }
+    return box.registers[box.index];
 }
 
 uint32_t PciRead(Machine* machine, int width) {
@@ -217,19 +262,10 @@ uint8_t* MemoryAt(Machine* machine, uint64_t address) {
 
 // The firmware's answer to a software SMI: command 4 gives the model number; status 0xAA
 // says the command is done. A service that never answers leaves the mailbox as it is.
-void SoftwareSmi(Machine* machine, uint8_t value) {
+void AnswerSoftwareSmi(Machine* machine) {
     SwSmiService& service = machine->swSmi;
-    service.writes.push_back(value);
-    if (value == service.prepare) {
-        service.stage = SwSmiService::kPrepared;
-        return;
-    }
-    bool ready = value == service.trigger && service.stage == SwSmiService::kFilled;
-    if (value == service.trigger) service.stage = SwSmiService::kIdle;
-    if (!ready || service.mailboxAddress == 0 || machine->faults.smiNeverAnswers ||
-        service.mailboxAddress + kSwSmiMailboxSize > machine->lowMemory.size()) {
-        return;
-    }
+    service.stage = SwSmiService::kIdle;
+    if (machine->faults.smiNeverAnswers) return;
     uint8_t* box = &machine->lowMemory[service.mailboxAddress];
     if (box[0] != 0x43 || box[1] != 0x58) return;
     uint16_t command = static_cast<uint16_t>(box[2] | box[3] << 8);
@@ -241,6 +277,36 @@ void SoftwareSmi(Machine* machine, uint8_t value) {
         memcpy(data, service.model.data(), service.model.size() < 16 ? service.model.size() : 16);
     }
     box[4] = 0xAA;
+}
+
+void SoftwareSmi(Machine* machine, uint8_t value) {
+    SwSmiService& service = machine->swSmi;
+    service.writes.push_back(value);
+    if (service.stage == SwSmiService::kRunning && value == service.finish) {
+        Trace(machine, "fault smi finish %02X before the service answered", value);
+        service.stage = SwSmiService::kIdle;
+        return;
+    }
+    if (value == service.prepare) {
+        service.stage = SwSmiService::kPrepared;
+        return;
+    }
+    bool ready = value == service.trigger && service.stage == SwSmiService::kFilled;
+    if (value == service.trigger) service.stage = SwSmiService::kIdle;
+    if (ready && service.mailboxAddress != 0 &&
+        service.mailboxAddress + kSwSmiMailboxSize <= machine->lowMemory.size()) {
+        service.stage = SwSmiService::kRunning;
+        service.pollsLeft = kPollsToAnswer;
+    }
+}
+
+// A read of the running service's mailbox is a poll; it answers at the last one it needs.
+void PollSoftwareSmi(Machine* machine, uint64_t address, uint32_t length) {
+    SwSmiService& service = machine->swSmi;
+    if (service.stage == SwSmiService::kRunning && address <= service.mailboxAddress + 4 &&
+        address + length > service.mailboxAddress + 4 && --service.pollsLeft <= 0) {
+        AnswerSoftwareSmi(machine);
+    }
 }
 
 }  // namespace
@@ -256,7 +322,18 @@ void LoadMemory(Machine* machine, uint64_t address, const uint8_t* data, size_t 
     }
 }
 
-void PowerOff(Machine* machine) { Trace(machine, "poweroff armed=%u", machine->ecRam[0xE887] & 1u); }
+void PowerOff(Machine* machine) {
+    if (!(machine->pmRegisters[kSmiEnableOffset / 4] & 1u)) machine->trace.push_back("fault global SMIs left off");
+    if (machine->kbc.bracket.open) machine->trace.push_back("fault ec bracket left open");
+    Trace(machine, "poweroff armed=%u", machine->ecRam[0xE887] & 1u);
+}
+
+void FlasherDisablesSmi(Machine* machine) {
+    uint32_t& smi = machine->pmRegisters[kSmiEnableOffset / 4];
+    if (!(smi & 1u)) return;
+    smi &= ~1u;
+    machine->trace.push_back("smi off by flasher");
+}
 
 void SetPmBase(Machine* machine, uint16_t base) {
     machine->pmBase = base;
@@ -315,6 +392,7 @@ void PortOut(Machine* machine, uint32_t port, int width, uint32_t value) {
 
 void MemoryRead(Machine* machine, uint64_t address, uint8_t* out, uint32_t length) {
     Trace(machine, "memrd %X+%X", static_cast<uint32_t>(address), length);
+    PollSoftwareSmi(machine, address, length);
     for (uint32_t i = 0; i < length; ++i) {
         const uint8_t* byte = MemoryAt(machine, address + i);
         out[i] = byte ? *byte : 0xFF;

@@ -24,9 +24,28 @@ inline std::vector<uint8_t> LowMemory() {
     return memory;
 }
 
+constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
+
+// The firmware boots with global SMIs enabled; a flasher turns them off while it writes.
+inline std::array<uint32_t, 32> PmRegistersAtPowerOn() {
+    std::array<uint32_t, 32> registers{};
+    registers[kSmiEnableOffset / 4] = 0x0001;
+    return registers;
+}
+
 struct KbcByte {
     uint8_t value;
     bool aux;  // from the auxiliary (pointing-device) channel
+};
+
+// The EC's private commands count only inside a bracket: 0xB1 opens it, and it is closed by the
+// one byte the output buffer called for when it opened (0xB2 nothing waiting, 0xB3 a keyboard
+// byte, 0xB4 an auxiliary one). Writes inside take effect when the bracket is so closed; a stray
+// or wrong byte does nothing and leaves a fault line in the trace.
+struct EcBracket {
+    bool open = false;
+    uint8_t closer = 0;
+    std::vector<std::vector<uint8_t>> held;  // sub-commands with their operands, in order
 };
 
 // A written byte sits in the input buffer (status bit 1) until the controller takes it, at the
@@ -46,7 +65,7 @@ struct Kbc {
     uint8_t lastWasCommand = 0;  // status bit 3
     uint8_t expect = 0;          // what the next data byte is for (a command that takes one)
     std::vector<uint8_t> operands;
-    bool inBracket = false;
+    EcBracket bracket;
 };
 
 struct SuperIo {
@@ -59,9 +78,16 @@ struct SuperIo {
     uint8_t logicalDevice = 0;
 };
 
+// The firmware behind the EC mailbox and the software SMI takes this many polls to answer.
+constexpr int kPollsToAnswer = 3;
+
+// Register 0x82 takes a command and reads it back until the EC is done, then 0; registers 0x84
+// to 0x91 carry its data both ways. Nothing else is written, and no register is touched while a
+// command runs: either leaves a fault line.
 struct EcMailbox {
     std::array<uint8_t, 256> registers{};
     uint8_t index = 0;
+    int pollsLeft = 0;              // reads of register 0x82 before the running command is done
     std::vector<uint8_t> commands;  // every command written to register 0x82
 };
 
@@ -72,11 +98,14 @@ struct SwSmiService {
     uint8_t trigger = 0;
     uint32_t mailboxAddress = 0;
     uint8_t prepare = 0;
+    uint8_t finish = 0;
     std::string model;       // answer to command 4
     bool answersFF = false;  // command 4 answers 0xFF bytes: no model number here
     std::vector<uint8_t> writes;  // every value written to the port
-    // The service answers a trigger only after the prepare value and then the mailbox were written.
-    enum : uint8_t { kIdle, kPrepared, kFilled } stage = kIdle;
+    // The service answers a trigger only after the prepare value and then the mailbox were written,
+    // and then at the kPollsToAnswer-th read of the mailbox; the finish value ends its turn.
+    enum : uint8_t { kIdle, kPrepared, kFilled, kRunning } stage = kIdle;
+    int pollsLeft = 0;
 };
 
 struct Machine {
@@ -90,7 +119,7 @@ struct Machine {
     uint32_t pciAddress = 0;
     std::map<uint32_t, uint32_t> pciConfig;  // by enable bit, bus, device, function, register
     uint16_t pmBase = 0x400;
-    std::array<uint32_t, 32> pmRegisters{};  // dwords at pmBase .. pmBase + 0x7F
+    std::array<uint32_t, 32> pmRegisters = PmRegistersAtPowerOn();  // dwords at pmBase .. + 0x7F
     SwSmiService swSmi;
     // The first MiB: RAM below 0xF0000 reads 0, the BIOS segment F0000h-FFFFFh is erased (0xFF)
     // wherever the profile puts nothing.
@@ -107,7 +136,6 @@ constexpr uint64_t kBiosSegmentBase = 0xF0000;
 constexpr uint64_t kLowMemorySize = 0x100000;
 constexpr uint64_t kFlashLargest = 0x800000;
 constexpr uint64_t kPageSize = 0x1000;
-constexpr uint32_t kSmiEnableOffset = 0x30;  // from the power-management base
 
 // The flash part sits at the top of the 4 GiB space: 0xFFF00000 for the 1 MiB default.
 inline uint64_t FlashBase(const Machine& machine) { return 0x100000000ull - machine.flash.size(); }
@@ -123,8 +151,13 @@ uint32_t PortIn(Machine* machine, uint32_t port, int width);
 void PortOut(Machine* machine, uint32_t port, int width, uint32_t value);
 
 // The session ends and the power goes off: traced with whether the controller was armed to
-// switch the machine on again (EC RAM 0xE887 bit 0).
+// switch the machine on again (EC RAM 0xE887 bit 0), after a fault line for global SMIs left
+// off or an EC bracket left open.
 void PowerOff(Machine* machine);
+
+// A flasher turns global SMIs off for its writes, as the real tools do, and leaves them off:
+// traced when it turns them off.
+void FlasherDisablesSmi(Machine* machine);
 
 // Puts bytes into RAM as firmware left them before the program ran: into the first MiB, or into
 // pages made for them above it. The caller keeps them below the flash.

@@ -198,6 +198,7 @@ struct Reader {
         m->swSmi.port = block.port;
         m->swSmi.trigger = block.trigger;
         m->swSmi.prepare = block.prepare;
+        m->swSmi.finish = block.finish;
         m->swSmi.mailboxAddress = block.mailboxAddress;
         return Place(&m->lowMemory, 0, kBiosSegmentBase, kLowMemorySize, at, BuildSwSmiBlock(block), "sw_smi");
     }

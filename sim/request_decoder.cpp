@@ -2,11 +2,40 @@
 
 #include <cstring>
 
-#include "hw/request_format.h"
-
 namespace {
 
 constexpr uint32_t kLargestBlock = 16u << 20;
+
+// The codes each driver answers: METHOD_BUFFERED, FILE_ANY_ACCESS, device type and function.
+constexpr uint32_t Code(uint32_t deviceType, uint32_t function) { return deviceType << 16 | function << 2; }
+
+constexpr uint32_t kVexaPort = Code(0x9C41, 0x802);
+constexpr uint32_t kVexaMemory = Code(0x9C41, 0x803);
+// KMDFMEMIO's port codes in pairs, read then write, for widths 1, 2 and 4.
+constexpr uint32_t kKmdfPortRead[] = {Code(0x9C41, 0x900), Code(0x9C41, 0x902), Code(0x9C41, 0x904)};
+constexpr uint32_t kKmdfPortWrite[] = {Code(0x9C41, 0x901), Code(0x9C41, 0x903), Code(0x9C41, 0x905)};
+constexpr uint32_t kKmdfMemoryRead = Code(0x9C41, 0xA00);
+constexpr uint32_t kKmdfMemoryWrite = Code(0x9C41, 0xA01);
+constexpr uint32_t kAddmemPortWrite[] = {Code(0x22, 0x80D), Code(0x22, 0x80F), Code(0x22, 0x811)};
+constexpr uint32_t kAddmemPortRead[] = {Code(0x22, 0x80E), Code(0x22, 0x810), Code(0x22, 0x812)};
+constexpr uint32_t kAddmemMemoryRead = Code(0x22, 0x813);
+constexpr uint32_t kAddmemMemoryWrite = Code(0x22, 0x814);
+// MEMIO: one code for every port read, one for every write, KMDFMEMIO's byte-wide pair.
+constexpr uint32_t kMemioPortRead = Code(0x9C41, 0x900);
+constexpr uint32_t kMemioPortWrite = Code(0x9C41, 0x901);
+
+constexpr uint32_t kKmdfHeader = 16;      // port, address, length, pointer to the data
+constexpr uint32_t kVxdRequestSize = 16;  // port, 8 unused bytes, pointer to the value
+constexpr uint32_t kVxdPointerField = 12;
+constexpr int kWidths[] = {1, 2, 4};
+
+// The width a code of a family stands for, 0 when it is not one of them.
+int WidthOf(const uint32_t (&codes)[3], uint32_t code) {
+    for (int i = 0; i < 3; ++i) {
+        if (codes[i] == code) return kWidths[i];
+    }
+    return 0;
+}
 
 uint64_t Le(const uint8_t* bytes, int width) {
     uint64_t value = 0;
@@ -34,14 +63,14 @@ bool ServeVexa(Machine* machine, bool wide, uint32_t code, const uint8_t* in, ui
         return false;
     }
     uint32_t n = static_cast<uint32_t>(length);
-    if (code == kVexaPortCode) {
+    if (code == kVexaPort) {
         if (!IsWidth(n) || address > 0xFFFF) return false;
         if (write) {
             PortOut(machine, static_cast<uint32_t>(address), n, static_cast<uint32_t>(Le(in + head, n)));
         } else {
             PutLe(out, PortIn(machine, static_cast<uint32_t>(address), n), n);
         }
-    } else if (code == kVexaMemoryCode) {
+    } else if (code == kVexaMemory) {
         if (write) {
             MemoryWrite(machine, address, in + head, n);
         } else {
@@ -54,37 +83,28 @@ bool ServeVexa(Machine* machine, bool wide, uint32_t code, const uint8_t* in, ui
     return true;
 }
 
-int KmdfPortWidth(uint32_t code, bool* write) {
-    *write = (code & 0x4) != 0;
-    switch (code & ~0x4u) {
-        case kKmdfRead8: return 1;
-        case kKmdfRead16: return 2;
-        case kKmdfRead32: return 4;
-        default: return 0;
-    }
-}
-
 bool ServeKmdf(Machine* machine, uint32_t code, const uint8_t* in, uint32_t inSize, uint8_t* out,
                uint32_t outSize, uint32_t* returned) {
-    if (inSize < kKmdfHeaderSize || outSize != inSize) return false;
+    if (inSize < kKmdfHeader || outSize != inSize) return false;
     uint32_t length = static_cast<uint32_t>(Le(in + 8, 4));
-    if (length == 0 || length > kLargestBlock || inSize != kKmdfHeaderSize + length) return false;
+    if (length == 0 || length > kLargestBlock || inSize != kKmdfHeader + length) return false;
     memmove(out, in, inSize);
-    uint8_t* data = out + kKmdfHeaderSize;
+    uint8_t* data = out + kKmdfHeader;
     if (code == kKmdfMemoryRead || code == kKmdfMemoryWrite) {
         uint32_t address = static_cast<uint32_t>(Le(in + 4, 4));
         if (code == kKmdfMemoryWrite) {
-            MemoryWrite(machine, address, in + kKmdfHeaderSize, length);
+            MemoryWrite(machine, address, in + kKmdfHeader, length);
         } else {
             MemoryRead(machine, address, data, length);
         }
     } else {
-        bool write = false;
-        int width = KmdfPortWidth(code, &write);
+        int readWidth = WidthOf(kKmdfPortRead, code);
+        bool write = readWidth == 0;
+        int width = write ? WidthOf(kKmdfPortWrite, code) : readWidth;
         uint32_t port = static_cast<uint32_t>(Le(in, 4));
         if (width == 0 || static_cast<uint32_t>(width) != length || port > 0xFFFF) return false;
         if (write) {
-            PortOut(machine, port, width, static_cast<uint32_t>(Le(in + kKmdfHeaderSize, width)));
+            PortOut(machine, port, width, static_cast<uint32_t>(Le(in + kKmdfHeader, width)));
         } else {
             PutLe(data, PortIn(machine, port, width), width);
         }
@@ -113,17 +133,10 @@ bool ServeAddmem(Machine* machine, uint32_t code, const uint8_t* in, uint32_t in
     if (code == kAddmemMemoryRead || code == kAddmemMemoryWrite) {
         return ServeAddmemMemory(machine, code, in, inSize, out, outSize, returned);
     }
-    int width = 0;
-    bool write = false;
-    switch (code) {
-        case kAddmemWrite8: write = true; width = 1; break;
-        case kAddmemRead8: width = 1; break;
-        case kAddmemWrite16: write = true; width = 2; break;
-        case kAddmemRead16: width = 2; break;
-        case kAddmemWrite32: write = true; width = 4; break;
-        case kAddmemRead32: width = 4; break;
-        default: return false;
-    }
+    int readWidth = WidthOf(kAddmemPortRead, code);
+    bool write = readWidth == 0;
+    int width = write ? WidthOf(kAddmemPortWrite, code) : readWidth;
+    if (width == 0) return false;
     uint32_t port = static_cast<uint32_t>(Le(in, 4));
     if (inSize != 8 || outSize < static_cast<uint32_t>(width) || port > 0xFFFF) return false;
     if (write) {

@@ -85,6 +85,10 @@ bool ReadFlashAreas(const uint8_t* image, size_t size, FlashArea* areas, size_t*
     return false;
 }
 
+bool KeepsOnlyDmiArea(uint32_t runFlags) {
+    return (runFlags & kFlagDmiOnly) && !(runFlags & (kFlagMarkLastArea | kFlagBreakEscd));
+}
+
 int EditFlashAreaTable(uint8_t* image, size_t size, uint32_t runFlags, uint8_t dmiBlockIndex,
                        FlashAreaChanges* changes) {
     changes->count = 0;
@@ -103,7 +107,7 @@ int EditFlashAreaTable(uint8_t* image, size_t size, uint32_t runFlags, uint8_t d
         memcpy(entry, image + at, kFlashAreaEntrySize);
         // Widened, the terminator would stop ending the table.
         if (i == target && (runFlags & kFlagBreakEscd) && !IsTerminator(entry)) WidenToBlock(entry);
-        if (runFlags == kFlagDmiOnly && i != dmiBlockIndex) Put16(entry + kAttribute, 0);
+        if (KeepsOnlyDmiArea(runFlags) && i != dmiBlockIndex) Put16(entry + kAttribute, 0);
         if (IsTerminator(entry)) terminator = i;
     }
     if (terminator == kMaxFlashAreas) return 0;

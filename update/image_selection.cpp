@@ -69,7 +69,7 @@ int PrepareFlashAreas(void) {
     int marked = 0;
     if (ReadImage(file, &image)) {
         // The image names its DMI block itself; without that block entry 0 stays the one kept.
-        if (flags == kFlagDmiOnly) {
+        if (KeepsOnlyDmiArea(flags)) {
             FindDmiBlockIndex(image.data(), image.size(), &g_run.dmiBlockIndex);
         }
         FlashAreaChanges changes;

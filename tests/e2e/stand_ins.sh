@@ -3,16 +3,17 @@
 # whose path holds a blank: each records how it was called and the arguments its C runtime split
 # the quoted line into, refuses what it cannot use (then writes nothing and ends with 2), and acts
 # on the profile's scenario (SWinFlash writes the blocks its image's
-# flash-area table marks, or nothing after a verdict, and leaves its files; TarpexV01_10 stores
-# the EC firmware on success), SWinFlash's window is closed by its title, and a power-off ends
-# the session while simhw records whether the controller was armed to switch the machine back on.
+# flash-area table marks, turning global SMIs off for it, or nothing after a verdict, and leaves
+# its files; TarpexV01_10 stores the EC firmware on success), SWinFlash's window is closed by its
+# title, and a power-off ends the session while simhw records whether the controller was armed to
+# switch the machine back on, after a fault line when nothing turned SMIs on again.
 #
 #   stand_ins.sh BUILD CASE     CASE: flash verdict
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 which=$2
 case "$which" in
-  flash) bios_exit=1 micom_exit=0 armed=1 ;;
+  flash) bios_exit=1 micom_exit=0 armed=1 expected_faults='fault global SMIs left off' ;;
   verdict) bios_exit=-120 micom_exit=3 armed=0 ;;
   *) echo "stand_ins.sh: unknown case $which" >&2; exit 2 ;;
 esac
@@ -77,10 +78,12 @@ tarpex='flasher TarpexV01_10 cmd=""C:\work dir\TarpexV01_10" kbc.bin /FORCE" cwd
 flasher TarpexV01_10 args=[kbc.bin][/FORCE]'
 if [ "$which" = flash ]; then
   expected="$swinflash
+smi off by flasher
 flashwr FFF90000+10000
 flashwr FFE00000+2000 refused
 $tarpex
 ecfw 4096 crc32=$crc
+$expected_faults
 poweroff armed=1"
   exits='EXIT 0x00000001 EXIT 0x00000000'
 else

@@ -3,7 +3,8 @@
 # built (its DOS part placed in front of the PE headers) and a package qpack made of it, DOS part
 # and all. No parser warnings; headers and sections where their alignment puts them; the header
 # area holding the DOS part and the PE headers; the PE checksum right after the archive was
-# appended (Windows checks it for drivers only, but a signing step rewrites it from what it reads).
+# appended (Windows checks it for drivers only, but a signing step rewrites it from what it reads);
+# the marker text by which tools know the DOS unpacker's program, once, in its read-only data.
 #
 #   pe_headers.py BUILD
 import os
@@ -39,6 +40,12 @@ def check(path, checksum):
             failures.append(f"{name}: section {title} inside the header area")
     if checksum and opt.CheckSum != pe.generate_checksum():
         failures.append(f"{name}: PE checksum {opt.CheckSum:#x}, the file's is {pe.generate_checksum():#x}")
+    marker = b"UnPaCkErSiG@Version 2.03\0"
+    data = pe.__data__
+    at = data.find(marker)
+    holder = pe.get_section_by_offset(at) if at >= 0 else None
+    if at < 0 or data.find(marker, at + 1) >= 0 or holder is None or holder.Name.rstrip(b"\0") != b".rdata":
+        failures.append(f"{name}: the marker text is not once in the read-only data")
 
 
 build = sys.argv[1]

@@ -84,9 +84,13 @@ TEST(FlasherRequests, ServedOrRefusedAsTheMachineAllows) {
         EXPECT_EQ(ServeFlasherRequest(&profile, c.kind, c.in.data(), static_cast<uint32_t>(c.in.size()), out,
                                       sizeof out, &returned),
                   c.ok);
+        // A flash write that is served turns global SMIs off first, as the flashers do.
+        bool flashed = c.ok && c.kind == QV_FLASHER_FLASH_WRITE;
         std::vector<std::string> expected;
+        if (flashed) expected.push_back("smi off by flasher");
         if (*c.trace) expected.push_back(c.trace);
         EXPECT_EQ(machine.trace, expected);
+        EXPECT_EQ(machine.pmRegisters[kSmiEnableOffset / 4] & 1, flashed ? 0u : 1u);
 
         QvFlasherScenario answer = {};
         memcpy(&answer, out, sizeof answer);

@@ -163,6 +163,49 @@ TEST(RequestDecoder, RefusesMalformedRequests) {
         << "MEMIO needs the caller's memory";
 }
 
+// The access driver's request table, transcribed row by row (device type, function number,
+// code): the program's encoder sends each code and the simulated driver, which knows its codes
+// only from that table, answers it.
+TEST(RequestDecoder, AnswersTheCodesOfTheRequestTable) {
+    struct Row {
+        AccessMode mode;
+        int width;  // of a port access; 0 for 4 bytes of memory
+        bool write;
+        uint32_t code, deviceType, function;
+    };
+    using A = AccessMode;
+    const Row rows[] = {
+        {A::Vexa, 1, true, 0x9C412008, 0x9C41, 0x802}, {A::Vexa, 4, false, 0x9C412008, 0x9C41, 0x802},
+        {A::Vexa, 0, false, 0x9C41200C, 0x9C41, 0x803}, {A::Vexa, 0, true, 0x9C41200C, 0x9C41, 0x803},
+        {A::Kmdf, 1, true, 0x9C412404, 0x9C41, 0x901}, {A::Kmdf, 1, false, 0x9C412400, 0x9C41, 0x900},
+        {A::Kmdf, 2, true, 0x9C41240C, 0x9C41, 0x903}, {A::Kmdf, 2, false, 0x9C412408, 0x9C41, 0x902},
+        {A::Kmdf, 4, true, 0x9C412414, 0x9C41, 0x905}, {A::Kmdf, 4, false, 0x9C412410, 0x9C41, 0x904},
+        {A::Kmdf, 0, false, 0x9C412800, 0x9C41, 0xA00}, {A::Kmdf, 0, true, 0x9C412804, 0x9C41, 0xA01},
+        {A::Addmem, 1, true, 0x222034, 0x22, 0x80D}, {A::Addmem, 1, false, 0x222038, 0x22, 0x80E},
+        {A::Addmem, 2, true, 0x22203C, 0x22, 0x80F}, {A::Addmem, 2, false, 0x222040, 0x22, 0x810},
+        {A::Addmem, 4, true, 0x222044, 0x22, 0x811}, {A::Addmem, 4, false, 0x222048, 0x22, 0x812},
+        {A::Addmem, 0, false, 0x22204C, 0x22, 0x813}, {A::Addmem, 0, true, 0x222050, 0x22, 0x814},
+        {A::Memio, 2, true, 0x9C412404, 0x9C41, 0x901}, {A::Memio, 1, false, 0x9C412400, 0x9C41, 0x900},
+        {A::Memio, 0, false, 0x22204C, 0x22, 0x813}, {A::Memio, 0, true, 0x222050, 0x22, 0x814},
+    };
+    const uint8_t data[4] = {0x5A, 0x5A, 0x5A, 0x5A};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(testing::Message() << "mode " << static_cast<int>(row.mode) << " code " << std::hex << row.code);
+        EXPECT_EQ(row.code, row.deviceType << 16 | row.function << 2) << "METHOD_BUFFERED, FILE_ANY_ACCESS";
+        DriverRequest request = row.width ? EncodePortRequest(row.mode, false, row.write, 0x80, row.width, 0x5A)
+                                          : EncodeMemoryRequest(row.mode, false, row.write, 0xF0000, 4, data);
+        EXPECT_EQ(request.code, row.code);
+        if (row.mode == A::Memio && row.width) request.input[kVxdPointerField + 1] = 0x10;  // the variable
+        g_callerMemory[0x1000] = 0x5A;
+        Machine machine;
+        std::vector<uint8_t> out(request.outputSize);
+        uint32_t returned = 0;
+        EXPECT_TRUE(ServeRequest(&machine, DeviceFor(row.mode), false, row.code, request.input.data(),
+                                 static_cast<uint32_t>(request.input.size()), out.data(),
+                                 static_cast<uint32_t>(out.size()), &returned, &kCaller));
+    }
+}
+
 // As a driver talks to an 8042: wait for the input buffer to empty, then write.
 void Send(Machine* machine, uint32_t port, uint8_t value) {
     for (int polls = 0; PortIn(machine, 0x64, 1) & 0x02; ++polls) ASSERT_LT(polls, 10);
@@ -180,20 +223,16 @@ TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
     for (uint8_t b : {0x80, 0x12, 0x34}) Send(&machine, 0x60, b);
     Settle(&machine);
     EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x01u);
-    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u);
+    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0x77u) << "a read is answered inside the bracket";
     Send(&machine, 0x64, 0xBE);
     for (uint8_t b : {0x81, 0xE8, 0x87, 0x40}) Send(&machine, 0x60, b);
-    Settle(&machine);
-    EXPECT_EQ(machine.ecRam[0xE887], 0x40);
     Send(&machine, 0x64, 0xBE);
     Send(&machine, 0x60, 0xDC);
     Settle(&machine);
-    EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "automatic power-on armed";
-    Send(&machine, 0x64, 0xB4);
-    Send(&machine, 0x60, 0xFA);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x00) << "writes wait for the close";
+    Send(&machine, 0x64, 0xB2);
     Settle(&machine);
-    EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, 0x21u) << "handed back on the auxiliary channel";
-    EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
+    EXPECT_EQ(machine.ecRam[0xE887], 0x41) << "written, then automatic power-on armed";
     Send(&machine, 0x64, 0xAD);
     Send(&machine, 0x64, 0xA7);
     Send(&machine, 0x64, 0x20);
@@ -228,6 +267,60 @@ TEST(Machine, KeyboardControllerAndEmbeddedControllerCommands) {
     EXPECT_EQ(tired.kbc.commandByte & 0x30u, 0x10u);
 }
 
+// The EC's bracket, from its bytes: the arming write counts only inside a bracket closed by the
+// byte that what was waiting at its opening calls for. In the bytes, "Bx" goes to port 0x64, "=xx"
+// to port 0x60, "-" drains port 0x60 once the 0xB1 before it was taken, "arm" is BE 81 E8 87 01.
+TEST(Machine, EcBracket) {
+    struct Case {
+        const char* what;
+        int pending;  // 0 nothing, 1 a keyboard byte, 2 an auxiliary one
+        const char* bytes;
+        bool armed;
+        std::string faults;   // the fault lines up to the power-off, each ended by "|"
+        uint32_t handedBack;  // status bits 0x21 afterwards: the byte back on its channel
+    };
+    const std::string open = "fault ec bracket left open|";
+    const Case cases[] = {
+        {"closed by 0xB2", 0, "B1 arm B2", true, "", 0},
+        {"no bracket", 0, "arm", false, "fault ec BE outside a bracket|", 0},
+        {"never closed", 0, "B1 arm", false, open, 0},
+        {"an unknown closing byte", 0, "B1 arm B5", false, "fault ec B5 in a bracket that B2 closes|" + open, 0},
+        {"brackets do not nest", 0, "B1 B1 arm B2", true, "fault ec B1 in a bracket that B2 closes|", 0},
+        {"keyboard byte handed back", 1, "B1 - arm B3 =FA", true, "", 0x01},
+        {"auxiliary byte handed back", 2, "B1 - arm B4 =FA", true, "", 0x21},
+        {"keyboard byte kept", 1, "B1 - arm B2", false, "fault ec B2 in a bracket that B3 closes|" + open, 0},
+        {"auxiliary byte as a keyboard one", 2, "B1 - arm B3 =FA", false,
+         "fault ec B3 in a bracket that B4 closes|" + open, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Machine machine;
+        if (c.pending) machine.kbc.output.push_back({0xFA, c.pending == 2});
+        std::istringstream words(c.bytes);
+        for (std::string word; words >> word;) {
+            if (word == "-") {
+                Settle(&machine);
+                EXPECT_EQ(PortIn(&machine, 0x60, 1), 0xFAu);
+            }
+            if (word == "arm") {
+                Send(&machine, 0x64, 0xBE);
+                for (uint8_t b : {0x81, 0xE8, 0x87, 0x01}) Send(&machine, 0x60, b);
+            }
+            uint8_t value = static_cast<uint8_t>(strtoul(word.c_str() + (word[0] == '='), nullptr, 16));
+            if (word[0] == 'B' || word[0] == '=') Send(&machine, word[0] == 'B' ? 0x64 : 0x60, value);
+        }
+        Settle(&machine);
+        EXPECT_EQ(machine.ecRam[0xE887], c.armed ? 0x01 : 0x00);
+        EXPECT_EQ(PortIn(&machine, 0x64, 1) & 0x21u, c.handedBack);
+        PowerOff(&machine);
+        std::string faults;
+        for (const std::string& line : machine.trace) {
+            if (line.rfind("fault ", 0) == 0) faults += line + "|";
+        }
+        EXPECT_EQ(faults, c.faults);
+    }
+}
+
 TEST(Machine, SuperIoAndMailbox) {
     for (uint16_t port : {0x2E, 0x6C2}) {
         Machine machine;
@@ -252,9 +345,30 @@ TEST(Machine, SuperIoAndMailbox) {
         PortOut(&machine, 0x681, 1, 0x12);
         PortOut(&machine, 0x680, 1, 0x82);
         PortOut(&machine, 0x681, 1, 0x33);
+        for (int poll = 1; poll < kPollsToAnswer; ++poll) EXPECT_EQ(PortIn(&machine, 0x681, 1), 0x33u);
         EXPECT_EQ(PortIn(&machine, 0x681, 1), 0x00u) << "idle again";
         EXPECT_EQ(machine.mailbox.commands, std::vector<uint8_t>{0x33});
         EXPECT_EQ(machine.mailbox.registers[0x84], 0x12);
+    }
+    // What the EC never sees from a careful driver: a register it has no use for, and its
+    // registers touched while a command runs. Each does nothing and is a fault line.
+    const struct {
+        uint8_t reg;
+        bool write;
+        const char* fault;
+    } cases[] = {{0x83, true, "fault mailbox register 83 written"},
+                 {0x84, false, "fault mailbox register 84 read while a command runs"},
+                 {0x82, true, "fault mailbox register 82 written while a command runs"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.fault);
+        Machine machine;
+        machine.superIo.mailboxBase = 0x680;
+        PortOut(&machine, 0x680, 1, 0x82);
+        PortOut(&machine, 0x681, 1, 0xDC);
+        PortOut(&machine, 0x680, 1, c.reg);
+        c.write ? PortOut(&machine, 0x681, 1, 0x5A) : static_cast<void>(PortIn(&machine, 0x681, 1));
+        EXPECT_EQ(std::count(machine.trace.begin(), machine.trace.end(), c.fault), 1);
+        EXPECT_NE(machine.mailbox.registers[c.reg], 0x5A);
     }
     Machine busy;
     busy.superIo.mailboxBase = 0x680;
@@ -351,12 +465,15 @@ TEST(FirmwareTables, SmbiosTableAndEntryPoint) {
 }
 
 // The program's side of a software SMI, as the update will do it.
-std::vector<uint8_t> CallService(Machine* machine, uint16_t command) {
+// Polls the mailbox up to polls times for the status that says the command is done.
+std::vector<uint8_t> CallService(Machine* machine, uint16_t command, int polls) {
     uint8_t box[21] = {0x43, 0x58, static_cast<uint8_t>(command), static_cast<uint8_t>(command >> 8)};
     PortOut(machine, machine->swSmi.port, 1, 0xDD);
     MemoryWrite(machine, machine->swSmi.mailboxAddress, box, sizeof box);
     PortOut(machine, machine->swSmi.port, 1, 0xDE);
-    MemoryRead(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    for (int i = 0; i < polls && box[4] != 0xAA; ++i) {
+        MemoryRead(machine, machine->swSmi.mailboxAddress, box, sizeof box);
+    }
     PortOut(machine, machine->swSmi.port, 1, 0xDF);
     return std::vector<uint8_t>(box, box + sizeof box);
 }
@@ -364,13 +481,15 @@ std::vector<uint8_t> CallService(Machine* machine, uint16_t command) {
 TEST(FirmwareTables, SoftwareSmiService) {
     struct Case {
         const char* profile;
+        int polls;
         uint8_t status;
         const char* data;
     };
     const Case cases[] = {
-        {R"({"sw_smi": {"model": "QN14"}})", 0xAA, "QN14"},
-        {R"({"sw_smi": {"model": "QN14", "answer_ff": true}})", 0xAA, "\xFF\xFF\xFF\xFF"},
-        {R"({"sw_smi": {"model": "QN14"}, "faults": {"smi_never_answers": true}})", 0x00, ""},
+        {R"({"sw_smi": {"model": "QN14"}})", 100, 0xAA, "QN14"},
+        {R"({"sw_smi": {"model": "QN14", "answer_ff": true}})", 100, 0xAA, "\xFF\xFF\xFF\xFF"},
+        {R"({"sw_smi": {"model": "QN14"}, "faults": {"smi_never_answers": true}})", 100, 0x00, ""},
+        {R"({"sw_smi": {"model": "QN14"}})", kPollsToAnswer - 1, 0x00, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.profile);
@@ -379,8 +498,10 @@ TEST(FirmwareTables, SoftwareSmiService) {
         ASSERT_TRUE(ParseProfile(c.profile, &profile, &error)) << error;
         Machine& machine = profile.machine;
         EXPECT_EQ(memcmp(&machine.lowMemory[0xF6000], "SwSmi@\xB2\x00\xDE\xDD\xDF\x00\x00\x00\x9F\x24", 16), 0);
-        std::vector<uint8_t> box = CallService(&machine, 4);
+        std::vector<uint8_t> box = CallService(&machine, 4, c.polls);
         EXPECT_EQ(box[4], c.status);
+        bool early = c.polls < kPollsToAnswer;
+        EXPECT_EQ(machine.trace.back(), early ? "fault smi finish DF before the service answered" : "out8 00B2 DF");
         EXPECT_EQ(std::string(reinterpret_cast<const char*>(&box[5]), strlen(c.data)), c.data);
         EXPECT_EQ(machine.swSmi.writes, (std::vector<uint8_t>{0xDD, 0xDE, 0xDF})) << "all on one port";
     }
@@ -404,6 +525,8 @@ TEST(FirmwareTables, SoftwareSmiServiceNeedsItsOrder) {
             if (step == 'm') MemoryWrite(&machine, at, box, sizeof box);
             if (step == 't') PortOut(&machine, machine.swSmi.port, 1, 0xDE);
         }
+        uint8_t polled[21];
+        for (int i = 0; i < kPollsToAnswer; ++i) MemoryRead(&machine, at, polled, sizeof polled);
         bool inOrder = order == std::vector<char>{'p', 'm', 't'};
         EXPECT_EQ(machine.lowMemory[at + 4], inOrder ? 0xAA : 0x00);
     }

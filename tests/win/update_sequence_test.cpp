@@ -179,9 +179,9 @@ TEST_F(UpdateSequence, UnknownOptionEndsWithInvalidOption) {
 }
 
 TEST_F(UpdateSequence, ReadBiosSavesTheRomAndEndsWithoutUpdating) {
-    g_steps.packageFlags = 0x40008;
+    g_steps.packageFlags = 0x40028;
     EXPECT_EQ(Run("/read_bios /XYZ"), 0u);
-    EXPECT_EQ(g_run.runFlags, 0x2000u);
+    EXPECT_EQ(g_run.runFlags, 0x2020u) << "the package's NO_MESSAGEBOX kept, nothing else";
     EXPECT_TRUE(CalledBefore("SuppressInput", "ReadBiosRom ReadRomFile.bin"));
     EXPECT_TRUE(CalledBefore("ReadBiosRom ReadRomFile.bin", "DeleteExtractedFiles"));
     EXPECT_TRUE(CalledBefore("DeleteExtractedFiles", "RestoreInput"));
@@ -205,6 +205,11 @@ TEST_F(UpdateSequence, ReadOutThatSavedNothingIsAFailure) {
         EXPECT_EQ(std::count(calls.begin(), calls.end(), "DeleteExtractedFiles"), 1) << "cleaned up once";
         EXPECT_FALSE(Called("CheckHddPassword"));
     }
+    SetUp();
+    g_steps.packageFlags = 0x20;
+    g_steps.results["ReadBiosRom ReadRomFile.bin"] = 0x80000005;
+    EXPECT_EQ(Run("/READ_BIOS"), 0x80000005u);
+    EXPECT_TRUE(g_fakeOs.boxes.empty()) << "an unattended read-out that fails waits at no box";
 }
 
 TEST_F(UpdateSequence, CancelledDmiDialogEndsWithZeroWithoutFlashing) {
