@@ -93,6 +93,9 @@ TEST(QpackTry, OutcomeReadFromWhatTheRunLeft) {
     EXPECT_EQ(whole.biosCommand, std::string(kWork) + "SWinFlash bios.wph /P");
     EXPECT_EQ(whole.micomCommand, std::string(kWork) + "TarpexV01_10 kbc.bin /FORCE");
     EXPECT_EQ(whole.boxTitles, std::vector<std::string>{"Warning"});
+    RunInputs faulty = rows[0].in;
+    faulty.trace += "fault ec B0 outside a bracket\nlost 60 AD\nfaulty line\n";
+    EXPECT_EQ(ReadRunOutcome(faulty).faults, (std::vector<std::string>{"fault ec B0 outside a bracket", "lost 60 AD"}));
 }
 
 TEST(QpackTry, ExitMeaningFromTheProgramsOwnTables) {
@@ -199,6 +202,8 @@ TEST(QpackTry, ExpectationsAgainstOutcomes) {
     refused.image.clear();
     refused.poweredOff = refused.powerOnArmed = false;
     RunOutcome unfinished;
+    RunOutcome faulty = armed;
+    faulty.faults = {"fault global SMIs left off"};
     struct Row {
         const char* profile;
         const RunOutcome* outcome;
@@ -208,6 +213,7 @@ TEST(QpackTry, ExpectationsAgainstOutcomes) {
         {"{}", &armed, {}},
         {"{}", &refused, {"exit 0x8000000B, expected 0x00000000"}},
         {"{}", &unfinished, {"no exit code"}},
+        {"{}", &faulty, {"the notebook saw: fault global SMIs left off"}},
         {R"({"expect": {"exit": "0x8000000b", "image": "none", "power": "on"}})", &refused, {}},
         {R"({"expect": {"image": "qn14xb06.WPH", "ec": "QNTX0106.bin", "power": "unarmed"}})", &armed,
          {"EC file none, expected QNTX0106.bin", "power armed, expected unarmed"}},

@@ -116,6 +116,7 @@ RunOutcome ReadRunOutcome(const RunInputs& inputs) {
     for (const std::string& line : Lines(inputs.trace)) {
         if (StartsWith(line, "flashwr ") && !EndsWith(line, "refused")) writes.push_back(line.substr(8));
         if (StartsWith(line, "ecfw ") && !EndsWith(line, "refused")) outcome.ecWritten = true;
+        if (StartsWith(line, "fault ") || StartsWith(line, "lost ")) outcome.faults.push_back(line);
         if (StartsWith(line, "poweroff armed=")) {
             outcome.poweredOff = true;
             outcome.powerOnArmed = line == "poweroff armed=1";
@@ -227,5 +228,7 @@ std::vector<std::string> CompareOutcome(const RunOutcome& outcome, const Expecta
     compare("image", outcome.image, expect.image);
     compare("EC file", outcome.ecFile, expect.ecFile);
     compare("power", !outcome.poweredOff ? "on" : outcome.powerOnArmed ? "armed" : "unarmed", expect.power);
+    // Whatever the run ended with, a notebook that saw a wrong byte or a missing wait fails it.
+    for (const std::string& fault : outcome.faults) differences.push_back("the notebook saw: " + fault);
     return differences;
 }

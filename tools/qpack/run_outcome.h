@@ -21,6 +21,7 @@ struct RunOutcome {
     bool poweredOff = false;
     bool powerOnArmed = false;
     std::vector<std::string> boxTitles;
+    std::vector<std::string> faults;  // what the notebook saw done wrong: its "fault" and "lost" lines
 };
 
 // What a run left, and the plain names of the files its package carries.
