@@ -17,6 +17,7 @@
 #include "ui/progress_window.h"
 #include "update/ami_image.h"
 #include "update/ami_path.h"
+#include "update/flash_guard.h"
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
 
@@ -60,6 +61,7 @@ uint32_t AmiUpdateSequence(const char* options) {
     if ((result = SelectAmiImage()) != kResultOk) return ReportResult(result);
     if ((result = CheckBuildNumbers()) != kResultOk) return ReportResult(result);
     if ((result = ComparePartNumbers()) != kResultOk) return ReportResult(result);
+    HoldFlashGuard();
     if ((result = RunBiosFlasher(g_run.biosCommand)) != kResultOk) return ReportResult(result);
 
     LogLine("Before Checking SMI Enable");

@@ -12,7 +12,8 @@ add_library(qv_base OBJECT
   core/debug_log.cpp
   core/mapped_file.cpp
   core/message.cpp
-  core/run_context.cpp)
+  core/run_context.cpp
+  core/run_end.cpp)
 
 # The ordered run and its end.
 add_library(qv_sequence OBJECT
@@ -51,6 +52,7 @@ add_library(qv_ops OBJECT
   update/ami_path.cpp
   update/bitlocker.cpp
   update/dmi_mode.cpp
+  update/flash_guard.cpp
   update/flasher_runs.cpp
   update/image_selection.cpp
   update/listed_files.cpp
@@ -239,7 +241,7 @@ add_executable(win_hw_tests
   # The update sequence itself, for the faults only the fake OS can inject.
   $<TARGET_OBJECTS:qv_sequence> package/code_hold.cpp package/housekeeping.cpp package/protected_directory.cpp
   update/bitlocker.cpp
-  update/dmi_mode.cpp update/flasher_runs.cpp
+  update/dmi_mode.cpp update/flash_guard.cpp update/flasher_runs.cpp
   tests/win/win_tests.rc
   update/image_selection.cpp
   update/listed_files.cpp

@@ -23,6 +23,8 @@ constexpr int kNameAttempts = 8;
 constexpr size_t kRandomBytes = 8;
 constexpr DWORD kDescriptorSize = 4096;
 
+EarlierPlaceRoutine g_earlierPlaceRoutine = nullptr;
+
 typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
 
 bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
@@ -133,7 +135,10 @@ void RemoveEarlierPlaces(const char* parent, const char* ours) {
         // means it once the handle is closed.
         if (!own) {
             LogLine("Earlier working place left alone : %s is not one this program made", found.cFileName);
-        } else if (SweepWorkingDirectory(path) != 0) {
+            continue;
+        }
+        if (g_earlierPlaceRoutine != nullptr) g_earlierPlaceRoutine(path);
+        if (SweepWorkingDirectory(path) != 0) {
             LogLine("Earlier working place not removed whole : %s", found.cFileName);
         }
     } while (FindNextFileA(search, &found));
@@ -195,6 +200,8 @@ bool ClaimSingleRun() {
 }
 
 }  // namespace
+
+void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine) { g_earlierPlaceRoutine = routine; }
 
 bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
