@@ -143,11 +143,13 @@ BOOL OsGetExitCodeProcess(HANDLE process, LPDWORD exitCode) { return GetExitCode
 
 EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags) {
     auto call = OsLookup<decltype(&SetThreadExecutionState)>("kernel32.dll", "SetThreadExecutionState");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return call ? call(flags) : 0;
 }
 
 HANDLE OsPowerCreateRequest(PREASON_CONTEXT context) {
     auto call = OsLookup<decltype(&PowerCreateRequest)>("kernel32.dll", "PowerCreateRequest");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return call ? call(context) : INVALID_HANDLE_VALUE;
 }
 
@@ -163,6 +165,7 @@ BOOL OsPowerClearRequest(HANDLE request, POWER_REQUEST_TYPE type) {
 
 BOOL OsShutdownBlockReasonCreate(HWND window, LPCWSTR reason) {
     auto call = OsLookup<decltype(&ShutdownBlockReasonCreate)>("user32.dll", "ShutdownBlockReasonCreate");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
     return call ? call(window, reason) : FALSE;
 }
 

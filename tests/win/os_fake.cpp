@@ -556,7 +556,10 @@ int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 
 EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags) {
     Record("SetThreadExecutionState " + Hex(flags));
-    if (g_fakeOs.failingFunctions.count("SetThreadExecutionState")) return 0;
+    if (g_fakeOs.failingFunctions.count("SetThreadExecutionState")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
     EXECUTION_STATE previous = g_fakeOs.power.executionState;
     if (flags & ES_CONTINUOUS) g_fakeOs.power.executionState = flags;
     return previous;
@@ -564,7 +567,13 @@ EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags) {
 
 HANDLE OsPowerCreateRequest(PREASON_CONTEXT) {
     Record("PowerCreateRequest");
-    if (g_fakeOs.missingFunctions.count("PowerCreateRequest")) return INVALID_HANDLE_VALUE;
+    // Windows 7 and later only.
+    const WindowsProfile& windows = g_fakeOs.profile.windows;
+    if (!windows.nt || windows.major < 6 || (windows.major == 6 && windows.minor < 1) ||
+        g_fakeOs.missingFunctions.count("PowerCreateRequest")) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return INVALID_HANDLE_VALUE;
+    }
     ++g_fakeOs.power.requestsOpen;
     return reinterpret_cast<HANDLE>(&g_fakeOs.power.requestsOpen);
 }
@@ -614,7 +623,7 @@ bool IsLidSetting(const GUID* scheme, const GUID* setting) {
 
 DWORD OsPowerGetActiveScheme(HKEY, GUID** scheme) {
     Record("PowerGetActiveScheme");
-    if (!HasSchemes()) return ERROR_CALL_NOT_IMPLEMENTED;
+    if (!HasSchemes() || g_fakeOs.missingFunctions.count("PowerGetActiveScheme")) return ERROR_CALL_NOT_IMPLEMENTED;
     *scheme = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
     **scheme = g_fakeOs.power.scheme;
     return ERROR_SUCCESS;

@@ -49,6 +49,7 @@ struct FakeBitLocker {
 // state, power requests, the block reason, the active scheme's lid values (Vista and later) and
 // the global policy's (2000, XP). A test asserts what was held and what was put back.
 struct FakePower {
+    FakePower() { global.user.LidCloseAc.Action = global.user.LidCloseDc.Action = PowerActionSleep; }
     EXECUTION_STATE executionState = ES_CONTINUOUS;
     int requestsSet = 0;       // system-required power requests set and not cleared
     int requestsOpen = 0;      // power-request handles not closed

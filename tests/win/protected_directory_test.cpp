@@ -98,8 +98,12 @@ std::string SecurityOf(HANDLE handle) {
 
 // What stood under the parent before: this program's earlier place goes; a directory anyone may
 // use, a file and a link with the name stay as they were, never entered.
+std::vector<std::string> g_visited;  // the earlier places handed to the program, and whether they stood
+
 TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     g_fakeOs = FakeOs{};
+    g_visited.clear();
+    SetEarlierPlaceRoutine([](const char* path) { g_visited.push_back(std::string(path) + (IsDirectory(path) ? " stood" : "")); });
     std::string parent = MakeScratchDir(false);
     char earlier[MAX_PATH];
     HANDLE earlierHeld = INVALID_HANDLE_VALUE;
@@ -120,6 +124,9 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     EXPECT_EQ(GrantsToOthers(made), std::vector<std::string>{});
 
     EXPECT_FALSE(IsDirectory(earlier)) << "an earlier place of ours is removed";
+    EXPECT_EQ(g_visited, std::vector<std::string>{std::string(earlier, strlen(earlier) - 1) + " stood"})
+        << "our own earlier place is handed over before it goes, no other";
+    SetEarlierPlaceRoutine(nullptr);
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateOpen\\keep.txt"), "mine");
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateFile"), "mine");
 
