@@ -263,7 +263,7 @@ target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_hw_tests PRIVATE qv_sim gtest ${QV_SYSTEM_LIBS})
 
 add_executable(hw_probe tests/win/hw_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp tests/support/win9x_exports.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
+  firmware/ec.cpp firmware/input_suppression.cpp $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(hw_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
 add_dependencies(win_hw_tests hw_probe)
