@@ -30,6 +30,7 @@
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
 #include "update/power_checks.h"
+#include "update/rom_backup.h"
 #include "update/rom_readout.h"
 
 namespace {
@@ -122,6 +123,8 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (g_run.runFlags & kFlagReadBios) {
         *finished = true;
         result = ReadBiosRom("ReadRomFile.bin");
+        // The working place goes with the next run; the backup folder keeps it.
+        if (result == kResultOk) SaveRomBackup("ReadRomFile.bin");
         // A code that cleans up in ReportResult gets its clean-up there, once.
         if (!ResultNeedsCleanUp(result)) DeleteExtractedFiles();
         return ReportResult(result);
@@ -159,11 +162,12 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (result != kResultOk) return ReportResult(result);
 
     LogLine("Step 06");
+    SaveRomBackup(nullptr);
     HoldFlashGuard();
     if (g_run.runFlags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly)) PrepareFlashAreas();
 
     LogLine("Step 06-1");
-    if ((result = RunBiosFlasher(g_run.biosCommand)) != kResultOk) return ReportResult(result);
+    if ((result = NameRomBackup(RunBiosFlasher(g_run.biosCommand))) != kResultOk) return ReportResult(result);
 
     LogLine("Step 07");
     if (g_run.runFlags & kFlagDmiOnly) {

@@ -24,6 +24,7 @@ add_library(qv_sequence OBJECT
 
 # The archive, extraction and file housekeeping.
 add_library(qv_package OBJECT
+  package/administrators_folder.cpp
   package/archive.cpp
   package/code_hold.cpp
   package/gunzip.cpp
@@ -58,6 +59,7 @@ add_library(qv_ops OBJECT
   update/listed_files.cpp
   update/new_image_identity.cpp
   update/power_checks.cpp
+  update/rom_backup.cpp
   update/rom_readout.cpp)
 
 # The OS boundary; its run-time lookup (platform/os_lookup.cpp) comes with each program, so that
@@ -239,7 +241,8 @@ add_executable(win_hw_tests
   tests/win/power_checks_test.cpp
   tests/win/fake_os_faults_test.cpp
   # The update sequence itself, for the faults only the fake OS can inject.
-  $<TARGET_OBJECTS:qv_sequence> package/code_hold.cpp package/housekeeping.cpp package/protected_directory.cpp
+  $<TARGET_OBJECTS:qv_sequence> package/administrators_folder.cpp package/code_hold.cpp package/housekeeping.cpp
+  package/protected_directory.cpp
   update/bitlocker.cpp
   update/dmi_mode.cpp update/flash_guard.cpp update/flasher_runs.cpp
   tests/win/win_tests.rc
@@ -257,6 +260,7 @@ add_executable(win_hw_tests
   tests/win/win_test_main.cpp
   update/ami_image.cpp
   update/ami_path.cpp
+  update/rom_backup.cpp
   update/rom_readout.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
 #include "app/report.h"
 #include "core/run_context.h"
@@ -29,6 +30,7 @@
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
 #include "update/power_checks.h"
+#include "update/rom_backup.h"
 #include "update/rom_readout.h"
 
 StepScript g_steps;
@@ -131,6 +133,8 @@ void RestoreInput(void) { RecordCall("RestoreInput"); }
 void HoldFlashGuard(void) { RecordCall("HoldFlashGuard"); }
 void ReleaseFlashGuard(void) { RecordCall("ReleaseFlashGuard"); }
 void RestoreSavedLid(const char*) { RecordCall("RestoreSavedLid"); }
+void SaveRomBackup(const char* readOut) { RecordCall(readOut ? std::string("SaveRomBackup ") + readOut : "SaveRomBackup"); }
+uint32_t NameRomBackup(uint32_t result) { return result; }
 void SetEarlierPlaceRoutine(EarlierPlaceRoutine) {}
 uint32_t ReadBiosRom(const char* fileName) {
     return static_cast<uint32_t>(Step((std::string("ReadBiosRom ") + fileName).c_str(), 0));
