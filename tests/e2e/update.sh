@@ -161,6 +161,8 @@ $tarpex" "$(cat "$out/trace.txt")" "the trace"
   verdict)
     expect_line 'BOX title="Fail : Model(Bios Part Number)" text="The BIOS/MICOM model to be updated is different.\n\nCheck the program.\n\n Current Model (BIOS Part Number) : QN14(P07)\n\n     New Model (BIOS Part Number) : QN15(P08)" buttons=OK owned=1'
     expect_line 'EXIT 0x80000008'
+    grep -qE '^Bios update failed : the ROM as it was is saved in C:\\windows\\QuorvinRomBackup\\QN14_05TX_[0-9]{8}-[0-9]{6}\.rom$' <<<"$log" ||
+      { echo "the failure names no backup"; fail=1; }
     [ -z "$flashes$ecfw" ] || { echo "the flash or the EC was written:"; echo "$flashes$ecfw"; fail=1; }
     grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
     # Input restored: the keyboard comes back on after the refusal.
