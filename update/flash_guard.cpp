@@ -39,13 +39,19 @@ LidPolicy WhichLidPolicy() {
     return version.dwMajorVersion == 5 ? LidPolicy::kGlobal : LidPolicy::kNone;
 }
 
+// The error of a call that reports failure only by its result: the last error, if it set one.
+DWORD FailedCall() {
+    DWORD error = GetLastError();
+    return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+}
+
 // The lid's values now; 0 or the error.
 DWORD ReadLid(LidPolicy policy, LidSettings* lid) {
     *lid = LidSettings{};
     lid->scheme = policy == LidPolicy::kScheme;
     if (!lid->scheme) {
         GLOBAL_POWER_POLICY global = {};
-        if (!OsReadGlobalPwrPolicy(&global)) return GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        if (!OsReadGlobalPwrPolicy(&global)) return FailedCall();
         lid->ac = global.user.LidCloseAc.Action;
         lid->dc = global.user.LidCloseDc.Action;
         return ERROR_SUCCESS;
@@ -70,10 +76,10 @@ DWORD ReadLid(LidPolicy policy, LidSettings* lid) {
 DWORD WriteLid(const LidSettings& lid, uint32_t ac, uint32_t dc) {
     if (!lid.scheme) {
         GLOBAL_POWER_POLICY global = {};
-        if (!OsReadGlobalPwrPolicy(&global)) return GetLastError() ? GetLastError() : ERROR_GEN_FAILURE;
+        if (!OsReadGlobalPwrPolicy(&global)) return FailedCall();
         global.user.LidCloseAc.Action = static_cast<POWER_ACTION>(ac);
         global.user.LidCloseDc.Action = static_cast<POWER_ACTION>(dc);
-        return OsWriteGlobalPwrPolicy(&global) ? ERROR_SUCCESS : (GetLastError() ? GetLastError() : ERROR_GEN_FAILURE);
+        return OsWriteGlobalPwrPolicy(&global) ? ERROR_SUCCESS : FailedCall();
     }
     const GUID* scheme = reinterpret_cast<const GUID*>(lid.schemeId);
     DWORD error;
