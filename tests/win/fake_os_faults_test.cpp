@@ -192,13 +192,6 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
              g_fakeOs.missingFunctions.insert("PowerGetActiveScheme");
          },
          kResultOk, true, "", "AddMem.sys,DebugLog.txt", "Flash guard : the lid is left as it is : its action cannot be read (error 120)"},
-        {"power.bothFailing",
-         [] {
-             g_fakeOs.missingFunctions.insert("PowerCreateRequest");
-             g_fakeOs.waitFails = true;
-         },
-         kResultBiosUpdate, true, "", "AddMem.sys,DebugLog.txt,SWinFlash.exe,TarpexV01_10.exe,bios.wph,kbc.bin",
-         "Flash guard : released"},
     };
     const std::string profile = ReadProfileText("phoenix.json");
     for (const Case& c : cases) {
