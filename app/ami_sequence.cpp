@@ -17,8 +17,10 @@
 #include "ui/progress_window.h"
 #include "update/ami_image.h"
 #include "update/ami_path.h"
+#include "update/flash_guard.h"
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
+#include "update/rom_backup.h"
 
 namespace {
 
@@ -60,7 +62,9 @@ uint32_t AmiUpdateSequence(const char* options) {
     if ((result = SelectAmiImage()) != kResultOk) return ReportResult(result);
     if ((result = CheckBuildNumbers()) != kResultOk) return ReportResult(result);
     if ((result = ComparePartNumbers()) != kResultOk) return ReportResult(result);
-    if ((result = RunBiosFlasher(g_run.biosCommand)) != kResultOk) return ReportResult(result);
+    SaveRomBackup(nullptr);
+    HoldFlashGuard();
+    if ((result = NameRomBackup(RunBiosFlasher(g_run.biosCommand))) != kResultOk) return ReportResult(result);
 
     LogLine("Before Checking SMI Enable");
     if (EnableGlobalSmi() != kResultOk) return ReportResult(kResultSmi);

@@ -5,6 +5,7 @@
 #include "core/message.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "core/run_flags.h"
 #include "firmware/ec.h"
 #include "hw/shutdown.h"
@@ -27,6 +28,8 @@ void ShowCompletionNotice() {
 }  // namespace
 
 uint32_t FinishUpdate(void) {
+    // The last write has ended: the system may sleep and shut down again, ours first.
+    EndRun();
     uint32_t armed;
     if (g_run.ecVendor == 1) {
         ShowCompletionNotice();

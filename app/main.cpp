@@ -5,6 +5,7 @@
 #include "app/command_line.h"
 #include "app/update_sequence.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "hw/access_driver.h"
 #include "platform/dll_search.h"
 
@@ -15,5 +16,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     atexit([] {
         if (!g_run.poweringOff) RemoveInstalledAddmemService();
     });
-    return static_cast<int>(UpdateSequence(instance, SkipProgramName(GetCommandLineA())));
+    uint32_t result = UpdateSequence(instance, SkipProgramName(GetCommandLineA()));
+    // An end that returned without a box has its give-back here.
+    EndRun();
+    return static_cast<int>(result);
 }

@@ -5,15 +5,22 @@
 #include "core/message.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "firmware/input_suppression.h"
 #include "package/housekeeping.h"
+#include "update/flash_guard.h"
+
+void GiveBackTheMachine(void) {
+    RestoreInput();
+    ReleaseFlashGuard();
+}
 
 uint32_t ReportResult(uint32_t code) {
     g_run.busy = 0;
     // Every end stops the animation: a box under a spinning window would look like work going on.
     SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
+    EndRun();
     if (ResultNeedsCleanUp(code)) {
-        RestoreInput();
         // Only in the working place: before it exists the current directory is wherever the
         // package was started, and nothing there is ours.
         if (g_run.inWorkingDirectory) {

@@ -10,6 +10,7 @@
 #include "app/report.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "core/run_flags.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
@@ -25,9 +26,11 @@
 #include "ui/progress_window.h"
 #include "update/ami_path.h"
 #include "update/dmi_mode.h"
+#include "update/flash_guard.h"
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
 #include "update/power_checks.h"
+#include "update/rom_backup.h"
 #include "update/rom_readout.h"
 
 namespace {
@@ -120,11 +123,10 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (g_run.runFlags & kFlagReadBios) {
         *finished = true;
         result = ReadBiosRom("ReadRomFile.bin");
+        // The working place goes with the next run; the backup folder keeps it.
+        if (result == kResultOk) SaveRomBackup("ReadRomFile.bin");
         // A code that cleans up in ReportResult gets its clean-up there, once.
-        if (!ResultNeedsCleanUp(result)) {
-            DeleteExtractedFiles();
-            RestoreInput();
-        }
+        if (!ResultNeedsCleanUp(result)) DeleteExtractedFiles();
         return ReportResult(result);
     }
 
@@ -160,14 +162,16 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (result != kResultOk) return ReportResult(result);
 
     LogLine("Step 06");
+    SaveRomBackup(nullptr);
+    HoldFlashGuard();
     if (g_run.runFlags & (kFlagMarkLastArea | kFlagBreakEscd | kFlagDmiOnly)) PrepareFlashAreas();
 
     LogLine("Step 06-1");
-    if ((result = RunBiosFlasher(g_run.biosCommand)) != kResultOk) return ReportResult(result);
+    if ((result = NameRomBackup(RunBiosFlasher(g_run.biosCommand))) != kResultOk) return ReportResult(result);
 
     LogLine("Step 07");
     if (g_run.runFlags & kFlagDmiOnly) {
-        RestoreInput();
+        EndRun();
         DeleteExtractedFiles();
         SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         ShowMessage(MB_ICONINFORMATION, "Complete", "DMI Update is complete.\n\nRestart system.");
@@ -194,6 +198,8 @@ uint32_t CompleteUpdate() {
 }  // namespace
 
 uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
+    SetEndRoutine(GiveBackTheMachine);
+    SetEarlierPlaceRoutine(RestoreSavedLid);
     uint32_t result = PassStartupGates(instance);
     if (result != kResultOk) return result;
     if (!CheckDiskSpace()) return kResultDiskSpace;

@@ -27,6 +27,7 @@ add_executable(unit_tests
   tests/unit/name_list_test.cpp
   tests/unit/options_test.cpp
   tests/unit/power_decisions_test.cpp
+  tests/unit/rom_backup_names_test.cpp
   tests/unit/qpack_test.cpp
   tests/unit/qpack_try_test.cpp
   tests/unit/request_format_test.cpp

@@ -12,7 +12,8 @@ add_library(qv_base OBJECT
   core/debug_log.cpp
   core/mapped_file.cpp
   core/message.cpp
-  core/run_context.cpp)
+  core/run_context.cpp
+  core/run_end.cpp)
 
 # The ordered run and its end.
 add_library(qv_sequence OBJECT
@@ -23,6 +24,7 @@ add_library(qv_sequence OBJECT
 
 # The archive, extraction and file housekeeping.
 add_library(qv_package OBJECT
+  package/administrators_folder.cpp
   package/archive.cpp
   package/code_hold.cpp
   package/gunzip.cpp
@@ -51,11 +53,13 @@ add_library(qv_ops OBJECT
   update/ami_path.cpp
   update/bitlocker.cpp
   update/dmi_mode.cpp
+  update/flash_guard.cpp
   update/flasher_runs.cpp
   update/image_selection.cpp
   update/listed_files.cpp
   update/new_image_identity.cpp
   update/power_checks.cpp
+  update/rom_backup.cpp
   update/rom_readout.cpp)
 
 # The OS boundary; its run-time lookup (platform/os_lookup.cpp) comes with each program, so that
@@ -239,9 +243,10 @@ add_executable(win_hw_tests
   tests/win/power_checks_test.cpp
   tests/win/fake_os_faults_test.cpp
   # The update sequence itself, for the faults only the fake OS can inject.
-  $<TARGET_OBJECTS:qv_sequence> package/code_hold.cpp package/housekeeping.cpp package/protected_directory.cpp
+  $<TARGET_OBJECTS:qv_sequence> package/administrators_folder.cpp package/code_hold.cpp package/housekeeping.cpp
+  package/protected_directory.cpp
   update/bitlocker.cpp
-  update/dmi_mode.cpp update/flasher_runs.cpp
+  update/dmi_mode.cpp update/flash_guard.cpp update/flasher_runs.cpp
   tests/win/win_tests.rc
   update/image_selection.cpp
   update/listed_files.cpp
@@ -257,13 +262,14 @@ add_executable(win_hw_tests
   tests/win/win_test_main.cpp
   update/ami_image.cpp
   update/ami_path.cpp
+  update/rom_backup.cpp
   update/rom_readout.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(win_hw_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_hw_tests PRIVATE qv_sim gtest ${QV_SYSTEM_LIBS})
 
 add_executable(hw_probe tests/win/hw_probe.cpp tests/win/call_log.cpp tests/win/os_fake.cpp tests/support/win9x_exports.cpp
-  $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
+  firmware/ec.cpp firmware/input_suppression.cpp $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw>)
 target_include_directories(hw_probe PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(hw_probe PRIVATE qv_sim ${QV_SYSTEM_LIBS})
 add_dependencies(win_hw_tests hw_probe)

@@ -29,6 +29,8 @@ struct RunContext {
     uint16_t ecMailboxBase;      // I/O base of the EC mailbox; 0 when there is none
     bool inWorkingDirectory;     // the working place is made and current
     bool poweringOff;            // the system has accepted the power-off
+    bool ended;                  // EndRun has run: what the run took is given back
+    volatile LONG flashGuarded;  // while 1 firmware is being written: session ends and suspends are refused
     char workingDirectory[kPathSize];
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];

@@ -16,4 +16,5 @@ enum : uint32_t {
     kFlagSkipCheckPower = 0x10000,   // power check passes without looking
     kFlagNoPowerOff = 0x40000,       // package: like kFlagBlockPowerOff
     kFlagFiveCharIds = 0x80000,      // package: keep 5 characters of version and model
+    kFlagNoRomBackup = 0x100000,     // package: no ROM backup before the flash
 };

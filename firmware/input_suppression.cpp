@@ -89,7 +89,10 @@ bool ChangeDeviceState(DWORD state, SP_DEVINFO_DATA* device, HDEVINFO set) {
 
 void SetMouseDevicesEnabled(bool enable) {
     HDEVINFO set = OsSetupDiGetClassDevsW(nullptr, nullptr, nullptr, DIGCF_PRESENT | DIGCF_ALLCLASSES);
-    if (set == INVALID_HANDLE_VALUE) return;
+    if (set == INVALID_HANDLE_VALUE) {
+        if (enable) LogLine("Mice not given back : the device list cannot be had (error %lu)", GetLastError());
+        return;
+    }
     if (!enable) g_disabledCount = 0;
     for (DWORD index = 0;; ++index) {
         SP_DEVINFO_DATA device = {};
@@ -101,6 +104,7 @@ void SetMouseDevicesEnabled(bool enable) {
             bool remembered = enable && WasDisabledByUs(device.DevInst);
             if (IsDeviceDisableable(device) || remembered) {
                 bool accepted = ChangeDeviceState(enable ? DICS_ENABLE : DICS_DISABLE, &device, set);
+                if (enable && !accepted) LogLine("Mouse %lu not given back : its state cannot be changed", device.DevInst);
                 if (!enable && accepted && g_disabledCount < kRememberedMice) {
                     g_disabledMice[g_disabledCount++] = device.DevInst;
                 }
@@ -125,7 +129,10 @@ void KeyboardOff(void) {
 
 void KeyboardOn(void) {
     // Only through the driver that turned the keyboard off: an end never brings one up.
-    if (!ReacquireAccessDriver()) return;
+    if (!ReacquireAccessDriver()) {
+        LogLine("Keyboard not given back : the access driver cannot be opened");
+        return;
+    }
     EcResetTimeout();
     // A byte waiting in the output buffer is taken out without waiting for one.
     KbcReadStatus();

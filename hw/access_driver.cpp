@@ -4,6 +4,7 @@
 
 #include "core/debug_log.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "platform/os.h"
 
 AccessDriverState g_accessDriver = {false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE, false, false};
@@ -172,6 +173,8 @@ bool AcquireAccessDriver(void) {
         }
     }
     if (g_accessDriver.isWin61 || g_accessDriver.isWin60) {
+        // Input back first: once the keyboard is off, nobody could answer the box.
+        EndRun();
         // Not through ShowMessage: no package flag silences this box.
         OsMessageBoxA(nullptr,
                       "Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be "

@@ -9,19 +9,17 @@
 
 #include "core/debug_log.h"
 #include "core/run_context.h"
+#include "package/administrators_folder.h"
 #include "package/housekeeping.h"
-#include "package/place_security.h"
 #include "platform/os.h"
 
 namespace {
 
 const char kPlaceName[] = "__Quorvin_Update";
-// Owner Administrators; full control for SYSTEM and Administrators and nobody else; nothing
-// taken from above, and passed down to everything made inside.
-const char kProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr int kNameAttempts = 8;
 constexpr size_t kRandomBytes = 8;
-constexpr DWORD kDescriptorSize = 4096;
+
+EarlierPlaceRoutine g_earlierPlaceRoutine = nullptr;
 
 typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
 
@@ -29,31 +27,6 @@ bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
 
 bool IsReparsePoint(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-}
-
-// A link is opened as itself, never followed; without delete sharing, so that while the handle
-// is open nobody can rename the directory or put something else at its name.
-HANDLE OpenDirectory(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-}
-
-bool IsPlainDirectory(HANDLE directory) {
-    BY_HANDLE_FILE_INFORMATION info;
-    return GetFileInformationByHandle(directory, &info) &&
-           (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 && !IsReparsePoint(info.dwFileAttributes);
-}
-
-// What only this program makes: a plain directory that Administrators or SYSTEM own and nobody
-// else may use, read through the handle.
-bool IsOwnPlace(HANDLE directory) {
-    auto getSecurity = OsLookup<decltype(&GetKernelObjectSecurity)>("advapi32.dll", "GetKernelObjectSecurity");
-    uint8_t descriptor[kDescriptorSize];
-    DWORD needed = 0;
-    return IsPlainDirectory(directory) && getSecurity != nullptr &&
-           getSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
-                       sizeof descriptor, &needed) &&
-           IsAdministratorsOnly(descriptor, needed > 0 && needed < sizeof descriptor ? needed : sizeof descriptor);
 }
 
 bool SameFile(HANDLE a, HANDLE b) {
@@ -126,14 +99,17 @@ void RemoveEarlierPlaces(const char* parent, const char* ours) {
         if (lstrcmpiA(found.cFileName, ours) == 0) continue;
         length = snprintf(path, sizeof path, "%s\\%s", parent, found.cFileName);
         if (length < 0 || length >= static_cast<int>(sizeof path)) continue;
-        HANDLE directory = OpenDirectory(path, READ_CONTROL);
-        bool own = directory != INVALID_HANDLE_VALUE && IsOwnPlace(directory);
+        HANDLE directory = OpenFolderAsItIs(path, READ_CONTROL);
+        bool own = directory != INVALID_HANDLE_VALUE && IsAdministratorsFolder(directory);
         if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
         // Nobody but an administrator can rename or change such a directory: its name still
         // means it once the handle is closed.
         if (!own) {
             LogLine("Earlier working place left alone : %s is not one this program made", found.cFileName);
-        } else if (SweepWorkingDirectory(path) != 0) {
+            continue;
+        }
+        if (g_earlierPlaceRoutine != nullptr) g_earlierPlaceRoutine(path);
+        if (SweepWorkingDirectory(path) != 0) {
             LogLine("Earlier working place not removed whole : %s", found.cFileName);
         }
     } while (FindNextFileA(search, &found));
@@ -144,24 +120,16 @@ void RemoveEarlierPlaces(const char* parent, const char* ours) {
 // current. It was made with that protection under a name that stood nowhere: nobody else could
 // have changed it or put anything in it, which the checks confirm.
 bool ProtectAndEnter(const char* path, HANDLE directory, PSECURITY_DESCRIPTOR protection, SetSecurityFn setSecurity) {
-    return IsPlainDirectory(directory) &&
+    return IsPlainFolder(directory) &&
            setSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection) &&
            SetCurrentDirectoryA(path) && IsCurrentDirectory(directory) && IsEmptyCurrentDirectory();
 }
 
 // The Windows directory's Temp, when its volume keeps ACLs: every folder above it is
-// administrators' own. The system's Windows directory, not a Terminal Services user's copy.
+// administrators' own.
 bool ProtectedParent(char* parent, size_t size) {
-    auto systemWindows = OsLookup<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWindowsDirectoryA");
-    UINT length = systemWindows ? systemWindows(parent, static_cast<UINT>(size))
-                                : GetWindowsDirectoryA(parent, static_cast<UINT>(size));
-    if (length < 3 || length >= size || parent[1] != ':') return false;
-    char root[4] = {parent[0], ':', '\\', '\0'};
-    DWORD flags = 0;
-    if (GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
-        (flags & FILE_PERSISTENT_ACLS) == 0) {
-        return false;
-    }
+    if (!AdministratorsWindowsDirectory(parent, size)) return false;
+    size_t length = strlen(parent);
     int written = snprintf(parent + length, size - length, "%sTemp", parent[length - 1] == '\\' ? "" : "\\");
     return written > 0 && static_cast<size_t>(written) < size - length;
 }
@@ -196,13 +164,15 @@ bool ClaimSingleRun() {
 
 }  // namespace
 
+void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine) { g_earlierPlaceRoutine = routine; }
+
 bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
     auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
         "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
     auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
     PSECURITY_DESCRIPTOR protection = nullptr;
-    if (convert == nullptr || setSecurity == nullptr || !convert(kProtection, SDDL_REVISION_1, &protection, nullptr)) {
+    if (convert == nullptr || setSecurity == nullptr || !convert(kAdministratorsOnly, SDDL_REVISION_1, &protection, nullptr)) {
         LogLine("Working directory refused : this Windows cannot protect it");
         return false;
     }
@@ -227,7 +197,7 @@ bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* he
             if (error != ERROR_ALREADY_EXISTS) LogLine("Working directory refused : %s cannot be made (error %lu)", path, error);
             continue;
         }
-        HANDLE directory = OpenDirectory(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
+        HANDLE directory = OpenFolderAsItIs(path, READ_CONTROL | WRITE_DAC | WRITE_OWNER);
         if (directory != INVALID_HANDLE_VALUE && ProtectAndEnter(path, directory, protection, setSecurity)) {
             *held = directory;
             snprintf(place, size, "%s\\", path);
@@ -267,8 +237,8 @@ bool EnterSweptPlace(const char* path, HANDLE* held) {
     }
     // Windows 95, 98 and Me open no directories and know no links.
     if (IsNt()) {
-        *held = OpenDirectory(directory, READ_CONTROL);
-        if (*held == INVALID_HANDLE_VALUE || !IsPlainDirectory(*held)) {
+        *held = OpenFolderAsItIs(directory, READ_CONTROL);
+        if (*held == INVALID_HANDLE_VALUE || !IsPlainFolder(*held)) {
             if (*held != INVALID_HANDLE_VALUE) CloseHandle(*held);
             *held = INVALID_HANDLE_VALUE;
             return false;

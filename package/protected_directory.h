@@ -7,6 +7,11 @@
 
 #include <cstddef>
 
+// What is done with an earlier run's place that only administrators can change, before it is
+// removed: the path of the directory, without a trailing backslash.
+typedef void (*EarlierPlaceRoutine)(const char* place);
+void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine);
+
 // Claims the one run at a time, picks the place, makes it and enters it: g_run.workingDirectory
 // gets its path with a trailing backslash, g_run.workingDirectoryHeld its handle for the whole
 // run, and g_run.inWorkingDirectory is set. False, the reason logged and nothing entered,

@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <setupapi.h>
 #include <cfgmgr32.h>
+#include <powrprof.h>
 
 #include "platform/bitlocker_volume.h"
 
@@ -79,6 +80,29 @@ BOOL OsLookupPrivilegeValueA(LPCSTR system, LPCSTR name, PLUID luid);
 BOOL OsAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES newState,
                              DWORD size, PTOKEN_PRIVILEGES previous, PDWORD returned);
 BOOL OsExitWindowsEx(UINT flags, DWORD reason);
+
+// Keeping the machine on while firmware is written. Each is looked up (2000 and 98 lack the
+// newer ones) and fails as the call fails where it is missing; the power requests return
+// INVALID_HANDLE_VALUE then.
+EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags);
+HANDLE OsPowerCreateRequest(PREASON_CONTEXT context);
+BOOL OsPowerSetRequest(HANDLE request, POWER_REQUEST_TYPE type);
+BOOL OsPowerClearRequest(HANDLE request, POWER_REQUEST_TYPE type);
+BOOL OsShutdownBlockReasonCreate(HWND window, LPCWSTR reason);
+BOOL OsShutdownBlockReasonDestroy(HWND window);
+// The lid's action: a power scheme's values on Vista and later, the global policy on 2000 and XP.
+DWORD OsPowerGetActiveScheme(HKEY root, GUID** scheme);
+DWORD OsPowerReadACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                              LPDWORD value);
+DWORD OsPowerReadDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                              LPDWORD value);
+DWORD OsPowerWriteACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                               DWORD value);
+DWORD OsPowerWriteDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                               DWORD value);
+DWORD OsPowerSetActiveScheme(HKEY root, const GUID* scheme);
+BOOLEAN OsReadGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
+BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
 
 // The person in front of the machine.
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);

@@ -141,6 +141,83 @@ DWORD OsWaitForSingleObject(HANDLE handle, DWORD milliseconds) { return WaitForS
 
 BOOL OsGetExitCodeProcess(HANDLE process, LPDWORD exitCode) { return GetExitCodeProcess(process, exitCode); }
 
+EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags) {
+    auto call = OsLookup<decltype(&SetThreadExecutionState)>("kernel32.dll", "SetThreadExecutionState");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return call ? call(flags) : 0;
+}
+
+HANDLE OsPowerCreateRequest(PREASON_CONTEXT context) {
+    auto call = OsLookup<decltype(&PowerCreateRequest)>("kernel32.dll", "PowerCreateRequest");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return call ? call(context) : INVALID_HANDLE_VALUE;
+}
+
+BOOL OsPowerSetRequest(HANDLE request, POWER_REQUEST_TYPE type) {
+    auto call = OsLookup<decltype(&PowerSetRequest)>("kernel32.dll", "PowerSetRequest");
+    return call ? call(request, type) : FALSE;
+}
+
+BOOL OsPowerClearRequest(HANDLE request, POWER_REQUEST_TYPE type) {
+    auto call = OsLookup<decltype(&PowerClearRequest)>("kernel32.dll", "PowerClearRequest");
+    return call ? call(request, type) : FALSE;
+}
+
+BOOL OsShutdownBlockReasonCreate(HWND window, LPCWSTR reason) {
+    auto call = OsLookup<decltype(&ShutdownBlockReasonCreate)>("user32.dll", "ShutdownBlockReasonCreate");
+    if (call == nullptr) SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+    return call ? call(window, reason) : FALSE;
+}
+
+BOOL OsShutdownBlockReasonDestroy(HWND window) {
+    auto call = OsLookup<decltype(&ShutdownBlockReasonDestroy)>("user32.dll", "ShutdownBlockReasonDestroy");
+    return call ? call(window) : FALSE;
+}
+
+DWORD OsPowerGetActiveScheme(HKEY root, GUID** scheme) {
+    auto call = OsLookup<decltype(&PowerGetActiveScheme)>("powrprof.dll", "PowerGetActiveScheme");
+    return call ? call(root, scheme) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+DWORD OsPowerReadACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                              LPDWORD value) {
+    auto call = OsLookup<decltype(&PowerReadACValueIndex)>("powrprof.dll", "PowerReadACValueIndex");
+    return call ? call(root, scheme, subgroup, setting, value) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+DWORD OsPowerReadDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                              LPDWORD value) {
+    auto call = OsLookup<decltype(&PowerReadDCValueIndex)>("powrprof.dll", "PowerReadDCValueIndex");
+    return call ? call(root, scheme, subgroup, setting, value) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+DWORD OsPowerWriteACValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                               DWORD value) {
+    auto call = OsLookup<decltype(&PowerWriteACValueIndex)>("powrprof.dll", "PowerWriteACValueIndex");
+    return call ? call(root, scheme, subgroup, setting, value) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+DWORD OsPowerWriteDCValueIndex(HKEY root, const GUID* scheme, const GUID* subgroup, const GUID* setting,
+                               DWORD value) {
+    auto call = OsLookup<decltype(&PowerWriteDCValueIndex)>("powrprof.dll", "PowerWriteDCValueIndex");
+    return call ? call(root, scheme, subgroup, setting, value) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+DWORD OsPowerSetActiveScheme(HKEY root, const GUID* scheme) {
+    auto call = OsLookup<decltype(&PowerSetActiveScheme)>("powrprof.dll", "PowerSetActiveScheme");
+    return call ? call(root, scheme) : ERROR_CALL_NOT_IMPLEMENTED;
+}
+
+BOOLEAN OsReadGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
+    auto call = OsLookup<decltype(&ReadGlobalPwrPolicy)>("powrprof.dll", "ReadGlobalPwrPolicy");
+    return call ? call(policy) : FALSE;
+}
+
+BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
+    auto call = OsLookup<decltype(&WriteGlobalPwrPolicy)>("powrprof.dll", "WriteGlobalPwrPolicy");
+    return call ? call(policy) : FALSE;
+}
+
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return MessageBoxA(owner, text, caption, type);
 }

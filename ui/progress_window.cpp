@@ -1,19 +1,16 @@
 #include "ui/progress_window.h"
 
-#include <cstdint>
-
 #include "core/debug_log.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
 #include "package/archive.h"
+#include "platform/os.h"
 #include "ui/resource_ids.h"
 
 namespace {
 
 constexpr UINT_PTR kAnimationTimer = 32;
-constexpr UINT_PTR kWatchTimer = 16;
 constexpr UINT kAnimationMs = 200;
-constexpr UINT kWatchMs = 500;
 constexpr int kFrameCount = 8;
 const WORD kFrameIds[kFrameCount] = {IDB_FRAME_0, IDB_FRAME_1, IDB_FRAME_2, IDB_FRAME_3,
                                      IDB_FRAME_4, IDB_FRAME_5, IDB_FRAME_6, IDB_FRAME_7};
@@ -32,7 +29,7 @@ enum : UINT {
 struct ProgressState {
     HBITMAP frames[kFrameCount];
     int nextFrame;
-    char capturedText[kTextSize];
+    bool blockReason;
 };
 
 ProgressState g_progress;
@@ -99,37 +96,52 @@ void OnAnimationTimer(HWND window) {
     g_progress.nextFrame = (g_progress.nextFrame + 1) % kFrameCount;
 }
 
-// Closes the Phoenix flasher's own window when it shows up.
-void OnWatchTimer() {
-    HWND flasher = FindWindowA(nullptr, "Phoenix Secure WinFlash");
-    if (flasher == nullptr) return;
-    LogLine("Find Window : %X", static_cast<unsigned>(reinterpret_cast<uintptr_t>(flasher)));
-    SendMessageA(flasher, WM_GETTEXT, sizeof g_progress.capturedText,
-                 reinterpret_cast<LPARAM>(g_progress.capturedText));
-    g_progress.capturedText[sizeof g_progress.capturedText - 1] = '\0';
-    LogLine("Message : %s", g_progress.capturedText);
-    SendMessageA(flasher, WM_CLOSE, 0, 0);
-    LogLine("SendMessage Complete");
+// The block reason Windows shows beside a refused shutdown, while the flash guard holds.
+void FollowFlashGuard(HWND window) {
+    bool guarded = g_run.flashGuarded != 0;
+    if (guarded == g_progress.blockReason) return;
+    g_progress.blockReason = guarded;
+    if (!guarded) {
+        OsShutdownBlockReasonDestroy(window);
+    } else if (!OsShutdownBlockReasonCreate(window, kFlashGuardReason)) {
+        LogLine("Flash guard : no shutdown block reason (error %lu)", GetLastError());
+    }
+}
+
+// The answer to a query is the dialog's message result.
+INT_PTR Answer(HWND window, LONG_PTR result) {
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, result);
+    return TRUE;
 }
 
 }  // namespace
 
-INT_PTR CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
+INT_PTR CALLBACK ProgressWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
         case WM_INITDIALOG:
             OnInitDialog(window);
             break;
         case WM_TIMER:
             if (wParam == kAnimationTimer) OnAnimationTimer(window);
-            if (wParam == kWatchTimer) OnWatchTimer();
             break;
-        case kMsgFlasherWatch:
-            if (wParam) {
-                g_progress.capturedText[0] = '\0';
-                SetTimer(window, kWatchTimer, kWatchMs, nullptr);
-            } else {
-                KillTimer(window, kWatchTimer);
+        case kMsgFlashGuard:
+            FollowFlashGuard(window);
+            break;
+        case WM_QUERYENDSESSION:
+            if (g_run.flashGuarded == 0) break;
+            LogLine("Flash guard : %s refused while firmware is written",
+                    (lParam & ENDSESSION_LOGOFF) ? "the log-off" : "the shutdown or restart");
+            return Answer(window, FALSE);
+        case WM_ENDSESSION:
+            if (wParam && g_run.flashGuarded != 0) LogLine("Flash guard : the session ends regardless (forced)");
+            break;
+        case WM_POWERBROADCAST:
+            if (g_run.flashGuarded == 0) break;
+            if (wParam == PBT_APMQUERYSUSPEND) {
+                LogLine("Flash guard : the suspend refused while firmware is written");
+                return Answer(window, BROADCAST_QUERY_DENY);
             }
+            if (wParam == PBT_APMSUSPEND) LogLine("Flash guard : the system suspends regardless (not asked)");
             break;
         case kMsgStopAnimation:
             StopAnimation(window);

@@ -3,7 +3,12 @@
 #include <windows.h>
 
 // Window messages of the progress window's own protocol.
-constexpr UINT kMsgFlasherWatch = WM_USER + 1;  // wParam 1 starts, 0 stops the flasher-window watch
+// No message from another process starts or stops anything: this one only makes the window's
+// block reason follow g_run.flashGuarded, whoever sends it.
+constexpr UINT kMsgFlashGuard = WM_USER + 3;
+
+// What Windows shows for the run while it refuses to shut down.
+constexpr wchar_t kFlashGuardReason[] = L"BIOS update in progress: do not turn off the computer";
 
 // Thread routine: runs dialog 117 from the resource module until it ends.
 DWORD WINAPI ProgressWindowThread(LPVOID unused);

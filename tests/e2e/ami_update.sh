@@ -43,12 +43,16 @@ Bios Part Version : QN15
 Bios File : P0QN15A.rom"
     [ "$case" = x64 ] && steps="$steps
 Micom File : KBQN0101.bin"
+    # The ROM saved and the guard held before the AMI flasher writes, released at the end.
     steps="$steps
+Flash guard : held until the last flasher has ended
 Bios command : \"$work\\$flasher\" bios.rom /p /b /n /e /r
 Before Checking SMI Enable
 After Checking SMI Enable
 Before HID Enable
-After HID Enable"
+After HID Enable
+Flash guard : released"
+    grep -qE '^ROM backup : C:\\windows\\QuorvinRomBackup\\[^\\]+\.rom$' <<<"$log" || { echo "no ROM backup"; fail=1; }
     lines_in_order "$steps" "$log" || { echo "== the log lacks, in this order:"; echo "$steps"; fail=1; }
     expected="flasher $file cmd=\"\"$work\\$flasher\" bios.rom /p /b /n /e /r\" cwd=\"$work\" files=bios.rom
 flasher $file args=[bios.rom][/p][/b][/n][/e][/r]

@@ -4,6 +4,10 @@
 //                                nobody can delete or replace it meanwhile; prints "held"
 //   attacker lock SECONDS        holds the updater's one-run lock, as a run in progress does;
 //                                prints "held"
+//   attacker endsession          asks every top-level window of other processes, as Windows asks
+//                                before a shutdown and a suspend, whether it may end
+//                                (WM_QUERYENDSESSION, PBT_APMQUERYSUSPEND) and posts message
+//                                1025 to every dialog; prints how many refused and were posted to
 //   planted.dll                  built as a DLL from this file too: planted beside the package
 //                                under a system DLL's name, its DllMain adds a line to
 //                                C:\planted.txt: the program it was loaded into, and itself
@@ -30,10 +34,45 @@ BOOL WINAPI DllMain(HINSTANCE self, DWORD reason, LPVOID) {
     return TRUE;
 }
 #else
+namespace {
+
+struct Asked {
+    int endRefused, suspendRefused, posted;
+};
+
+BOOL CALLBACK AskWindow(HWND window, LPARAM context) {
+    Asked* asked = reinterpret_cast<Asked*>(context);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) return TRUE;
+    DWORD_PTR answer = 1;
+    if (SendMessageTimeoutA(window, WM_QUERYENDSESSION, 0, 0, SMTO_ABORTIFHUNG, 3000, &answer) && answer == 0) {
+        ++asked->endRefused;
+    }
+    answer = 0;
+    if (SendMessageTimeoutA(window, WM_POWERBROADCAST, PBT_APMQUERYSUSPEND, 0, SMTO_ABORTIFHUNG, 3000, &answer) &&
+        answer == static_cast<DWORD_PTR>(BROADCAST_QUERY_DENY)) {
+        ++asked->suspendRefused;
+    }
+    char name[16] = "";
+    GetClassNameA(window, name, sizeof name);
+    if (lstrcmpA(name, "#32770") == 0 && PostMessageA(window, WM_USER + 1, 1, 0)) ++asked->posted;
+    return TRUE;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (argc == 2 && lstrcmpA(argv[1], "endsession") == 0) {
+        Asked asked = {};
+        EnumWindows(AskWindow, reinterpret_cast<LPARAM>(&asked));
+        printf("endsession refused %d\nsuspend refused %d\nposted 1025 to %d\n", asked.endRefused,
+               asked.suspendRefused, asked.posted);
+        return 0;
+    }
     bool lock = argc == 3 && lstrcmpA(argv[1], "lock") == 0;
     if (!lock && (argc != 4 || lstrcmpA(argv[1], "hold") != 0)) {
-        fprintf(stderr, "usage: attacker hold FILE SECONDS | attacker lock SECONDS\n");
+        fprintf(stderr, "usage: attacker hold FILE SECONDS | attacker lock SECONDS | attacker endsession\n");
         return 2;
     }
     HANDLE held = lock ? CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun")

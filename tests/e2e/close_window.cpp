@@ -1,5 +1,5 @@
-// Closes a top-level window found by its title, as the updater's progress window closes the
-// flasher's: waits for it, reads its text, sends it WM_CLOSE. Prints "closed TEXT", or
+// Closes a top-level window found by its title, as a program watching for the flasher's window
+// would: waits for it, reads its text, sends it WM_CLOSE. Prints "closed TEXT", or
 // "no window" when none turned up in time.
 //
 //   close_window TITLE [SECONDS]

@@ -6,7 +6,8 @@
 #   dmi_update.sh BUILD CASE
 #
 # CASE: dmi      the dialog filled and confirmed: " /MODE=1" and the typed values, only the image's
-#                DMI block written, "Complete", no power-off; then "/READ_BIOS" on the same
+#                DMI block written, "Complete", no power-off; the flash as it was saved before
+#                under the Windows directory, still there after "/READ_BIOS" on the same
 #                notebook reads the flash with that block in it
 #       vendor   the same on an EC that arms power-on itself, where the run adds 0x10 to the flags:
 #                still only the DMI block
@@ -54,10 +55,10 @@ cat "$out/drive.txt"
 trace=$(tr -d '\r' <"$out/trace.txt")
 work=$(cat "$out/place.txt" 2>/dev/null)
 
-# The top MiB of the notebook's flash as the profile gives it, with what the trace says was
-# written there taken from the image.
+# The top MiB of the notebook's flash as the profile gives it, with what the trace (by default
+# the run's) says was written there taken from the image.
 expected_rom() {
-  python3 - "$image" "$out/trace.txt" "$out/expected.bin" <<'PY'
+  python3 - "$image" "${1:-$out/trace.txt}" "$out/expected.bin" <<'PY'
 import re, sys
 image = open(sys.argv[1], 'rb').read()
 rom = bytearray(b'\xff' * 0x100000)
@@ -93,6 +94,18 @@ flashwr FFF20000+10000"
       grep -qx 'EXIT 0x00000000' "$out/again/drive.txt" || { echo "the read-out:"; cat "$out/again/drive.txt"; fail=1; }
       expected_rom
       cmp "$out/ReadRomFile.bin" "$out/expected.bin" || { echo "ReadRomFile.bin is not the flash"; fail=1; }
+      # Saved before the flasher wrote, named by model, version and date; the read-out found the
+      # folder not provably administrators' own (Wine keeps no DACLs) and left it as it was.
+      backups=$(ls "$out/backup")
+      [[ "$backups" =~ ^QN14_05TX_[0-9]{8}-[0-9]{6}\.rom$ ]] || { echo "backups: $backups"; fail=1; }
+      expected_rom /dev/null
+      cmp "$out/backup/$backups" "$out/expected.bin" || { echo "the backup is not the flash as it was"; fail=1; }
+      lines_in_order "Step 06
+ROM backup : C:\\windows\\QuorvinRomBackup\\$backups
+Flash guard : held until the last flasher has ended
+Step 06-1" "$(tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt")" || fail=1
+      lines_in_order 'C:\windows\QuorvinRomBackup not used : someone else may change it, or it is a link' \
+        "$(tr -d '\r' <"$out/again/DebugLog-__Quorvin_Update.txt")" || fail=1
     fi ;;
   cancel)
     expect_line "$dialog"

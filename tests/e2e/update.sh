@@ -5,7 +5,9 @@
 #   update.sh BUILD CASE
 #
 # CASE: whole     default options, EC vendor 0: both flashers, legacy power-on, power-off; the
-#                 package signed with a throw-away certificate
+#                 package signed with a throw-away certificate; while the BIOS flasher runs
+#                 another program asks for the session's end and a suspend and posts message
+#                 1025: both refused, nothing closed, the update completes
 #       options   /bbl /mode=3 /mauto, package flags MARK_LAST_AREA and BREAK_ESCD
 #       verdict   an image for model QN15, part P08: the BIOS flasher compares it with the machine
 #                 (QN14, P07) and refuses it (-120): string 21 with newSys.bin's numbers
@@ -26,7 +28,7 @@ case=$2
 chip=0x11 flags=SKIP_CHECK_POWER options=() bios_exit=0 micom_exit=0 model=QN14 part=P07
 winver=winxp arch=win64 machine=phoenix.json mode=() drives=
 case "$case" in
-  whole) ;;
+  whole) mode=(--end-session-flashing) ;;
   98) winver=winxp arch=win32 machine=phoenix_x86.json mode=(--app-winver win98 --preinstall)
       drives=', "drives": [{"index": 0}, {"index": 2, "atapi": true}]'
       export QV_UPDATER="$win/QuorvinUpdate98.exe" ;;
@@ -134,6 +136,19 @@ poweroff armed=1" "$(cat "$out/trace.txt")" "the trace"
 BitLocker : C: not asked, left as it is on Windows 5.1
 Step 07" "$log" "the log around the BIOS flasher"
     grep -q '^BOX title="Update Complete"' "$out/drive.txt" || { echo "no completion notice"; fail=1; }
+    # Asked while the flasher wrote: the progress window refused both; 1025 started nothing.
+    check "Step 06
+Flash guard : held until the last flasher has ended
+Step 06-1
+Flash guard : the shutdown or restart refused while firmware is written
+Flash guard : the suspend refused while firmware is written
+Step 07
+Step 08
+Flash guard : released" "$log" "the log of the flash guard"
+    check "endsession refused 1
+suspend refused 1
+posted 1025 to 1" "$(tr -d '\r' <"$out/endsession.txt" 2>/dev/null)" "what the other program saw"
+    grep -q 'Find Window\|window closed' <<<"$log$(cat "$out/trace.txt")" && { echo "a window was closed"; fail=1; }
     left=$(place_files "$out/workdir.txt")
     [ -z "$left" ] || { echo "left in the working directory:"; echo "$left"; fail=1; } ;;
   options)
@@ -149,6 +164,8 @@ $tarpex" "$(cat "$out/trace.txt")" "the trace"
     expect_line 'EXIT 0x80000008'
     grep -qxF 'flasher SWinFlash -120: bios.wph is for model "QN15" part "P08", the machine is model "QN14" part "P07"' \
       "$out/trace.txt" || { echo "the BIOS flasher did not say why it refused"; fail=1; }
+    grep -qE '^Bios update failed : the ROM as it was is saved in C:\\windows\\QuorvinRomBackup\\QN14_05TX_[0-9]{8}-[0-9]{6}\.rom$' <<<"$log" ||
+      { echo "the failure names no backup"; fail=1; }
     [ -z "$flashes$ecfw" ] || { echo "the flash or the EC was written:"; echo "$flashes$ecfw"; fail=1; }
     grep -q "^flasher TarpexV01_10" "$out/trace.txt" && { echo "the MICOM flasher ran"; fail=1; }
     # Input restored: the keyboard comes back on after the refusal.

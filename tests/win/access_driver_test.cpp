@@ -234,4 +234,25 @@ TEST(AccessDriver, MissingPreinstalledDriverEndsTheProcessWithItsBox) {
     }
 }
 
+// The driver gone after mouse and keyboard were taken: the mice come back before the box that
+// nobody could answer without them, and the process still ends with -1.
+TEST(AccessDriver, DriverLostAfterInputWasTakenGivesItBackBeforeTheBox) {
+    for (const char* windows : {"\"major\": 6, \"minor\": 1", "\"major\": 6, \"minor\": 0"}) {
+        SCOPED_TRACE(windows);
+        std::string profile = MakeScratchDir(false) + "\\profile.json";
+        std::ofstream(profile) << "{\"windows\": {" << windows << "}, \"drivers\": {\"vexa\": true, \"kmdf\": true}, "
+                               << "\"devices\": [{\"class\": \"Mouse\", \"status\": \"0x2000\", \"problem\": 0, "
+                               << "\"status_when_disabled\": \"0x2000\"}]}";
+        ProcessResult run = RunProcess("\"" + TestProgramDirectory() + "hw_probe.exe\" \"" + profile + "\" lost",
+                                       TestProgramDirectory());
+        EXPECT_EQ(run.exitCode, 0xFFFFFFFFu);
+        size_t off = run.out.find(" disable\n");
+        size_t on = run.out.find(" enable\n");
+        size_t box = run.out.find("MessageBox Driver Load Fail\n");
+        EXPECT_NE(off, std::string::npos) << run.out;
+        EXPECT_NE(box, std::string::npos) << run.out;
+        EXPECT_TRUE(off < on && on < box) << "the mice enabled again before the box\n" << run.out;
+    }
+}
+
 }  // namespace

@@ -29,6 +29,8 @@
 #include "package/code_hold.h"
 #include "package/language.h"
 #include "package/package_file.h"
+#include "package/protected_directory.h"
+#include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/process_runner.h"
 #include "tests/win/scratch.h"
@@ -168,6 +170,28 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
          "Bios command ended : its exit status is lost (error 6)"},
         {"failingFunctions", [] { g_fakeOs.failingFunctions.insert("CreateEnvironmentBlock"); }, kResultBiosUpdate, true,
          "", "AddMem.sys,DebugLog.txt", "Bios command refused : the system's environment cannot be had (CreateEnvironmentBlock error 5)"},
+        // The flash guard: what a Windows refuses is logged and the flash goes on; what was
+        // changed is put back at every end (checked after each case).
+        {"power.executionState", [] { g_fakeOs.failingFunctions.insert("SetThreadExecutionState"); }, kResultOk, true,
+         "", "AddMem.sys,DebugLog.txt", "Flash guard : the system cannot be kept awake (error 5)"},
+        {"power.global", [] {}, kResultOk, true, "", "AddMem.sys,DebugLog.txt",
+         "Flash guard : closing the lid does nothing until the end (it was action 2 on AC, 2 on battery)"},
+        {"power.scheme",
+         [] {
+             g_fakeOs.profile.windows.major = 6;
+             g_fakeOs.profile.windows.minor = 2;
+             g_fakeOs.power.lidAc = g_fakeOs.power.activeLidAc = 1;
+             g_fakeOs.power.lidDc = g_fakeOs.power.activeLidDc = 3;
+         },
+         kResultOk, true, "", "AddMem.sys,DebugLog.txt", "Flash guard : the lid's action put back"},
+        {"power.lidUnchangeable",
+         [] {
+             g_fakeOs.profile.windows.major = 6;
+             g_fakeOs.profile.windows.minor = 2;
+             g_fakeOs.missingFunctions.insert("PowerCreateRequest");
+             g_fakeOs.missingFunctions.insert("PowerGetActiveScheme");
+         },
+         kResultOk, true, "", "AddMem.sys,DebugLog.txt", "Flash guard : the lid is left as it is : its action cannot be read (error 120)"},
     };
     const std::string profile = ReadProfileText("phoenix.json");
     for (const Case& c : cases) {
@@ -178,11 +202,13 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
         g_fakeOs.profile.machine.superIo.chipId = 0x11;  // its MICOM file is flashed and cleaned up
         g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
         g_run = RunContext{};
+        ClearCalls();
         std::string temp = MakeScratchDir(false);
         SetEnvironmentVariableA("TEMP", temp.c_str());
         MakeScratchDir(true);
         c.inject();
         const bool protection = g_fakeOs.bitLocker.protectionOn;
+        const FakePower power = g_fakeOs.power;
 
         DWORD start = GetTickCount();
         uint32_t exitCode = UpdateSequence(GetModuleHandleA(nullptr), "");
@@ -203,6 +229,20 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
         EXPECT_EQ(machine.kbc.commandByte, 0x47) << "the controller's interfaces and interrupts back on";
         for (const DeviceProfile& device : g_fakeOs.profile.devices) EXPECT_TRUE(device.enabled) << device.className;
         EXPECT_EQ(g_fakeOs.bitLocker.protectionOn, protection) << "BitLocker not left as it was";
+        // The flash guard held from the first write, when the run got that far, and nothing of
+        // it left behind.
+        bool guarded = CallIndex("SetThreadExecutionState 80000001") != -1;
+        EXPECT_EQ(guarded, c.heldOff) << "held once the flash areas are prepared";
+        const WindowsProfile& windows = g_fakeOs.profile.windows;
+        EXPECT_EQ(CallIndex("PowerSetRequest 1") != -1, guarded && windows.major * 10 + windows.minor >= 61 &&
+                                                            !g_fakeOs.missingFunctions.count("PowerCreateRequest"));
+        EXPECT_EQ(g_fakeOs.power.executionState, static_cast<EXECUTION_STATE>(ES_CONTINUOUS));
+        EXPECT_EQ(g_fakeOs.power.requestsSet, 0);
+        EXPECT_EQ(g_fakeOs.power.requestsOpen, 0);
+        EXPECT_EQ(g_fakeOs.power.activeLidAc, power.activeLidAc);
+        EXPECT_EQ(g_fakeOs.power.activeLidDc, power.activeLidDc);
+        EXPECT_EQ(g_fakeOs.power.global.user.LidCloseAc.Action, power.global.user.LidCloseAc.Action);
+        EXPECT_EQ(g_fakeOs.power.global.user.LidCloseDc.Action, power.global.user.LidCloseDc.Action);
         std::string place = g_run.inWorkingDirectory ? g_run.workingDirectory : "";
         if (c.logLine) {
             std::string log = ReadWholeFile(place + "DebugLog.txt");
@@ -222,6 +262,52 @@ TEST(FakeOsFaults, EachEndsWithinItsBoundWithInputBack) {
                Listing(temp).c_str(), workDirectory.c_str());
         fflush(stdout);
         // The fake holds a started driver's file open; the next case starts another machine.
+        for (auto& service : g_fakeOs.services) {
+            if (service.second.image != INVALID_HANDLE_VALUE) CloseHandle(service.second.image);
+        }
+    }
+}
+
+// A run that died while closing the lid did nothing: the next run puts back what it saved, from
+// a place only administrators can change, before that place goes; a place anyone made is not read.
+TEST(FakeOsFaults, NextRunPutsBackTheLidOfARunThatDied) {
+    const std::string profile = ReadProfileText("phoenix.json");
+    for (bool own : {true, false}) {
+        SCOPED_TRACE(own ? "own place" : "planted place");
+        g_fakeOs = FakeOs{};
+        std::string error;
+        ASSERT_TRUE(ParseProfile(profile, &g_fakeOs.profile, &error)) << error;
+        g_accessDriver = AccessDriverState{false, false, false, FALSE, false, false, INVALID_HANDLE_VALUE};
+        g_run = RunContext{};
+        SetEnvironmentVariableA("TEMP", MakeScratchDir(false).c_str());
+        char parent[MAX_PATH];
+        GetWindowsDirectoryA(parent, sizeof parent);
+        strcat(parent, "\\Temp");
+        char earlier[MAX_PATH];
+        HANDLE held = INVALID_HANDLE_VALUE;
+        if (own) {
+            ASSERT_TRUE(MakeProtectedPlace(parent, earlier, sizeof earlier, &held));
+            CloseHandle(held);
+        } else {
+            snprintf(earlier, sizeof earlier, "%s\\__Quorvin_UpdatePlanted\\", parent);
+            CreateDirectoryA(earlier, nullptr);
+        }
+        std::ofstream(std::string(earlier) + "LidClose.sav", std::ios::binary) << "QuorvinLid 1 global ac 2 dc 2\r\n";
+        g_fakeOs.power.global.user.LidCloseAc.Action = g_fakeOs.power.global.user.LidCloseDc.Action = PowerActionNone;
+        MakeScratchDir(true);
+
+        EXPECT_EQ(UpdateSequence(GetModuleHandleA(nullptr), ""), kResultOk);
+        POWER_ACTION expected = own ? PowerActionSleep : PowerActionNone;
+        EXPECT_EQ(g_fakeOs.power.global.user.LidCloseAc.Action, expected);
+        EXPECT_EQ(g_fakeOs.power.global.user.LidCloseDc.Action, expected);
+        std::string log = ReadWholeFile(std::string(g_run.workingDirectory) + "DebugLog.txt");
+        EXPECT_EQ(log.find("Lid action of an earlier run put back : action 2 on AC, 2 on battery\r\n") != std::string::npos, own) << log;
+        EXPECT_EQ(IsDirectory(std::string(earlier, strlen(earlier) - 1)), !own) << "only our own earlier place goes";
+        if (!own) {
+            DeleteFileA((std::string(earlier) + "LidClose.sav").c_str());
+            RemoveDirectoryA(earlier);
+        }
+        if (g_run.workingDirectoryHeld != INVALID_HANDLE_VALUE) CloseHandle(g_run.workingDirectoryHeld);
         for (auto& service : g_fakeOs.services) {
             if (service.second.image != INVALID_HANDLE_VALUE) CloseHandle(service.second.image);
         }

@@ -170,12 +170,18 @@ BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOI
     return served ? TRUE : FALSE;
 }
 
-// Closing a device handle that is not open fails, as a second close does on Windows.
+// Closing a device handle that is not open fails, as a second close does on Windows. A power
+// request's handle is the address of the fake's count of open ones.
 BOOL OsCloseHandle(HANDLE handle) {
     std::vector<HANDLE>& open = g_fakeOs.openDevices;
     auto it = std::find(open.begin(), open.end(), handle);
     if (it != open.end()) {
         open.erase(it);
+        return TRUE;
+    }
+    if (handle == reinterpret_cast<HANDLE>(&g_fakeOs.power.requestsOpen)) {
+        Record("CloseHandle power request");
+        --g_fakeOs.power.requestsOpen;
         return TRUE;
     }
     uintptr_t value = reinterpret_cast<uintptr_t>(handle);
@@ -546,4 +552,129 @@ int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     int answer = g_fakeOs.answers.front();
     g_fakeOs.answers.pop_front();
     return answer;
+}
+
+EXECUTION_STATE OsSetThreadExecutionState(EXECUTION_STATE flags) {
+    Record("SetThreadExecutionState " + Hex(flags));
+    if (g_fakeOs.failingFunctions.count("SetThreadExecutionState")) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return 0;
+    }
+    EXECUTION_STATE previous = g_fakeOs.power.executionState;
+    if (flags & ES_CONTINUOUS) g_fakeOs.power.executionState = flags;
+    return previous;
+}
+
+HANDLE OsPowerCreateRequest(PREASON_CONTEXT) {
+    Record("PowerCreateRequest");
+    // Windows 7 and later only.
+    const WindowsProfile& windows = g_fakeOs.profile.windows;
+    if (!windows.nt || windows.major < 6 || (windows.major == 6 && windows.minor < 1) ||
+        g_fakeOs.missingFunctions.count("PowerCreateRequest")) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return INVALID_HANDLE_VALUE;
+    }
+    ++g_fakeOs.power.requestsOpen;
+    return reinterpret_cast<HANDLE>(&g_fakeOs.power.requestsOpen);
+}
+
+BOOL OsPowerSetRequest(HANDLE, POWER_REQUEST_TYPE type) {
+    Record("PowerSetRequest " + std::to_string(type));
+    if (type == PowerRequestSystemRequired) ++g_fakeOs.power.requestsSet;
+    return TRUE;
+}
+
+BOOL OsPowerClearRequest(HANDLE, POWER_REQUEST_TYPE type) {
+    Record("PowerClearRequest " + std::to_string(type));
+    if (type == PowerRequestSystemRequired) --g_fakeOs.power.requestsSet;
+    return TRUE;
+}
+
+BOOL OsShutdownBlockReasonCreate(HWND, LPCWSTR reason) {
+    char text[256] = "";
+    WideCharToMultiByte(CP_ACP, 0, reason, -1, text, sizeof text, nullptr, nullptr);
+    Record(std::string("ShutdownBlockReasonCreate ") + text);
+    // Wine 8 fails it with ERROR_CALL_NOT_IMPLEMENTED.
+    if (g_fakeOs.failingFunctions.count("ShutdownBlockReasonCreate")) {
+        SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+        return FALSE;
+    }
+    g_fakeOs.power.blockReason = true;
+    return TRUE;
+}
+
+BOOL OsShutdownBlockReasonDestroy(HWND) {
+    Record("ShutdownBlockReasonDestroy");
+    g_fakeOs.power.blockReason = false;
+    return TRUE;
+}
+
+namespace {
+
+// Vista and later only: what 2000 and XP lack is missing.
+bool HasSchemes() { return g_fakeOs.profile.windows.nt && g_fakeOs.profile.windows.major >= 6; }
+
+bool IsLidSetting(const GUID* scheme, const GUID* setting) {
+    const GUID lid = {0x5ca83367, 0x6e45, 0x459f, {0xa2, 0x7b, 0x47, 0x6b, 0x1d, 0x01, 0xc9, 0x36}};
+    return memcmp(scheme, &g_fakeOs.power.scheme, sizeof lid) == 0 && memcmp(setting, &lid, sizeof lid) == 0;
+}
+
+}  // namespace
+
+DWORD OsPowerGetActiveScheme(HKEY, GUID** scheme) {
+    Record("PowerGetActiveScheme");
+    if (!HasSchemes() || g_fakeOs.missingFunctions.count("PowerGetActiveScheme")) return ERROR_CALL_NOT_IMPLEMENTED;
+    *scheme = static_cast<GUID*>(LocalAlloc(LMEM_FIXED, sizeof(GUID)));
+    **scheme = g_fakeOs.power.scheme;
+    return ERROR_SUCCESS;
+}
+
+DWORD OsPowerReadACValueIndex(HKEY, const GUID* scheme, const GUID*, const GUID* setting, LPDWORD value) {
+    if (!HasSchemes() || !IsLidSetting(scheme, setting)) return ERROR_FILE_NOT_FOUND;
+    *value = g_fakeOs.power.lidAc;
+    return ERROR_SUCCESS;
+}
+
+DWORD OsPowerReadDCValueIndex(HKEY, const GUID* scheme, const GUID*, const GUID* setting, LPDWORD value) {
+    if (!HasSchemes() || !IsLidSetting(scheme, setting)) return ERROR_FILE_NOT_FOUND;
+    *value = g_fakeOs.power.lidDc;
+    return ERROR_SUCCESS;
+}
+
+DWORD OsPowerWriteACValueIndex(HKEY, const GUID* scheme, const GUID*, const GUID* setting, DWORD value) {
+    Record("PowerWriteACValueIndex " + std::to_string(value));
+    if (!HasSchemes() || !IsLidSetting(scheme, setting)) return ERROR_FILE_NOT_FOUND;
+    g_fakeOs.power.lidAc = value;
+    return ERROR_SUCCESS;
+}
+
+DWORD OsPowerWriteDCValueIndex(HKEY, const GUID* scheme, const GUID*, const GUID* setting, DWORD value) {
+    Record("PowerWriteDCValueIndex " + std::to_string(value));
+    if (!HasSchemes() || !IsLidSetting(scheme, setting)) return ERROR_FILE_NOT_FOUND;
+    g_fakeOs.power.lidDc = value;
+    return ERROR_SUCCESS;
+}
+
+// Written values act only once their scheme is made active again.
+DWORD OsPowerSetActiveScheme(HKEY, const GUID* scheme) {
+    Record("PowerSetActiveScheme");
+    if (!HasSchemes() || memcmp(scheme, &g_fakeOs.power.scheme, sizeof *scheme) != 0) return ERROR_FILE_NOT_FOUND;
+    g_fakeOs.power.activeLidAc = g_fakeOs.power.lidAc;
+    g_fakeOs.power.activeLidDc = g_fakeOs.power.lidDc;
+    return ERROR_SUCCESS;
+}
+
+BOOLEAN OsReadGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
+    Record("ReadGlobalPwrPolicy");
+    if (!g_fakeOs.profile.windows.nt) return FALSE;
+    *policy = g_fakeOs.power.global;
+    return TRUE;
+}
+
+BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
+    Record("WriteGlobalPwrPolicy " + std::to_string(policy->user.LidCloseAc.Action) + " " +
+           std::to_string(policy->user.LidCloseDc.Action));
+    if (!g_fakeOs.profile.windows.nt) return FALSE;
+    g_fakeOs.power.global = *policy;
+    return TRUE;
 }

@@ -4,6 +4,7 @@
 // message boxes and power-off are recorded instead of shown or done.
 #pragma once
 #include <windows.h>
+#include "platform/os.h"
 
 #include <deque>
 #include <functional>
@@ -44,6 +45,23 @@ struct FakeBitLocker {
     std::function<void()> changed;  // after each suspend or resume, for a test to look around
 };
 
+// What keeps the machine on and what its lid does, as Windows keeps them: the thread's execution
+// state, power requests, the block reason, the active scheme's lid values (Vista and later) and
+// the global policy's (2000, XP). A test asserts what was held and what was put back.
+struct FakePower {
+    FakePower() { global.user.LidCloseAc.Action = global.user.LidCloseDc.Action = PowerActionSleep; }
+    EXECUTION_STATE executionState = ES_CONTINUOUS;
+    int requestsSet = 0;       // system-required power requests set and not cleared
+    int requestsOpen = 0;      // power-request handles not closed
+    bool blockReason = false;
+    GUID scheme = {0x381b4222, 0xf694, 0x41f0, {0x96, 0x85, 0xff, 0x5b, 0xb2, 0x60, 0xdf, 0x2e}};
+    DWORD lidAc = 1;           // sleep
+    DWORD lidDc = 1;
+    DWORD activeLidAc = 1;     // what the system does now: the values the last PowerSetActiveScheme applied
+    DWORD activeLidDc = 1;
+    GLOBAL_POWER_POLICY global = {};
+};
+
 struct FakeOs {
     MachineProfile profile;
     std::vector<FakeBox> boxes;
@@ -66,6 +84,7 @@ struct FakeOs {
     std::set<std::string> failingFunctions;  // looked up, a stand-in that fails (CreateEnvironmentBlock)
     bool waitFails = false;                  // WaitForSingleObject: WAIT_FAILED
     bool exitCodeLost = false;               // GetExitCodeProcess: fails
+    FakePower power;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 

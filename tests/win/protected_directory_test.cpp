@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "package/administrators_folder.h"
 #include "platform/os.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
@@ -98,8 +99,12 @@ std::string SecurityOf(HANDLE handle) {
 
 // What stood under the parent before: this program's earlier place goes; a directory anyone may
 // use, a file and a link with the name stay as they were, never entered.
+std::vector<std::string> g_visited;  // the earlier places handed to the program, and whether they stood
+
 TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     g_fakeOs = FakeOs{};
+    g_visited.clear();
+    SetEarlierPlaceRoutine([](const char* path) { g_visited.push_back(std::string(path) + (IsDirectory(path) ? " stood" : "")); });
     std::string parent = MakeScratchDir(false);
     char earlier[MAX_PATH];
     HANDLE earlierHeld = INVALID_HANDLE_VALUE;
@@ -120,6 +125,9 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     EXPECT_EQ(GrantsToOthers(made), std::vector<std::string>{});
 
     EXPECT_FALSE(IsDirectory(earlier)) << "an earlier place of ours is removed";
+    EXPECT_EQ(g_visited, std::vector<std::string>{std::string(earlier, strlen(earlier) - 1) + " stood"})
+        << "our own earlier place is handed over before it goes, no other";
+    SetEarlierPlaceRoutine(nullptr);
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateOpen\\keep.txt"), "mine");
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateFile"), "mine");
 
@@ -210,6 +218,40 @@ TEST(WorkingPlace, SweptPlaceEntersOnlyAPlainDirectory) {
         EXPECT_EQ(CurrentDirectory(), c.entered ? directory : start);
         if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
     }
+}
+
+// A folder under the Windows directory kept for later runs (the ROM backups): made with the
+// protection, taken again only while its security says nobody else can change it. Wine keeps no
+// DACLs: the fake keeps what the program set, and a folder someone else made has none of it.
+TEST(WorkingPlace, AdministratorsFolderUnderTheWindowsDirectory) {
+    g_fakeOs = FakeOs{};
+    EnterScratchPlace();
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string own = "QvTestOwn" + std::to_string(GetCurrentProcessId());
+    const std::string foreign = "QvTestForeign" + std::to_string(GetCurrentProcessId());
+    CreateDirectoryA((std::string(windows) + "\\" + foreign).c_str(), nullptr);
+    struct Case {
+        const std::string& name;
+        bool taken;
+        const char* logged;
+    };
+    const Case cases[] = {{own, true, nullptr}, {own, true, nullptr}, {foreign, false, "not used : someone else may change it, or it is a link"}};
+    for (const Case& c : cases) {
+        char path[MAX_PATH] = "";
+        HANDLE held = INVALID_HANDLE_VALUE;
+        EXPECT_EQ(OpenAdministratorsFolder(c.name.c_str(), path, sizeof path, &held), c.taken) << c.name;
+        if (c.taken) {
+            EXPECT_EQ(std::string(path), std::string(windows) + "\\" + c.name + "\\");
+            EXPECT_EQ(SecurityOf(held), kOwnProtection);
+            CloseHandle(held);
+        } else {
+            EXPECT_EQ(held, INVALID_HANDLE_VALUE);
+            EXPECT_NE(ReadWholeFile("DebugLog.txt").find(c.logged), std::string::npos) << ReadWholeFile("DebugLog.txt");
+        }
+    }
+    RemoveDirectoryA((std::string(windows) + "\\" + own).c_str());
+    RemoveDirectoryA((std::string(windows) + "\\" + foreign).c_str());
 }
 
 }  // namespace

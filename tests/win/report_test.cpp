@@ -16,8 +16,8 @@
 
 namespace {
 
-const std::vector<std::string> kCleanUp = {"StopAnimation", "RestoreInput", "DeleteExtractedFiles",
-                                           "DeleteListedAndRuntimeFiles"};
+// Every end gives input back and releases the flash guard (each does nothing where nothing was taken).
+const std::vector<std::string> kEnd = {"StopAnimation", "RestoreInput", "ReleaseFlashGuard"};
 
 struct Row {
     uint32_t code;
@@ -82,8 +82,8 @@ TEST(ReportResult, BoxAndCleanUpOfEveryCode) {
         EXPECT_EQ(g_run.busy, 0);
 
         std::vector<std::string> calls = RecordedCalls();
-        std::vector<std::string> expected = {"StopAnimation"};  // at every end, cleaned up or not
-        if (row.cleanUp) expected = kCleanUp;
+        std::vector<std::string> expected = kEnd;
+        if (row.cleanUp) expected.insert(expected.end(), {"DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"});
         if (row.title) expected.push_back(std::string("MessageBox ") + row.title);
         EXPECT_EQ(calls, expected);
 
@@ -105,7 +105,7 @@ TEST(ReportResult, CleanUpOnlyInTheWorkingPlace) {
         g_run.resources = GetModuleHandleA(nullptr);
         g_run.inWorkingDirectory = inWorkingDirectory;
         ReportResult(0x80000005);
-        std::vector<std::string> expected = {"RestoreInput"};
+        std::vector<std::string> expected = {"RestoreInput", "ReleaseFlashGuard"};
         if (inWorkingDirectory) expected.insert(expected.end(), {"DeleteExtractedFiles", "DeleteListedAndRuntimeFiles"});
         expected.push_back("MessageBox Fail : Driver Load");
         EXPECT_EQ(RecordedCalls(), expected);

@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <fstream>
 #include <string>
 
 #include "core/run_context.h"
 #include "hw/access_driver.h"
+#include "package/administrators_folder.h"
+#include "platform/os.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
+#include "update/rom_backup.h"
 
 namespace {
 
@@ -77,6 +81,73 @@ TEST(ReadBiosRom, FailuresEndWithACodeALineAndNoFile) {
                   c.fault != Fault::DirectoryInTheWay)
             << "no half-read file left";
         EXPECT_EQ(g_fakeOs.openDevices.size(), 0u) << "a handle left open";
+    }
+}
+
+// The folder as an earlier run left it: Administrators' own, kept as Windows keeps it (by the
+// fake: Wine keeps no DACLs).
+void MakeAdministratorsOwn(const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE handle = CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    PSECURITY_DESCRIPTOR protection = nullptr;
+    ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1, &protection, nullptr);
+    auto setSecurity = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
+    EXPECT_TRUE(setSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection));
+    LocalFree(protection);
+    CloseHandle(handle);
+}
+
+// The backup before a flash: the top MiB exactly, under the Windows directory, named by model,
+// version and time; this machine's oldest backups beyond three go; a refused read, or the
+// package's flag, leaves none and the run goes on.
+TEST(ReadBiosRom, BackupBeforeTheFlashKeepsTheNewestThree) {
+    char windows[MAX_PATH];
+    GetWindowsDirectoryA(windows, sizeof windows);
+    const std::string folder = std::string(windows) + "\\QuorvinRomBackup\\";
+    const std::string model = "QVTEST" + std::to_string(GetCurrentProcessId());
+    struct Case {
+        const char* what;
+        int requestsUntilRefusal;
+        uint32_t flags;
+        const char* logged;
+        size_t kept;  // this machine's backups afterwards
+    };
+    const Case cases[] = {
+        {"four older ones", -1, 0, "ROM backup removed, a newer one kept : ", 3},
+        {"a read refused", 10, 0, "ROM backup : the ROM could not be read; the update goes on without a backup", 4},
+        {"NO_ROM_BACKUP", -1, 0x100000, "ROM backup : not made, the package says so", 4},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Boot(5, 1, 2 * kMiB);
+        g_fakeOs.requestsUntilRefusal = c.requestsUntilRefusal;
+        g_run.runFlags = c.flags;
+        snprintf(g_run.modelNumber, sizeof g_run.modelNumber, "%s", model.c_str());
+        snprintf(g_run.biosVersion, sizeof g_run.biosVersion, "05TX");
+        MakeAdministratorsOwn(folder);
+        for (int day = 1; day <= 4; ++day) {
+            std::ofstream(folder + model + "_04TX_2020010" + std::to_string(day) + "-000000.rom", std::ios::binary) << "old";
+        }
+        SaveRomBackup(nullptr);
+        std::string log = ReadWholeFile("DebugLog.txt");
+        EXPECT_NE(log.find(c.logged), std::string::npos) << log;
+        std::vector<std::string> names;
+        WIN32_FIND_DATAA found;
+        HANDLE search = FindFirstFileA((folder + model + "_*.rom").c_str(), &found);
+        for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) names.push_back(found.cFileName);
+        if (search != INVALID_HANDLE_VALUE) FindClose(search);
+        EXPECT_EQ(names.size(), c.kept);
+        bool saved = c.kept == 3;
+        EXPECT_EQ(GetFileAttributesA((folder + model + "_04TX_20200101-000000.rom").c_str()) == INVALID_FILE_ATTRIBUTES, saved)
+            << "the oldest goes only for a new one";
+        const std::vector<uint8_t>& flash = g_fakeOs.profile.machine.flash;
+        for (const std::string& name : names) {
+            if (name.find("_05TX_") == std::string::npos) continue;
+            EXPECT_TRUE(ReadWholeFile(folder + name) == std::string(flash.end() - kMiB, flash.end())) << name;
+            EXPECT_NE(log.find("ROM backup : " + folder + name + "\r\n"), std::string::npos) << log;
+        }
+        for (const std::string& name : names) DeleteFileA((folder + name).c_str());
     }
 }
 

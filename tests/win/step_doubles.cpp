@@ -3,8 +3,11 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <string>
 
+#include "app/report.h"
 #include "core/run_context.h"
+#include "core/run_end.h"
 #include "firmware/ec.h"
 #include "firmware/firmware_tables.h"
 #include "firmware/input_suppression.h"
@@ -23,9 +26,11 @@
 #include "update/ami_image.h"
 #include "update/ami_path.h"
 #include "update/dmi_mode.h"
+#include "update/flash_guard.h"
 #include "update/flasher_runs.h"
 #include "update/image_selection.h"
 #include "update/power_checks.h"
+#include "update/rom_backup.h"
 #include "update/rom_readout.h"
 
 StepScript g_steps;
@@ -49,6 +54,7 @@ void ResetRun() {
     g_run.busy = 1;
     g_run.extractionOk = 1;
     g_run.biosFamily = 1;
+    SetEndRoutine(GiveBackTheMachine);
     g_accessDriver = AccessDriverState{false, false, false, FALSE, true, false, INVALID_HANDLE_VALUE};
 }
 
@@ -124,6 +130,12 @@ int DeleteAccessDriverFile(void) { return static_cast<int>(Step("DeleteAccessDri
 
 void SuppressInput(void) { RecordCall("SuppressInput"); }
 void RestoreInput(void) { RecordCall("RestoreInput"); }
+void HoldFlashGuard(void) { RecordCall("HoldFlashGuard"); }
+void ReleaseFlashGuard(void) { RecordCall("ReleaseFlashGuard"); }
+void RestoreSavedLid(const char*) { RecordCall("RestoreSavedLid"); }
+void SaveRomBackup(const char* readOut) { RecordCall(readOut ? std::string("SaveRomBackup ") + readOut : "SaveRomBackup"); }
+uint32_t NameRomBackup(uint32_t result) { return result; }
+void SetEarlierPlaceRoutine(EarlierPlaceRoutine) {}
 uint32_t ReadBiosRom(const char* fileName) {
     return static_cast<uint32_t>(Step((std::string("ReadBiosRom ") + fileName).c_str(), 0));
 }

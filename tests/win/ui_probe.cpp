@@ -3,8 +3,10 @@
 //
 //   ui_probe FLAGS ACTION    FLAGS: the package flags word; ACTION: texts, esc, watch, or
 //                            nodialog (the resource module holds no dialog 117)
+//   ui_probe WINDOW post     posts message 1025 to WINDOW, as another process may
 #include <windows.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -109,6 +111,10 @@ std::string FramesSeen(HWND window, size_t enough, DWORD ms) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc == 3 && strcmp(argv[2], "post") == 0) {
+        HWND target = reinterpret_cast<HWND>(static_cast<uintptr_t>(strtoul(argv[1], nullptr, 0)));
+        return PostMessageA(target, WM_USER + 1, 1, 0) ? 0 : 1;
+    }
     if (argc != 3) {
         fprintf(stderr, "usage: ui_probe FLAGS texts|esc|watch|nodialog\n");
         return 2;
@@ -153,13 +159,21 @@ int main(int argc, char** argv) {
         PostMessageA(window, WM_COMMAND, IDCANCEL, 0);
         printf("thread ended %d\n", WaitForSingleObject(thread, 3000) == WAIT_OBJECT_0 ? 1 : 0);
     } else if (strcmp(action, "watch") == 0) {
+        // Another process posts what once started the watch; the flasher's window stays.
         HWND flasher = CreateWindowA("STATIC", "Phoenix Secure WinFlash", WS_OVERLAPPED, 0, 0, 100,
                                      50, nullptr, nullptr, g_run.instance, nullptr);
-        DWORD start = GetTickCount();
-        PostMessageA(window, kMsgFlasherWatch, 1, 0);
-        while (IsWindow(flasher) && GetTickCount() - start < 3000) Pump(20);
-        printf("flasher closed %d within %lu ms\n", IsWindow(flasher) ? 0 : 1, GetTickCount() - start);
-        PostMessageA(window, kMsgFlasherWatch, 0, 0);
+        char self[MAX_PATH];
+        char line[MAX_PATH + 64];
+        GetModuleFileNameA(nullptr, self, sizeof self);
+        snprintf(line, sizeof line, "\"%s\" %lu post", self,
+                 static_cast<unsigned long>(reinterpret_cast<uintptr_t>(window)));
+        STARTUPINFOA startup = {};
+        startup.cb = sizeof startup;
+        PROCESS_INFORMATION poster = {};
+        bool posted = CreateProcessA(self, line, nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &poster) &&
+                      WaitForSingleObject(poster.hProcess, 5000) == WAIT_OBJECT_0;
+        Pump(1500);
+        printf("posted %d flasher closed %d\n", posted ? 1 : 0, IsWindow(flasher) ? 0 : 1);
     }
     fflush(stdout);
     return 0;

@@ -95,8 +95,8 @@ over_wine=$(awk -v r="$wine_ratio" -v b="$BUDGET_WINE_EXTRACT" 'BEGIN { print (r
 # The run itself: a whole update on the simulated notebook in each Windows mode, ROUNDS times,
 # against a bare process start in the same prefix (see notebook-round). Each figure is the
 # median of its per-round ratios; a figure over its budget makes the bench fail.
-budget_box=${BUDGET_BOX:-15} budget_unpack=${BUDGET_UNPACK:-12} budget_steps=${BUDGET_STEPS:-25}
-budget_requests=${BUDGET_REQUESTS:-277} budget_peak_mib=${BUDGET_PEAK_MIB:-40}
+budget_box=${BUDGET_BOX:-15} budget_unpack=${BUDGET_UNPACK:-12} budget_steps=${BUDGET_STEPS:-40}
+budget_requests=${BUDGET_REQUESTS:-533} budget_peak_mib=${BUDGET_PEAK_MIB:-40}
 mkdir -p "$work/run"
 "$root/tests/e2e/update-package" "$build" "$work/run/QuorvinUpdate.exe" MARK_LAST_AREA
 # The shipped notebook with an EC that takes the MICOM flasher, as in the demo: both flashers run.

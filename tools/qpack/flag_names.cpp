@@ -27,6 +27,7 @@ const FlagName kFlagNames[] = {
     {"SKIP_CHECK_POWER", kFlagSkipCheckPower, "skip the AC and battery check"},
     {"NO_POWER_OFF", kFlagNoPowerOff, "end without power-off unless the EC arms power-on itself"},
     {"FIVE_CHAR_IDS", kFlagFiveCharIds, "compare 5 characters of BIOS version and model"},
+    {"NO_ROM_BACKUP", kFlagNoRomBackup, "save no copy of the installed ROM before flashing"},
 };
 
 }  // namespace
