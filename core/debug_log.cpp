@@ -21,7 +21,7 @@ size_t g_keptLength = 0;
 // handle only to a plain file with no other name, so that no line lands in a file someone
 // linked there. Windows 95, 98 and Me know neither.
 HANDLE OpenLog() {
-    bool nt = (OsGetVersion() & 0x80000000u) == 0;
+    bool nt = OsWindowsKind().nt;
     HANDLE file = CreateFileA("DebugLog.txt", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | (nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
     if (file == INVALID_HANDLE_VALUE || !nt) return file;

@@ -16,8 +16,10 @@ struct RunContext {
     HINSTANCE resources;         // language DLL, or the instance when none was chosen
     HWND progressWindow;         // owner of every box; target of the animation stop
     HANDLE extractionEvent;      // signalled by the progress window when unpacking has ended
-    HANDLE package;              // the program file, proven at the start: every file this run
-                                 // extracts, loads or starts comes from it and is checked against it
+    HANDLE package;              // the package as proven at the start (on NT its copy in the working
+                                 // place): every file this run extracts, loads or starts comes from
+                                 // it and is checked against it
+    char packageSha256[65];      // of the whole package file, as read once at the start
     uint32_t archiveOffset;      // where the proven archive starts, from the loaded headers
     uint64_t archiveEnd;         // where its last entry ends: nothing behind it is ever read
     HANDLE workingDirectoryHeld; // open for the whole run: the directory cannot be renamed or removed

@@ -11,6 +11,7 @@
 #include "core/run_context.h"
 #include "package/housekeeping.h"
 #include "package/place_security.h"
+#include "package/run_lock.h"
 #include "platform/os.h"
 
 namespace {
@@ -25,7 +26,7 @@ constexpr DWORD kDescriptorSize = 4096;
 
 typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
 
-bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
+bool IsNt() { return OsWindowsKind().nt; }
 
 bool IsReparsePoint(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -34,7 +35,7 @@ bool IsReparsePoint(DWORD attributes) {
 // A link is opened as itself, never followed; without delete sharing, so that while the handle
 // is open nobody can rename the directory or put something else at its name.
 HANDLE OpenDirectory(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+    return OsCreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
                        FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
@@ -46,15 +47,7 @@ bool IsPlainDirectory(HANDLE directory) {
 
 // What only this program makes: a plain directory that Administrators or SYSTEM own and nobody
 // else may use, read through the handle.
-bool IsOwnPlace(HANDLE directory) {
-    auto getSecurity = OsLookup<decltype(&GetKernelObjectSecurity)>("advapi32.dll", "GetKernelObjectSecurity");
-    uint8_t descriptor[kDescriptorSize];
-    DWORD needed = 0;
-    return IsPlainDirectory(directory) && getSecurity != nullptr &&
-           getSecurity(directory, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
-                       sizeof descriptor, &needed) &&
-           IsAdministratorsOnly(descriptor, needed > 0 && needed < sizeof descriptor ? needed : sizeof descriptor);
-}
+bool IsOwnPlace(HANDLE directory) { return IsPlainDirectory(directory) && HasAdministratorsOnlySecurity(directory); }
 
 bool SameFile(HANDLE a, HANDLE b) {
     BY_HANDLE_FILE_INFORMATION x;
@@ -65,7 +58,7 @@ bool SameFile(HANDLE a, HANDLE b) {
 }
 
 bool IsCurrentDirectory(HANDLE directory) {
-    HANDLE current = CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+    HANDLE current = OsCreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (current == INVALID_HANDLE_VALUE) return false;
     bool same = SameFile(current, directory);
@@ -114,7 +107,18 @@ bool RandomSuffix(char* text, size_t size) {
     return made;
 }
 
-// Places of earlier runs go; anything else that carries the name stays as it is, unentered.
+}  // namespace
+
+bool HasAdministratorsOnlySecurity(HANDLE object) {
+    auto getSecurity = OsLookup<decltype(&GetKernelObjectSecurity)>("advapi32.dll", "GetKernelObjectSecurity");
+    uint8_t descriptor[kDescriptorSize];
+    DWORD needed = 0;
+    return getSecurity != nullptr &&
+           getSecurity(object, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                       &needed) &&
+           IsAdministratorsOnly(descriptor, needed > 0 && needed < sizeof descriptor ? needed : sizeof descriptor);
+}
+
 void RemoveEarlierPlaces(const char* parent, const char* ours) {
     char path[kPathSize];
     int length = snprintf(path, sizeof path, "%s\\%s*", parent, kPlaceName);
@@ -140,6 +144,8 @@ void RemoveEarlierPlaces(const char* parent, const char* ours) {
     FindClose(search);
 }
 
+namespace {
+
 // Gives the directory behind the handle its protection again, checks what it is, and makes it
 // current. It was made with that protection under a name that stood nowhere: nobody else could
 // have changed it or put anything in it, which the checks confirm.
@@ -152,13 +158,11 @@ bool ProtectAndEnter(const char* path, HANDLE directory, PSECURITY_DESCRIPTOR pr
 // The Windows directory's Temp, when its volume keeps ACLs: every folder above it is
 // administrators' own. The system's Windows directory, not a Terminal Services user's copy.
 bool ProtectedParent(char* parent, size_t size) {
-    auto systemWindows = OsLookup<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWindowsDirectoryA");
-    UINT length = systemWindows ? systemWindows(parent, static_cast<UINT>(size))
-                                : GetWindowsDirectoryA(parent, static_cast<UINT>(size));
-    if (length < 3 || length >= size || parent[1] != ':') return false;
+    UINT length = SystemWindowsDirectory(parent, static_cast<UINT>(size));
+    if (length < 3 || parent[1] != ':') return false;
     char root[4] = {parent[0], ':', '\\', '\0'};
     DWORD flags = 0;
-    if (GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
+    if (OsGetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) &&
         (flags & FILE_PERSISTENT_ACLS) == 0) {
         return false;
     }
@@ -173,25 +177,6 @@ bool TempPlace(char* place, size_t size) {
     if (length == 0 || length > kPathSize) return false;
     int written = snprintf(place, size, "%s%s%s\\", temp, temp[length - 1] == '\\' ? "" : "\\", kPlaceName);
     return written > 0 && static_cast<size_t>(written) < size;
-}
-
-// One run at a time: two would share the access driver's service and the machine. The lock is
-// held until the process ends.
-bool ClaimSingleRun() {
-    static HANDLE claimed = nullptr;
-    if (claimed != nullptr) return true;
-    HANDLE lock = CreateMutexA(nullptr, FALSE, IsNt() ? "Global\\QuorvinUpdateRun" : "QuorvinUpdateRun");
-    if (lock == nullptr) {
-        LogLine("Working directory refused : the one-run lock cannot be made (error %lu)", GetLastError());
-        return false;
-    }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(lock);
-        LogLine("Working directory refused : another update is running");
-        return false;
-    }
-    claimed = lock;
-    return true;
 }
 
 }  // namespace
@@ -231,8 +216,6 @@ bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* he
         if (directory != INVALID_HANDLE_VALUE && ProtectAndEnter(path, directory, protection, setSecurity)) {
             *held = directory;
             snprintf(place, size, "%s\\", path);
-            // Once ours is entered, so that what goes is logged there.
-            RemoveEarlierPlaces(parent, path + strlen(parent) + 1);
         } else {
             if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
             LogLine("Working directory refused : %s is not the protected directory just made", path);
@@ -283,13 +266,27 @@ bool EnterSweptPlace(const char* path, HANDLE* held) {
     return entered;
 }
 
-bool EnterWorkingPlace(void) {
-    if (!ClaimSingleRun()) return false;
+bool MakeOwnPlace(void) {
     char parent[kPathSize];
-    if (IsNt() && ProtectedParent(parent, sizeof parent)) {
-        g_run.inWorkingDirectory = MakeProtectedPlace(parent, g_run.workingDirectory, sizeof g_run.workingDirectory,
-                                                      &g_run.workingDirectoryHeld);
-        return g_run.inWorkingDirectory;
+    // Elsewhere the place is TEMP's, swept: only once the lock is held.
+    if (!IsNt() || !ProtectedParent(parent, sizeof parent)) return true;
+    g_run.inWorkingDirectory = MakeProtectedPlace(parent, g_run.workingDirectory, sizeof g_run.workingDirectory,
+                                                  &g_run.workingDirectoryHeld);
+    return g_run.inWorkingDirectory;
+}
+
+bool ClaimWorkingPlace(void) {
+    if (!ClaimSingleRun(g_run.inWorkingDirectory)) return false;
+    if (g_run.inWorkingDirectory) {
+        // parent\name\: once ours is entered, so that what goes is logged there.
+        char parent[kPathSize];
+        snprintf(parent, sizeof parent, "%s", g_run.workingDirectory);
+        parent[strlen(parent) - 1] = '\0';
+        char* name = strrchr(parent, '\\');
+        if (name == nullptr) return false;
+        *name++ = '\0';
+        RemoveEarlierPlaces(parent, name);
+        return true;
     }
     if (!TempPlace(g_run.workingDirectory, sizeof g_run.workingDirectory)) {
         LogLine("Working directory refused : TEMP is not set, or too long a path");
