@@ -73,7 +73,7 @@ set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
 # The updater with a run-time lookup: the shipped one (platform/os_lookup.cpp), or its Windows 98
 # test build, whose lookup hands out the failing stubs of 9x where Wine has working calls and whose
-# kind of Windows is always 9x (Wine runs every program as NT). The
+# kind of Windows is what GetVersion says (Wine runs every program as NT). The
 # DOS unpacker (built by the native build) becomes the program's DOS part. The first section
 # starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
 function(qv_add_updater target)
@@ -284,7 +284,7 @@ target_link_options(simhw_sys PRIVATE -nostdlib -shared -Wl,--subsystem,native
 target_link_libraries(simhw_sys PRIVATE ntoskrnl)
 
 # The program's own requests, run on the simulated notebook by the e2e tier.
-add_executable(hw_exercise tests/e2e/hw_exercise.cpp platform/os_lookup.cpp platform/windows_kind.cpp
+add_executable(hw_exercise tests/e2e/hw_exercise.cpp platform/os_lookup.cpp tests/support/windows_kind_9x.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(hw_exercise PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(hw_exercise PRIVATE ${QV_WARNINGS})

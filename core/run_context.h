@@ -32,6 +32,7 @@ struct RunContext {
     bool inWorkingDirectory;     // the working place is made and current
     bool poweringOff;            // the system has accepted the power-off
     char workingDirectory[kPathSize];
+    char startDirectory[kPathSize];  // current when the program started: the log's, until the place
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];

@@ -1,7 +1,6 @@
 #include "package/protected_directory.h"
 
 #include <windows.h>
-#include <sddl.h>
 #include <wincrypt.h>
 
 #include <cstdio>
@@ -17,9 +16,6 @@
 namespace {
 
 const char kPlaceName[] = "__Quorvin_Update";
-// Owner Administrators; full control for SYSTEM and Administrators and nobody else; nothing
-// taken from above, and passed down to everything made inside.
-const char kProtection[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
 constexpr int kNameAttempts = 8;
 constexpr size_t kRandomBytes = 8;
 constexpr DWORD kDescriptorSize = 4096;
@@ -183,11 +179,10 @@ bool TempPlace(char* place, size_t size) {
 
 bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
-    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
     auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
-    PSECURITY_DESCRIPTOR protection = nullptr;
-    if (convert == nullptr || setSecurity == nullptr || !convert(kProtection, SDDL_REVISION_1, &protection, nullptr)) {
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
+    if (setSecurity == nullptr) {
         LogLine("Working directory refused : this Windows cannot protect it");
         return false;
     }
@@ -222,7 +217,6 @@ bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* he
         }
         break;
     }
-    LocalFree(protection);
     return *held != INVALID_HANDLE_VALUE;
 }
 

@@ -1,18 +1,16 @@
 #include "package/run_lock.h"
 
-#include <sddl.h>
-
 #include <cstdio>
 
 #include "core/debug_log.h"
 #include "core/run_context.h"
+#include "package/place_security.h"
 #include "package/protected_directory.h"
 #include "platform/os.h"
 
 namespace {
 
 const char kLockName[] = "QuorvinUpdate.lock";
-const char kLockProtection[] = "O:BAD:P(A;;FA;;;SY)(A;;FA;;;BA)";
 constexpr DWORD kLockAccess = GENERIC_READ | DELETE;
 constexpr DWORD kLockFlags = FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT;
 
@@ -77,18 +75,15 @@ bool ClaimSingleRun(bool usersApart) {
     int written = length == 0 ? -1
                               : snprintf(path + length, sizeof path - length, "%s%s",
                                          path[length - 1] == '\\' ? "" : "\\", kLockName);
-    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-    PSECURITY_DESCRIPTOR protection = nullptr;
-    if (written < 0 || static_cast<size_t>(written) >= sizeof path - length || convert == nullptr ||
-        !convert(kLockProtection, SDDL_REVISION_1, &protection, nullptr)) {
+    if (written < 0 || static_cast<size_t>(written) >= sizeof path - length) {
         LogLine("Working directory refused : the one-run lock cannot be made");
         return false;
     }
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
     SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
     HANDLE lock = CreateFileA(path, kLockAccess, 0, &security, CREATE_NEW, kLockFlags, nullptr);
     DWORD error = GetLastError();
-    LocalFree(protection);
     // What a power loss left behind is taken again only when it is ours; while another run holds
     // it, it cannot be opened at all.
     if (lock == INVALID_HANDLE_VALUE && error == ERROR_FILE_EXISTS && LeftLockIsOurs(path, usersApart, &error)) {

@@ -20,10 +20,9 @@ BitLockerHold SuspendBitLockerForFlash(void) {
         LogLine("BitLocker : system drive unknown, left as it is");
         return hold;
     }
-    // Windows 9x counts as a version that cannot suspend for a number of restarts.
     WindowsKind kind = OsWindowsKind();
-    DWORD major = kind.nt ? kind.major : 0;
-    DWORD minor = kind.nt ? kind.minor : 0;
+    DWORD major = kind.major;
+    DWORD minor = kind.minor;
     // Before Windows 8 a suspension lasts until someone resumes it by hand: better the recovery
     // key once. Nothing is asked there, and no COM is loaded.
     if (!SuspendsForRestarts(major, minor)) {

@@ -77,6 +77,10 @@ TEST(PlaceSecurity, OnlyAdministratorsAndSystemMayUseIt) {
     for (const Case& c : cases) {
         EXPECT_EQ(IsAdministratorsOnly(c.descriptor.data(), c.descriptor.size()), c.ours) << c.what;
     }
+    // What the program gives its own: the win tier reads it back as SDDL through the system.
+    uint8_t made[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(made);
+    EXPECT_TRUE(IsAdministratorsOnly(made, sizeof made));
 }
 
 }  // namespace

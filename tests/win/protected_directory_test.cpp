@@ -164,8 +164,7 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
 
 // Without the calls that protect and name it, an NT makes no place at all.
 TEST(WorkingPlace, RefusedWithoutTheSecurityOrRandomCalls) {
-    for (const char* missing : {"ConvertStringSecurityDescriptorToSecurityDescriptorA", "SetKernelObjectSecurity",
-                                "CryptGenRandom"}) {
+    for (const char* missing : {"SetKernelObjectSecurity", "CryptGenRandom"}) {
         SCOPED_TRACE(missing);
         g_fakeOs = FakeOs{};
         g_fakeOs.missingFunctions = {missing};
