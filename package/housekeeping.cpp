@@ -110,7 +110,7 @@ bool EmptyHeldDirectory(const char* path, int depth, bool log) {
     // Windows 95, 98 and Me open no directories and know no links.
     if (!IsNt()) return RemoveEntries(path, depth, log);
     HANDLE held = OsCreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (held == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool emptied = GetFileInformationByHandle(held, &info) &&

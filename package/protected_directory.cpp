@@ -32,7 +32,7 @@ bool IsReparsePoint(DWORD attributes) {
 // is open nobody can rename the directory or put something else at its name.
 HANDLE OpenDirectory(const char* path, DWORD access) {
     return OsCreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 bool IsPlainDirectory(HANDLE directory) {
@@ -55,7 +55,7 @@ bool SameFile(HANDLE a, HANDLE b) {
 
 bool IsCurrentDirectory(HANDLE directory) {
     HANDLE current = OsCreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (current == INVALID_HANDLE_VALUE) return false;
     bool same = SameFile(current, directory);
     CloseHandle(current);

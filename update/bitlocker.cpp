@@ -21,19 +21,16 @@ BitLockerHold SuspendBitLockerForFlash(void) {
         return hold;
     }
     WindowsKind kind = OsWindowsKind();
-    DWORD major = kind.major;
-    DWORD minor = kind.minor;
     // Before Windows 8 a suspension lasts until someone resumes it by hand: better the recovery
     // key once. Nothing is asked there, and no COM is loaded.
-    if (!SuspendsForRestarts(major, minor)) {
-        LogLine("BitLocker : %s not asked, left as it is on Windows %lu.%lu", hold.drive, major,
-                minor);
+    if (!SuspendsForRestarts(kind.major, kind.minor)) {
+        LogLine("BitLocker : %s not asked, left as it is on Windows %lu.%lu", hold.drive, kind.major, kind.minor);
         return hold;
     }
     BitLockerVolume volume = {};
     HRESULT queried = OsBitLockerQuery(hold.drive, &volume);
     char line[128];
-    BitLockerStep step = DecideBitLocker(major, minor,
+    BitLockerStep step = DecideBitLocker(kind.major, kind.minor,
                                          static_cast<uint32_t>(queried), volume, hold.drive, line, sizeof line);
     LogLine("%s", line);
     if (step != BitLockerStep::Suspend) return hold;
