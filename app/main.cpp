@@ -10,6 +10,10 @@
 #include "platform/dll_search.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+    // The folder the package was started in keeps the log lines of before the working place,
+    // whatever becomes current; nothing is loaded before the search is restricted.
+    DWORD started = GetCurrentDirectoryA(sizeof g_run.startDirectory, g_run.startDirectory);
+    if (started >= sizeof g_run.startDirectory) g_run.startDirectory[0] = '\0';
     RestrictDllSearch();
     // Every end of the run, an exit from deep inside it too, takes down the driver it installed,
     // unless the machine is powering off.

@@ -44,16 +44,21 @@ enum : UINT {
 
 constexpr size_t kConfirmTextSize = 512;
 
-// Gates 1-7: the package's proof, the working place, driver, BIOS family, language, package
-// header, power. 0 or the result code.
+// Gates 1-7: the working place and the package's proof, driver, BIOS family, language, power.
+// 0 or the result code.
 uint32_t PassStartupGates(HINSTANCE instance) {
-    // Before anything is installed or extracted: everything comes from the package proven here.
-    uint32_t proof = OpenOwnPackage();
-    if (proof != kResultOk) return ReportResult(proof);
+    // The run's own place comes first, so that the package is read once, into it, and everything
+    // later comes from what was proven there: before anything is installed or extracted. The
+    // package's flags then say how a refusal is shown, and only the lock's holder sweeps.
+    if (!MakeOwnPlace()) return ReportResult(kResultDirectory);
     ProbeWindowsVersion();
-    // The place comes first: the driver and the language DLL are unpacked into it, and the
-    // kernel loads the driver from it by name.
-    if (!EnterWorkingPlace()) return ReportResult(kResultDirectory);
+    uint32_t proof = OpenOwnPackage(g_run.inWorkingDirectory);
+    if (proof != kResultOk) return ReportResult(proof);
+    uint32_t offset = 0;
+    if (ReadArchiveOffset(&offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {
+        return ReportResult(kResultInvalidOption);
+    }
+    if (!ClaimWorkingPlace()) return ReportResult(kResultDirectory);
     LogLine("00. Success to Create Directory");
     // From its unpacking until the driver has been brought up from it, the driver file is held
     // as the package has it.
@@ -70,10 +75,6 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     if (!SelectLanguageResources()) g_run.resources = instance;
     if (g_run.resources == nullptr) ShowMessage(MB_ICONERROR, "Fail : Dll", "Fail To Load Dll");
 
-    uint32_t offset = 0;
-    if (ReadArchiveOffset(&offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {
-        return ReportResult(kResultInvalidOption);
-    }
     uint32_t power = CheckSystemPower();
     return power != kResultOk ? ReportResult(power) : kResultOk;
 }

@@ -180,7 +180,7 @@ foreach(case matrix misnamed setup release)
   add_test(NAME e2e.qpack_try.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/qpack_try.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 
-foreach(case workdir-link temp-link leftover refused swapped dlls format)
+foreach(case workdir-link temp-link leftover refused swapped dlls format layer98)
   add_test(NAME e2e.planted.${case} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/planted.sh ${CMAKE_BINARY_DIR} ${case})
 endforeach()
 

@@ -31,7 +31,8 @@ add_library(qv_package OBJECT
   package/housekeeping.cpp
   package/language.cpp
   package/package_file.cpp
-  package/protected_directory.cpp)
+  package/protected_directory.cpp
+  package/run_lock.cpp)
 
 # The progress window.
 add_library(qv_ui OBJECT ui/progress_window.cpp)
@@ -75,7 +76,8 @@ endforeach()
 set(QV_SYSTEM_LIBS wbemuuid ole32 oleaut32 advapi32 user32 gdi32 kernel32)
 
 # The updater with a run-time lookup: the shipped one (platform/os_lookup.cpp), or its Windows 98
-# test build, whose lookup hands out the failing stubs of 9x where Wine has working calls. The
+# test build, whose lookup hands out the failing stubs of 9x where Wine has working calls and whose
+# kind of Windows is what GetVersion says (Wine runs every program as NT). The
 # DOS unpacker (built by the native build) becomes the program's DOS part. The first section
 # starts 16 KiB into the image (base 0x400000) to leave the header area room for it.
 function(qv_add_updater target)
@@ -116,8 +118,9 @@ else()
   if(NOT QV_DOS_UNPACKER OR NOT QV_PLACE_DOS_STUB)
     message(FATAL_ERROR "QV_DOS_UNPACKER and QV_PLACE_DOS_STUB must name the native build's DOS unpacker and placement tool")
   endif()
-  qv_add_updater(QuorvinUpdate platform/os_lookup.cpp)
-  qv_add_updater(QuorvinUpdate98 tests/support/os_lookup_9x.cpp tests/support/win9x_exports.cpp)
+  qv_add_updater(QuorvinUpdate platform/os_lookup.cpp platform/windows_kind.cpp)
+  qv_add_updater(QuorvinUpdate98 tests/support/os_lookup_9x.cpp tests/support/windows_kind_9x.cpp
+    tests/support/win9x_exports.cpp)
   add_library(stand_in_flasher OBJECT sim/flashers/stand_in_flasher.cpp sim/relay/pipe_io.cpp)
   target_include_directories(stand_in_flasher PRIVATE ${CMAKE_SOURCE_DIR})
   target_compile_options(stand_in_flasher PRIVATE ${QV_WARNINGS})
@@ -202,7 +205,7 @@ target_compile_options(win_os_tests PRIVATE ${QV_WARNINGS})
 target_link_libraries(win_os_tests PRIVATE qv_core gtest_main wbemuuid ${QV_SYSTEM_LIBS})
 
 # The progress window, run as the updater runs it, with the updater's own resources.
-add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc platform/os_lookup.cpp
+add_executable(ui_probe tests/win/ui_probe.cpp ui/QuorvinUpdate.rc platform/os_lookup.cpp platform/windows_kind.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_package> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_ui>
   $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(ui_probe PRIVATE ${CMAKE_SOURCE_DIR})
@@ -244,7 +247,7 @@ add_executable(win_hw_tests
   tests/win/fake_os_faults_test.cpp
   # The update sequence itself, for the faults only the fake OS can inject.
   $<TARGET_OBJECTS:qv_sequence> package/administrators_folder.cpp package/code_hold.cpp package/housekeeping.cpp
-  package/protected_directory.cpp
+  package/protected_directory.cpp package/run_lock.cpp
   update/bitlocker.cpp
   update/dmi_mode.cpp update/flash_guard.cpp update/flasher_runs.cpp
   tests/win/win_tests.rc
@@ -289,7 +292,7 @@ target_link_options(simhw_sys PRIVATE -nostdlib -shared -Wl,--subsystem,native
 target_link_libraries(simhw_sys PRIVATE ntoskrnl)
 
 # The program's own requests, run on the simulated notebook by the e2e tier.
-add_executable(hw_exercise tests/e2e/hw_exercise.cpp platform/os_lookup.cpp
+add_executable(hw_exercise tests/e2e/hw_exercise.cpp platform/os_lookup.cpp tests/support/windows_kind_9x.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_hw> $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(hw_exercise PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(hw_exercise PRIVATE ${QV_WARNINGS})
@@ -304,7 +307,7 @@ endforeach()
 add_executable(close_window tests/e2e/close_window.cpp)
 target_compile_options(close_window PRIVATE ${QV_WARNINGS})
 target_link_libraries(close_window PRIVATE user32 kernel32)
-add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp platform/os_lookup.cpp $<TARGET_OBJECTS:qv_os_win32>)
+add_executable(power_off tests/e2e/power_off.cpp hw/shutdown.cpp platform/os_lookup.cpp platform/windows_kind.cpp $<TARGET_OBJECTS:qv_os_win32>)
 target_include_directories(power_off PRIVATE ${CMAKE_SOURCE_DIR})
 target_compile_options(power_off PRIVATE ${QV_WARNINGS})
 target_link_libraries(power_off PRIVATE ${QV_SYSTEM_LIBS})

@@ -17,12 +17,20 @@ constexpr size_t kKeptSize = 8192;
 char g_kept[kKeptSize];
 size_t g_keptLength = 0;
 
-// DebugLog.txt of the current directory, opened for appending without following a link: a
-// handle only to a plain file with no other name, so that no line lands in a file someone
-// linked there. Windows 95, 98 and Me know neither.
+// DebugLog.txt of the working place, or before it of the folder the program was started in,
+// opened for appending without following a link: a handle only to a plain file with no other
+// name, so that no line lands in a file someone linked there. Windows 95, 98 and Me know neither.
 HANDLE OpenLog() {
-    bool nt = (OsGetVersion() & 0x80000000u) == 0;
-    HANDLE file = CreateFileA("DebugLog.txt", GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    bool nt = OsWindowsKind().nt;
+    char path[kPathSize + 16];
+    const char* start = g_run.startDirectory;
+    size_t length = strlen(start);
+    if (g_run.inWorkingDirectory || length == 0) {
+        snprintf(path, sizeof path, "DebugLog.txt");
+    } else {
+        snprintf(path, sizeof path, "%s%sDebugLog.txt", start, start[length - 1] == '\\' ? "" : "\\");
+    }
+    HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL | (nt ? FILE_FLAG_OPEN_REPARSE_POINT : 0), nullptr);
     if (file == INVALID_HANDLE_VALUE || !nt) return file;
     BY_HANDLE_FILE_INFORMATION info;

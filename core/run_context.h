@@ -16,8 +16,10 @@ struct RunContext {
     HINSTANCE resources;         // language DLL, or the instance when none was chosen
     HWND progressWindow;         // owner of every box; target of the animation stop
     HANDLE extractionEvent;      // signalled by the progress window when unpacking has ended
-    HANDLE package;              // the program file, proven at the start: every file this run
-                                 // extracts, loads or starts comes from it and is checked against it
+    HANDLE package;              // the package as proven at the start (on NT its copy in the working
+                                 // place): every file this run extracts, loads or starts comes from
+                                 // it and is checked against it
+    char packageSha256[65];      // of the whole package file, as read once at the start
     uint32_t archiveOffset;      // where the proven archive starts, from the loaded headers
     uint64_t archiveEnd;         // where its last entry ends: nothing behind it is ever read
     HANDLE workingDirectoryHeld; // open for the whole run: the directory cannot be renamed or removed
@@ -32,6 +34,7 @@ struct RunContext {
     bool ended;                  // EndRun has run: what the run took is given back
     volatile LONG flashGuarded;  // while 1 firmware is being written: session ends and suspends are refused
     char workingDirectory[kPathSize];
+    char startDirectory[kPathSize];  // current when the program started: the log's, until the place
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];

@@ -36,13 +36,19 @@ bool OpenKmdfOnce() {
 }  // namespace
 
 void ProbeWindowsVersion(void) {
+    WindowsKind kind = OsWindowsKind();
+    // What a compatibility layer makes GetVersion say decides nothing; once a run, it is shown.
+    DWORD told = OsGetVersion();
+    bool toldNt = (told & 0x80000000u) == 0;
+    if (!g_accessDriver.versionProbed &&
+        (toldNt != kind.nt || (told & 0xFF) != kind.major || (told >> 8 & 0xFF) != kind.minor)) {
+        LogLine("Windows : %s %lu.%lu, though GetVersion says %s %lu.%lu", kind.nt ? "NT" : "9x", kind.major,
+                kind.minor, toldNt ? "NT" : "9x", told & 0xFF, told >> 8 & 0xFF);
+    }
     g_accessDriver.versionProbed = true;
-    OSVERSIONINFOEXA version = {};
-    version.dwOSVersionInfoSize = sizeof version;  // 156: the extended record
-    OsGetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&version));
-    bool six = version.dwMajorVersion == 6;
-    g_accessDriver.isWin61 = six && version.dwMinorVersion == 1;
-    g_accessDriver.isWin60 = six && version.dwMinorVersion == 0;
+    bool six = kind.nt && kind.major == 6;
+    g_accessDriver.isWin61 = six && kind.minor == 1;
+    g_accessDriver.isWin60 = six && kind.minor == 0;
     g_accessDriver.isWow64 = FALSE;
     IsWow64ProcessFn isWow64Process = OsLookupIsWow64Process();
     if (isWow64Process != nullptr && !isWow64Process(GetCurrentProcess(), &g_accessDriver.isWow64)) {
@@ -51,7 +57,7 @@ void ProbeWindowsVersion(void) {
 }
 
 bool IsWindowsNt(void) {
-    g_accessDriver.isNt = (OsGetVersion() & 0x80000000u) == 0;
+    g_accessDriver.isNt = OsWindowsKind().nt;
     return g_accessDriver.isNt;
 }
 

@@ -97,5 +97,5 @@ BOOL IdentifyDrive(HANDLE drive, uint8_t* input, uint8_t* output, uint8_t comman
 }
 
 uint32_t CheckHddPassword(void) {
-    return (OsGetVersion() & 0x80000000u) ? CheckThroughSmartVsd() : CheckPhysicalDrives();
+    return OsWindowsKind().nt ? CheckPhysicalDrives() : CheckThroughSmartVsd();
 }

@@ -3,10 +3,7 @@
 #include "platform/os.h"
 
 bool ShutdownSystem(UINT flags) {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;  // 148: the basic record
-    OsGetVersionExA(&version);
-    if (version.dwPlatformId == VER_PLATFORM_WIN32_NT) {
+    if (OsWindowsKind().nt) {
         HANDLE token = nullptr;
         OsOpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token);
         TOKEN_PRIVILEGES privileges = {};

@@ -1,7 +1,5 @@
 #include "package/administrators_folder.h"
 
-#include <sddl.h>
-
 #include <cstdio>
 #include <cstring>
 
@@ -10,29 +8,21 @@
 #include "package/place_security.h"
 #include "platform/os.h"
 
-const char kAdministratorsOnly[] = "O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)";
-
 namespace {
 
 constexpr DWORD kDescriptorSize = 4096;
 
 // Made just now: given its protection again through the handle (the creator's token may have
 // named another owner), and checked to be a plain directory.
-bool Protect(HANDLE folder, PSECURITY_DESCRIPTOR protection) {
+bool Protect(HANDLE folder, uint8_t* protection) {
     auto setSecurity = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
     return setSecurity != nullptr && IsPlainFolder(folder) &&
            setSecurity(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection);
 }
 
 // Makes the folder with the protection, or finds one standing there; false, logged, otherwise.
-bool MakeFolder(const char* folder, bool* made, PSECURITY_DESCRIPTOR* protection) {
-    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
-    if (convert == nullptr || !convert(kAdministratorsOnly, SDDL_REVISION_1, protection, nullptr)) {
-        LogLine("%s not used : this Windows cannot protect it", folder);
-        return false;
-    }
-    SECURITY_ATTRIBUTES security = {sizeof security, *protection, FALSE};
+bool MakeFolder(const char* folder, bool* made, uint8_t* protection) {
+    SECURITY_ATTRIBUTES security = {sizeof security, protection, FALSE};
     *made = CreateDirectoryA(folder, &security) != FALSE;
     DWORD error = *made ? ERROR_SUCCESS : GetLastError();
     if (!*made && error != ERROR_ALREADY_EXISTS) {
@@ -45,8 +35,8 @@ bool MakeFolder(const char* folder, bool* made, PSECURITY_DESCRIPTOR* protection
 }  // namespace
 
 HANDLE OpenFolderAsItIs(const char* path, DWORD access) {
-    return CreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                       FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    return OsCreateFileA(path, access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
 }
 
 bool IsPlainFolder(HANDLE folder) {
@@ -55,25 +45,31 @@ bool IsPlainFolder(HANDLE folder) {
            (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0;
 }
 
-bool IsAdministratorsFolder(HANDLE folder) {
+bool HasAdministratorsOnlySecurity(HANDLE object) {
     auto getSecurity = OsLookup<decltype(&GetKernelObjectSecurity)>("advapi32.dll", "GetKernelObjectSecurity");
     uint8_t descriptor[kDescriptorSize];
     DWORD needed = 0;
-    return IsPlainFolder(folder) && getSecurity != nullptr &&
-           getSecurity(folder, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor,
-                       sizeof descriptor, &needed) &&
+    return getSecurity != nullptr &&
+           getSecurity(object, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, descriptor, sizeof descriptor,
+                       &needed) &&
            IsAdministratorsOnly(descriptor, needed > 0 && needed < sizeof descriptor ? needed : sizeof descriptor);
 }
 
-bool AdministratorsWindowsDirectory(char* path, size_t size) {
-    if ((OsGetVersion() & 0x80000000u) != 0) return false;
+bool IsAdministratorsFolder(HANDLE folder) { return IsPlainFolder(folder) && HasAdministratorsOnlySecurity(folder); }
+
+UINT SystemWindowsDirectory(char* path, UINT size) {
     auto systemWindows = OsLookup<UINT(WINAPI*)(LPSTR, UINT)>("kernel32.dll", "GetSystemWindowsDirectoryA");
-    UINT length = systemWindows ? systemWindows(path, static_cast<UINT>(size))
-                                : GetWindowsDirectoryA(path, static_cast<UINT>(size));
-    if (length < 3 || length >= size || path[1] != ':') return false;
+    UINT length = systemWindows ? systemWindows(path, size) : GetWindowsDirectoryA(path, size);
+    return length < size ? length : 0;
+}
+
+bool AdministratorsWindowsDirectory(char* path, size_t size) {
+    if (!OsWindowsKind().nt) return false;
+    UINT length = SystemWindowsDirectory(path, static_cast<UINT>(size));
+    if (length < 3 || path[1] != ':') return false;
     char root[4] = {path[0], ':', '\\', '\0'};
     DWORD flags = 0;
-    return !GetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
+    return !OsGetVolumeInformationA(root, nullptr, 0, nullptr, nullptr, &flags, nullptr, 0) ||
            (flags & FILE_PERSISTENT_ACLS) != 0;
 }
 
@@ -92,9 +88,10 @@ bool OpenAdministratorsFolder(const char* name, char* path, size_t size, HANDLE*
         return false;
     }
     bool made = false;
-    PSECURITY_DESCRIPTOR protection = nullptr;
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
     HANDLE opened = INVALID_HANDLE_VALUE;
-    if (MakeFolder(folder, &made, &protection)) {
+    if (MakeFolder(folder, &made, protection)) {
         opened = OpenFolderAsItIs(folder, READ_CONTROL | (made ? WRITE_DAC | WRITE_OWNER : 0));
         bool taken = opened != INVALID_HANDLE_VALUE && (made ? Protect(opened, protection) : IsAdministratorsFolder(opened));
         if (!taken) {
@@ -103,7 +100,6 @@ bool OpenAdministratorsFolder(const char* name, char* path, size_t size, HANDLE*
             LogLine("%s not used : %s", folder, made ? "its protection cannot be set" : "someone else may change it, or it is a link");
         }
     }
-    if (protection != nullptr) LocalFree(protection);
     if (opened == INVALID_HANDLE_VALUE) return false;
     *held = opened;
     return true;

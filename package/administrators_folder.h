@@ -6,10 +6,6 @@
 
 #include <cstddef>
 
-// Owner Administrators; full control for SYSTEM and Administrators and nobody else; nothing
-// taken from above, and passed down to everything made inside.
-extern const char kAdministratorsOnly[];
-
 // A link is opened as itself, never followed; without delete sharing, so that while the handle
 // is open nobody can rename the directory or put something else at its name.
 HANDLE OpenFolderAsItIs(const char* path, DWORD access);
@@ -17,9 +13,17 @@ HANDLE OpenFolderAsItIs(const char* path, DWORD access);
 // A directory, not a link, read through the handle.
 bool IsPlainFolder(HANDLE folder);
 
+// Whether the object's owner and DACL, read through its handle, are for nobody but
+// Administrators and SYSTEM.
+bool HasAdministratorsOnlySecurity(HANDLE object);
+
 // What only an administrator makes: a plain directory that Administrators or SYSTEM own and
 // nobody else may use, read through the handle.
 bool IsAdministratorsFolder(HANDLE folder);
+
+// The system's Windows directory (not a Terminal Services user's copy): its length, or 0 when it
+// cannot be read or would not fit.
+UINT SystemWindowsDirectory(char* path, UINT size);
 
 // The system's Windows directory (not a Terminal Services user's copy), on a volume that keeps
 // ACLs; false on one without them or where it cannot be read.

@@ -32,12 +32,26 @@ bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileS
     return true;
 }
 
+bool CarriesDigest(const uint8_t expected[kArchiveDigestSize]) {
+    static const uint8_t kNone[kArchiveDigestSize] = {};
+    return memcmp(expected, kNone, kArchiveDigestSize) != 0;
+}
+
 const char* CheckArchiveDigest(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
                                const uint8_t expected[kArchiveDigestSize], uint64_t* archiveEnd) {
-    static const uint8_t kNone[kArchiveDigestSize] = {};
-    if (memcmp(expected, kNone, kArchiveDigestSize) == 0) return "it carries no archive digest";
+    if (!CarriesDigest(expected)) return "it carries no archive digest";
     uint8_t digest[kArchiveDigestSize];
     if (!DigestArchive(read, context, offset, fileSize, digest, archiveEnd)) return "its archive is not sound";
+    if (memcmp(digest, expected, kArchiveDigestSize) != 0) return "its archive is not the one it was built with";
+    return nullptr;
+}
+
+const char* JudgeArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t end,
+                         const uint8_t digest[kArchiveDigestSize], const uint8_t expected[kArchiveDigestSize]) {
+    if (!CarriesDigest(expected)) return "it carries no archive digest";
+    ArchiveHeader header = {};
+    uint32_t sound = ValidateArchive(read, context, offset, end, &header);
+    if (sound != kArchiveOk && sound != kArchiveEmpty) return "its archive is not sound";
     if (memcmp(digest, expected, kArchiveDigestSize) != 0) return "its archive is not the one it was built with";
     return nullptr;
 }

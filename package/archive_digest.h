@@ -21,3 +21,11 @@ bool DigestArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t fileS
 // (no package builder wrote one), an archive that is not sound, or one that is not the same.
 const char* CheckArchiveDigest(ReadAtFn read, void* context, uint64_t offset, uint64_t fileSize,
                                const uint8_t expected[kArchiveDigestSize], uint64_t* archiveEnd = nullptr);
+
+// Whether the headers carry a digest at all: zeros are what a package builder never wrote.
+bool CarriesDigest(const uint8_t expected[kArchiveDigestSize]);
+
+// The same judgement on an archive whose digest was taken as it was copied: nullptr when the
+// copy, read through read, is sound from offset up to end and digest is the expected one.
+const char* JudgeArchive(ReadAtFn read, void* context, uint64_t offset, uint64_t end,
+                         const uint8_t digest[kArchiveDigestSize], const uint8_t expected[kArchiveDigestSize]);

@@ -89,7 +89,7 @@ constexpr int kSweepDepth = 16;
 
 bool RemoveEntries(const char* directory, int depth, bool log);
 
-bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
+bool IsNt() { return OsWindowsKind().nt; }
 
 // Whether the file at path, a link never followed, has one name only. Windows 95, 98 and Me
 // know no second names.
@@ -109,8 +109,8 @@ bool HasNoOtherName(const char* path) {
 bool EmptyHeldDirectory(const char* path, int depth, bool log) {
     // Windows 95, 98 and Me open no directories and know no links.
     if (!IsNt()) return RemoveEntries(path, depth, log);
-    HANDLE held = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    HANDLE held = OsCreateFileA(path, READ_CONTROL, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (held == INVALID_HANDLE_VALUE) return false;
     BY_HANDLE_FILE_INFORMATION info;
     bool emptied = GetFileInformationByHandle(held, &info) &&

@@ -33,7 +33,39 @@ bool IsAdministratorsOrSystem(const uint8_t* bytes, size_t n, size_t offset) {
            (length == sizeof kSystem && memcmp(sid, kSystem, length) == 0);
 }
 
+void Put16(uint8_t* p, size_t v) {
+    p[0] = static_cast<uint8_t>(v);
+    p[1] = static_cast<uint8_t>(v >> 8);
+}
+
+// An allow ACE for sid with full file access, inherited by files and folders: its size.
+size_t PutAllow(uint8_t* ace, const uint8_t* sid, size_t sidSize) {
+    const uint8_t head[kAceHeaderSize] = {kAllowAce, 0x03, 0, 0, 0xFF, 0x01, 0x1F, 0x00};  // FILE_ALL_ACCESS
+    memcpy(ace, head, sizeof head);
+    memcpy(ace + kAceHeaderSize, sid, sidSize);
+    Put16(ace + 2, kAceHeaderSize + sidSize);
+    return kAceHeaderSize + sidSize;
+}
+
 }  // namespace
+
+void EncodeAdministratorsOnly(uint8_t descriptor[kAdministratorsOnlySize]) {
+    constexpr uint16_t kDaclProtected = 0x1000;
+    memset(descriptor, 0, kAdministratorsOnlySize);
+    descriptor[0] = 1;
+    Put16(descriptor + 2, kSelfRelative | kDaclProtected | kDaclPresent);
+    descriptor[4] = kHeaderSize;
+    memcpy(descriptor + kHeaderSize, kAdministrators, sizeof kAdministrators);
+    size_t dacl = kHeaderSize + sizeof kAdministrators;
+    descriptor[16] = static_cast<uint8_t>(dacl);
+    uint8_t* acl = descriptor + dacl;
+    acl[0] = 2;  // ACL_REVISION
+    Put16(acl + 4, 2);
+    size_t at = kAclHeaderSize;
+    at += PutAllow(acl + at, kSystem, sizeof kSystem);
+    at += PutAllow(acl + at, kAdministrators, sizeof kAdministrators);
+    Put16(acl + 2, at);
+}
 
 bool IsAdministratorsOnly(const uint8_t* descriptor, size_t size) {
     if (descriptor == nullptr || size < kHeaderSize || descriptor[0] != 1) return false;

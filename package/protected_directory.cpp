@@ -1,7 +1,6 @@
 #include "package/protected_directory.h"
 
 #include <windows.h>
-#include <sddl.h>
 #include <wincrypt.h>
 
 #include <cstdio>
@@ -11,19 +10,20 @@
 #include "core/run_context.h"
 #include "package/administrators_folder.h"
 #include "package/housekeeping.h"
+#include "package/place_security.h"
+#include "package/run_lock.h"
 #include "platform/os.h"
 
 namespace {
 
 const char kPlaceName[] = "__Quorvin_Update";
+EarlierPlaceRoutine g_earlierPlaceRoutine = nullptr;
 constexpr int kNameAttempts = 8;
 constexpr size_t kRandomBytes = 8;
 
-EarlierPlaceRoutine g_earlierPlaceRoutine = nullptr;
-
 typedef decltype(&SetKernelObjectSecurity) SetSecurityFn;
 
-bool IsNt() { return (OsGetVersion() & 0x80000000u) == 0; }
+bool IsNt() { return OsWindowsKind().nt; }
 
 bool IsReparsePoint(DWORD attributes) {
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
@@ -38,8 +38,8 @@ bool SameFile(HANDLE a, HANDLE b) {
 }
 
 bool IsCurrentDirectory(HANDLE directory) {
-    HANDLE current = CreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    HANDLE current = OsCreateFileA(".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                   nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
     if (current == INVALID_HANDLE_VALUE) return false;
     bool same = SameFile(current, directory);
     CloseHandle(current);
@@ -87,7 +87,10 @@ bool RandomSuffix(char* text, size_t size) {
     return made;
 }
 
-// Places of earlier runs go; anything else that carries the name stays as it is, unentered.
+}  // namespace
+
+void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine) { g_earlierPlaceRoutine = routine; }
+
 void RemoveEarlierPlaces(const char* parent, const char* ours) {
     char path[kPathSize];
     int length = snprintf(path, sizeof path, "%s\\%s*", parent, kPlaceName);
@@ -116,6 +119,8 @@ void RemoveEarlierPlaces(const char* parent, const char* ours) {
     FindClose(search);
 }
 
+namespace {
+
 // Gives the directory behind the handle its protection again, checks what it is, and makes it
 // current. It was made with that protection under a name that stood nowhere: nobody else could
 // have changed it or put anything in it, which the checks confirm.
@@ -143,36 +148,14 @@ bool TempPlace(char* place, size_t size) {
     return written > 0 && static_cast<size_t>(written) < size;
 }
 
-// One run at a time: two would share the access driver's service and the machine. The lock is
-// held until the process ends.
-bool ClaimSingleRun() {
-    static HANDLE claimed = nullptr;
-    if (claimed != nullptr) return true;
-    HANDLE lock = CreateMutexA(nullptr, FALSE, IsNt() ? "Global\\QuorvinUpdateRun" : "QuorvinUpdateRun");
-    if (lock == nullptr) {
-        LogLine("Working directory refused : the one-run lock cannot be made (error %lu)", GetLastError());
-        return false;
-    }
-    if (GetLastError() == ERROR_ALREADY_EXISTS) {
-        CloseHandle(lock);
-        LogLine("Working directory refused : another update is running");
-        return false;
-    }
-    claimed = lock;
-    return true;
-}
-
 }  // namespace
-
-void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine) { g_earlierPlaceRoutine = routine; }
 
 bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held) {
     *held = INVALID_HANDLE_VALUE;
-    auto convert = OsLookup<decltype(&ConvertStringSecurityDescriptorToSecurityDescriptorA)>(
-        "advapi32.dll", "ConvertStringSecurityDescriptorToSecurityDescriptorA");
     auto setSecurity = OsLookup<SetSecurityFn>("advapi32.dll", "SetKernelObjectSecurity");
-    PSECURITY_DESCRIPTOR protection = nullptr;
-    if (convert == nullptr || setSecurity == nullptr || !convert(kAdministratorsOnly, SDDL_REVISION_1, &protection, nullptr)) {
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
+    if (setSecurity == nullptr) {
         LogLine("Working directory refused : this Windows cannot protect it");
         return false;
     }
@@ -201,15 +184,12 @@ bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* he
         if (directory != INVALID_HANDLE_VALUE && ProtectAndEnter(path, directory, protection, setSecurity)) {
             *held = directory;
             snprintf(place, size, "%s\\", path);
-            // Once ours is entered, so that what goes is logged there.
-            RemoveEarlierPlaces(parent, path + strlen(parent) + 1);
         } else {
             if (directory != INVALID_HANDLE_VALUE) CloseHandle(directory);
             LogLine("Working directory refused : %s is not the protected directory just made", path);
         }
         break;
     }
-    LocalFree(protection);
     return *held != INVALID_HANDLE_VALUE;
 }
 
@@ -253,13 +233,27 @@ bool EnterSweptPlace(const char* path, HANDLE* held) {
     return entered;
 }
 
-bool EnterWorkingPlace(void) {
-    if (!ClaimSingleRun()) return false;
+bool MakeOwnPlace(void) {
     char parent[kPathSize];
-    if (IsNt() && ProtectedParent(parent, sizeof parent)) {
-        g_run.inWorkingDirectory = MakeProtectedPlace(parent, g_run.workingDirectory, sizeof g_run.workingDirectory,
-                                                      &g_run.workingDirectoryHeld);
-        return g_run.inWorkingDirectory;
+    // Elsewhere the place is TEMP's, swept: only once the lock is held.
+    if (!IsNt() || !ProtectedParent(parent, sizeof parent)) return true;
+    g_run.inWorkingDirectory = MakeProtectedPlace(parent, g_run.workingDirectory, sizeof g_run.workingDirectory,
+                                                  &g_run.workingDirectoryHeld);
+    return g_run.inWorkingDirectory;
+}
+
+bool ClaimWorkingPlace(void) {
+    if (!ClaimSingleRun(g_run.inWorkingDirectory)) return false;
+    if (g_run.inWorkingDirectory) {
+        // parent\name\: once ours is entered, so that what goes is logged there.
+        char parent[kPathSize];
+        snprintf(parent, sizeof parent, "%s", g_run.workingDirectory);
+        parent[strlen(parent) - 1] = '\0';
+        char* name = strrchr(parent, '\\');
+        if (name == nullptr) return false;
+        *name++ = '\0';
+        RemoveEarlierPlaces(parent, name);
+        return true;
     }
     if (!TempPlace(g_run.workingDirectory, sizeof g_run.workingDirectory)) {
         LogLine("Working directory refused : TEMP is not set, or too long a path");

@@ -12,18 +12,27 @@
 typedef void (*EarlierPlaceRoutine)(const char* place);
 void SetEarlierPlaceRoutine(EarlierPlaceRoutine routine);
 
-// Claims the one run at a time, picks the place, makes it and enters it: g_run.workingDirectory
-// gets its path with a trailing backslash, g_run.workingDirectoryHeld its handle for the whole
-// run, and g_run.inWorkingDirectory is set. False, the reason logged and nothing entered,
-// otherwise.
-bool EnterWorkingPlace(void);
+// The start gates' two halves, around the package's proof. MakeOwnPlace: on NT with a system
+// volume that keeps ACLs, makes this run's own place under the Windows directory's Temp and
+// enters it (g_run.workingDirectory gets its path with a trailing backslash,
+// g_run.workingDirectoryHeld its handle for the whole run, g_run.inWorkingDirectory is set);
+// nothing is swept yet. Elsewhere it does nothing. False, the reason logged, when it could not.
+bool MakeOwnPlace(void);
 
-// Under parent (a directory only administrators can write), removes the places of earlier runs
-// that only Administrators and SYSTEM can use, leaves anything else there alone, then makes
-// parent\__Quorvin_Update followed by random characters with that protection, opens it without
-// following links or sharing its deletion, checks it through the handle and enters it. place
-// gets its path with a trailing backslash, *held the handle. False, nothing entered, otherwise.
+// Takes the one-run lock, then removes the earlier places beside the run's own, or, where users
+// are not kept apart, sweeps and enters TEMP's place. False, the reason logged, otherwise.
+bool ClaimWorkingPlace(void);
+
+// Under parent (a directory only administrators can write), makes parent\__Quorvin_Update
+// followed by random characters with a protection for Administrators and SYSTEM only, never
+// taking a name that stands already, opens it without following links or sharing its deletion,
+// checks it through the handle and enters it. place gets its path with a trailing backslash,
+// *held the handle. False, nothing entered, otherwise.
 bool MakeProtectedPlace(const char* parent, char* place, size_t size, HANDLE* held);
+
+// Under parent, removes the places of earlier runs (all but ours) that only Administrators and
+// SYSTEM can use, each opened without following links; anything else there is left alone.
+void RemoveEarlierPlaces(const char* parent, const char* ours);
 
 // The place where users are not kept apart: path (with or without its trailing backslash) is
 // removed whole, a link as itself, then made and entered; on NT it is held without delete

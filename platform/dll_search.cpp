@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "platform/os.h"
+
 namespace {
 
 // Not in every Windows this program runs on: looked up, never imported.
@@ -12,14 +14,17 @@ constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
 }  // namespace
 
 void RestrictDllSearch(void) {
-    HMODULE kernel = GetModuleHandleA("kernel32.dll");
-    if (kernel == nullptr) return;
-    auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+    auto setDefault = OsLookup<SetDefaultDllDirectoriesFn>("kernel32.dll", "SetDefaultDllDirectories");
     if (setDefault != nullptr) setDefault(kSearchSystem32);
-    auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
-        reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-    if (setDirectory != nullptr) setDirectory("");
+    auto setDirectory = OsLookup<SetDllDirectoryAFn>("kernel32.dll", "SetDllDirectoryA");
+    // Without the call (2000, XP before SP1, 9x) the current directory stays in the search: it
+    // becomes one only administrators can change until the working place is entered, never the
+    // folder the package was started in.
+    char system[MAX_PATH];
+    UINT length = GetSystemDirectoryA(system, sizeof system);
+    if (setDirectory == nullptr || !setDirectory("")) {
+        if (length > 0 && length < sizeof system) SetCurrentDirectoryA(system);
+    }
     // The system loads the theme library by name with the first window: loaded here from the
     // system directory first, every later load by name finds it, where nothing else restricts the
     // search (Windows XP) too. Windows without themes has none, and that is no fault.

@@ -9,7 +9,8 @@
 
 #include "platform/bitlocker_volume.h"
 
-// Device handles of the access drivers and the physical drives.
+// Device handles of the access drivers and the physical drives; directories opened as themselves
+// (Windows 95, 98 and Me open none).
 HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                      DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL OsDeviceIoControl(HANDLE device, DWORD code, LPVOID in, DWORD inSize, LPVOID out,
@@ -38,12 +39,25 @@ Fn OsLookup(LPCSTR dll, LPCSTR name) {
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(OsGetProcAddress(dll, name)));
 }
 
-// Windows version and language.
+// What Windows this is, from what no compatibility layer can change: NT when ntdll is mapped in
+// the process (it is in every NT process, in no 9x one), its version then from the page the
+// kernel shares with every process. Every decision on NT or 9x and on the version uses this.
+struct WindowsKind {
+    bool nt;
+    DWORD major;
+    DWORD minor;
+};
+WindowsKind OsWindowsKind(void);
+
+// Windows version as a compatibility layer may tell it: only ever logged beside the kind.
 typedef BOOL(WINAPI* IsWow64ProcessFn)(HANDLE, PBOOL);
-BOOL OsGetVersionExA(LPOSVERSIONINFOA info);
 DWORD OsGetVersion(void);
 IsWow64ProcessFn OsLookupIsWow64Process(void);  // nullptr where kernel32 has no such export
 LANGID OsGetSystemDefaultLangID(void);
+
+// Whether the system volume keeps ACLs (FILE_PERSISTENT_ACLS), among its flags.
+BOOL OsGetVolumeInformationA(LPCSTR root, LPSTR name, DWORD nameSize, LPDWORD serial, LPDWORD maxComponent,
+                             LPDWORD flags, LPSTR fileSystem, DWORD fileSystemSize);
 
 // Power and disk space.
 BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status);

@@ -58,7 +58,6 @@ BOOL OsCloseServiceHandle(SC_HANDLE handle) {
     return call ? call(handle) : FALSE;
 }
 
-BOOL OsGetVersionExA(LPOSVERSIONINFOA info) { return GetVersionExA(info); }
 
 DWORD OsGetVersion(void) { return GetVersion(); }
 
@@ -67,6 +66,11 @@ IsWow64ProcessFn OsLookupIsWow64Process(void) {
 }
 
 LANGID OsGetSystemDefaultLangID(void) { return GetSystemDefaultLangID(); }
+
+BOOL OsGetVolumeInformationA(LPCSTR root, LPSTR name, DWORD nameSize, LPDWORD serial, LPDWORD maxComponent,
+                             LPDWORD flags, LPSTR fileSystem, DWORD fileSystemSize) {
+    return GetVolumeInformationA(root, name, nameSize, serial, maxComponent, flags, fileSystem, fileSystemSize);
+}
 
 BOOL OsGetSystemPowerStatus(LPSYSTEM_POWER_STATUS status) { return GetSystemPowerStatus(status); }
 

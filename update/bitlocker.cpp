@@ -20,21 +20,17 @@ BitLockerHold SuspendBitLockerForFlash(void) {
         LogLine("BitLocker : system drive unknown, left as it is");
         return hold;
     }
-    // A version that cannot be read counts as one that cannot suspend for a number of restarts.
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!OsGetVersionExA(&version)) version.dwMajorVersion = version.dwMinorVersion = 0;
+    WindowsKind kind = OsWindowsKind();
     // Before Windows 8 a suspension lasts until someone resumes it by hand: better the recovery
     // key once. Nothing is asked there, and no COM is loaded.
-    if (!SuspendsForRestarts(version.dwMajorVersion, version.dwMinorVersion)) {
-        LogLine("BitLocker : %s not asked, left as it is on Windows %lu.%lu", hold.drive, version.dwMajorVersion,
-                version.dwMinorVersion);
+    if (!SuspendsForRestarts(kind.major, kind.minor)) {
+        LogLine("BitLocker : %s not asked, left as it is on Windows %lu.%lu", hold.drive, kind.major, kind.minor);
         return hold;
     }
     BitLockerVolume volume = {};
     HRESULT queried = OsBitLockerQuery(hold.drive, &volume);
     char line[128];
-    BitLockerStep step = DecideBitLocker(version.dwMajorVersion, version.dwMinorVersion,
+    BitLockerStep step = DecideBitLocker(kind.major, kind.minor,
                                          static_cast<uint32_t>(queried), volume, hold.drive, line, sizeof line);
     LogLine("%s", line);
     if (step != BitLockerStep::Suspend) return hold;

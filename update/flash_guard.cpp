@@ -32,11 +32,10 @@ FlashGuard g_guard = {false, INVALID_HANDLE_VALUE, false, {}};
 // Where this Windows keeps the lid's action: a power scheme from Vista on, the global policy on
 // 2000 and XP; 95, 98 and Me have no documented call for it.
 LidPolicy WhichLidPolicy() {
-    OSVERSIONINFOA version = {};
-    version.dwOSVersionInfoSize = sizeof version;
-    if (!OsGetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) return LidPolicy::kNone;
-    if (version.dwMajorVersion >= 6) return LidPolicy::kScheme;
-    return version.dwMajorVersion == 5 ? LidPolicy::kGlobal : LidPolicy::kNone;
+    WindowsKind kind = OsWindowsKind();
+    if (!kind.nt) return LidPolicy::kNone;
+    if (kind.major >= 6) return LidPolicy::kScheme;
+    return kind.major == 5 ? LidPolicy::kGlobal : LidPolicy::kNone;
 }
 
 // The error of a call that reports failure only by its result: the last error, if it set one.

@@ -86,7 +86,7 @@ bool PrepareChildEnvironment(ChildEnvironment* child) {
         LogLine("Bios command refused : its PATH cannot be made");
         return false;
     }
-    child->unicode = (OsGetVersion() & 0x80000000u) == 0;
+    child->unicode = OsWindowsKind().nt;
     if (child->unicode) return SystemEnvironment(path, child->wide, kEnvironmentSize);
     char* own = GetEnvironmentStringsA();
     bool built = own != nullptr && BuildChildEnvironment<char>(own, path, nullptr, child->ansi, kEnvironmentSize);

@@ -2,8 +2,10 @@
 //
 //   attacker hold FILE SECONDS   holds FILE open for reading, sharing only reading, so that
 //                                nobody can delete or replace it meanwhile; prints "held"
-//   attacker lock SECONDS        holds the updater's one-run lock, as a run in progress does;
-//                                prints "held"
+//   attacker lock SECONDS        holds a mutex named Global\QuorvinUpdateRun and an event named
+//                                QuorvinUpdateRun, as any user may; prints "held"
+//   attacker run SECONDS         holds the Windows directory's QuorvinUpdate.lock as a run in
+//                                progress does (only an administrator could); prints "held"
 //   attacker endsession          asks every top-level window of other processes, as Windows asks
 //                                before a shutdown and a suspend, whether it may end
 //                                (WM_QUERYENDSESSION, PBT_APMQUERYSUSPEND) and posts message
@@ -70,18 +72,31 @@ int main(int argc, char** argv) {
                asked.suspendRefused, asked.posted);
         return 0;
     }
+    bool hold = argc == 4 && lstrcmpA(argv[1], "hold") == 0;
     bool lock = argc == 3 && lstrcmpA(argv[1], "lock") == 0;
-    if (!lock && (argc != 4 || lstrcmpA(argv[1], "hold") != 0)) {
-        fprintf(stderr, "usage: attacker hold FILE SECONDS | attacker lock SECONDS | attacker endsession\n");
+    bool run = argc == 3 && lstrcmpA(argv[1], "run") == 0;
+    if (!hold && !lock && !run) {
+        fprintf(stderr, "usage: attacker hold FILE SECONDS | attacker lock SECONDS | attacker run SECONDS | attacker endsession\n");
         return 2;
     }
-    HANDLE held = lock ? CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun")
-                       : CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    char path[MAX_PATH + 32];
+    UINT length = GetWindowsDirectoryA(path, MAX_PATH);
+    lstrcpyA(path + length, "\\QuorvinUpdate.lock");
+    HANDLE held = nullptr;
+    HANDLE event = nullptr;
+    if (hold) held = CreateFileA(argv[2], GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (run) held = CreateFileA(path, GENERIC_READ | DELETE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (lock) {
+        held = CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun");
+        event = CreateEventA(nullptr, TRUE, FALSE, "QuorvinUpdateRun");
+        if (event == nullptr) return 1;
+    }
     if (held == nullptr || held == INVALID_HANDLE_VALUE) return 1;
     printf("held\n");
     fflush(stdout);
     Sleep(static_cast<DWORD>(atoi(argv[argc - 1])) * 1000);
     CloseHandle(held);
+    if (event != nullptr) CloseHandle(event);
     return 0;
 }
 #endif

@@ -35,7 +35,8 @@ no-flasher|the BIOS flasher is missing|package without `SWinFlash_*.exe`|0x11|||
 disk-full|the disk fills during extraction|Temp of the Windows directory on a 5 MiB volume|0x11|||plain|small|fail|20
 corrupt|a corrupt member|package: 4 bytes of the last member flipped|0x11|||corrupt||fail|20
 temp-ro|the working place cannot be made|Temp of the Windows directory a read-only mount|0x11|||plain|readonly|fail|20
-no-workdir|another update is running|another program holds the one-run lock|0x11|||plain|blocker|fail|20'
+no-workdir|another update is running|another run holds the one-run lock|0x11|||plain|blocker|fail|20
+squatter|a user'"'"'s program holds the lock'"'"'s old names|a mutex `Global\QuorvinUpdateRun` and an event `QuorvinUpdateRun`|0x11|||plain|squatter|goes-on|30'
 # name | fault | the fake OS's field | must; the bound is the win test's.
 fake_rows='fake-scm|the service control manager does not open|serviceManagerOpens|fail
 fake-devices|the device list is unavailable (mouse-class devices)|deviceListAvailable|goes-on
@@ -111,9 +112,10 @@ notebook_run() {
       truncate -s 5M "$QV_DIR/disk.img" && mkfs.ext2 -q -F "$QV_DIR/disk.img"
       mount="mount -o loop $QV_DIR/disk.img $temp" ;;
     readonly) mount="mount -t tmpfs -o ro,size=1m tmpfs $temp" ;;
-    blocker)
-      # Another program holds the lock a run in progress holds.
-      wine "$QV_WIN/attacker.exe" lock 120 >"$QV_DIR/attacker.txt" 2>&1 &
+    blocker|squatter)
+      # Another run holds the lock; or any user's program holds named objects of its old names.
+      wine "$QV_WIN/attacker.exe" "$([ "$QV_TEMP_KIND" = blocker ] && echo run || echo lock)" 120 \
+        >"$QV_DIR/attacker.txt" 2>&1 &
       for _ in $(seq 100); do grep -q held "$QV_DIR/attacker.txt" 2>/dev/null && break; sleep 0.1; done ;;
   esac
   local run=("$QV_HERE/run-on-notebook" --win "$QV_WIN" --package "$QV_PACKAGE" --profile "$QV_DIR/profile.json"

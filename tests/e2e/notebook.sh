@@ -9,7 +9,7 @@ source "$(dirname "$0")/lib.sh"
 mode=$2
 
 arch=win64 winver="" appwinver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
-search="" fatal=0 power=""
+search="" fatal=0 power="" stub="$win/QuorvinUpdate.exe"
 case "$mode" in
   xp) winver=winxp search='ioctl ADDMEM 22204C in=8 out=65536' ;;
   8) winver=win8 search='ioctl ADDMEM 22204C in=8 out=65536' ;;
@@ -22,14 +22,15 @@ case "$mode" in
   7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
   7-ami) winver=win7 preinstall=--preinstall profile="$here/../../sim/profiles/ami.json"
          search='ioctl VEXA 9C41200C in=17 out=65536' flags=0x10008 ;;
-  # On AC, so that the run goes on to make its working directory, which 98 has no DACL for.
-  98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall power="--power 1:100"
+  # On AC, so that the run goes on to make its working directory, which 98 has no DACL for. The
+  # shipped program is NT wherever Wine runs it: the Windows 98 test build plays 98.
+  98) winver=winxp appwinver=win98 arch=win32 preinstall=--preinstall power="--power 1:100" stub="$win/QuorvinUpdate98.exe"
       profile="$here/../../sim/profiles/phoenix_x86.json" search='ioctl MEMIO 22204C in=8 out=65536' ;;
   *) echo "notebook.sh: unknown mode $mode" >&2; exit 2 ;;
 esac
 
 # A package whose "AddMem.sys" is the relay driver, with the real language DLLs.
-"$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$win/QuorvinUpdate.exe" --flags "$flags" \
+"$qpack" build -o "$out/QuorvinUpdate.exe" --stub "$stub" --flags "$flags" \
   $("$here/package-entries" "$out/entries" "$win") || exit 1
 
 "$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \

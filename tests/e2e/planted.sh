@@ -21,7 +21,11 @@
 #       refused       a package whose archive no longer matches its digest, an ADDMEM.SYS beside
 #                     it and DebugLog.txt there and in TEMP hard links to a script elsewhere:
 #                     refused with 0x8000000E, no service, no driver request, the script untouched,
-#                     nothing written anywhere
+#                     its own place left with nothing but the log that says why
+#       layer98       Windows XP with the program's own version set to Windows 98 (as a launcher's
+#                     __COMPAT_LAYER=Win98 does on Windows), DebugLog.txt beside the package a
+#                     hard link to a script: the place under the Windows directory's Temp all the
+#                     same, the script untouched, both answers logged
 #       swapped       the moment the process exists, the package is renamed and the same bytes
 #                     with a crafted archive behind them and 0x28 pointed at it put at its path:
 #                     the EC gets the started package's firmware
@@ -34,7 +38,7 @@ source "$(dirname "$0")/lib.sh"
 case=$2
 answer=cancel profile="$here/../../sim/profiles/phoenix.json"
 case "$case" in
-  workdir-link|leftover|refused|format) ;;
+  workdir-link|leftover|refused|format|layer98) ;;
   swapped|dlls|temp-link) answer=ok ;;
   *) echo "planted.sh: unknown case $case" >&2; exit 2 ;;
 esac
@@ -98,6 +102,10 @@ export QV_CASE=$case QV_USER=$user QV_ANSWER=$answer QV_PROFILE=$profile
         echo crafted >"$old/kbc.bin"
         chmod 444 "$old/kbc.bin"
       done ;;
+    layer98)
+      echo "echo scheduled task" >"$elsewhere/task.cmd"
+      ln "$elsewhere/task.cmd" "$pkg/DebugLog.txt"
+      extra=(--app-winver win98) ;;
     refused)
       echo "echo scheduled task" >"$elsewhere/task.cmd"
       ln "$elsewhere/task.cmd" "$pkg/DebugLog.txt"
@@ -170,7 +178,12 @@ case "$case" in
     [ -f "$out/service.txt" ] && { echo "an ADDMEM service was registered"; fail=1; }
     grep -a 'ADDMEM' "$out/planted.txt" && { echo "the driver beside the package was loaded"; fail=1; }
     grep -q '^ioctl' <<<"$trace" && { echo "a driver request was made"; fail=1; }
-    [ -f "$out/mode.txt" ] && { echo "a working place was made"; fail=1; }
+    # Its own place was made first, to copy the package into: only the log stays there.
+    [ "$(cat "$out/workdir.txt" 2>/dev/null)" = DebugLog.txt ] ||
+      { echo "the refused run left more than its log in its place:"; cat "$out/workdir.txt"; fail=1; }
+    grep -q "Package refused : its archive is not the one it was built with" <<<"$log" ||
+      { echo "the place's log does not say why the package was refused"; fail=1; }
+    place_protected
     [ "$(sort "$out/pkg.txt" | tr "\n" " ")" = "ADDMEM.SYS DebugLog.txt QuorvinUpdate.exe qvdrive.exe " ] ||
       { echo "something was left beside the package:"; cat "$out/pkg.txt"; fail=1; } ;;
   swapped)
@@ -183,6 +196,13 @@ case "$case" in
     grep -q '^flasher TarpexV01_10' <<<"$trace" || { echo "the run did not get to the flashers"; fail=1; }
     # qvdrive, the test's own helper beside the package, may load them: it is no part of the run.
     grep -a 'QuorvinUpdate' "$out/planted.txt" && { echo "a planted DLL ran in the updater"; fail=1; } ;;
+  layer98)
+    expect_line 'EXIT 0x00000000'
+    [ "$(cat "$out/task.txt")" = "echo scheduled task" ] || { echo "the hard-linked script was written:"; cat "$out/task.txt"; fail=1; }
+    grep -q '^Windows : NT [0-9.]*, though GetVersion says 9x 4\.10$' <<<"$log" ||
+      { echo "the two answers are not logged"; fail=1; }
+    grep -q 'under TEMP' <<<"$log" && { echo "the place went under TEMP"; fail=1; }
+    place_protected ;;
   format)
     expect_line 'EXIT 0x00000000'
     grep -q '^BOX title="Warning" text=" - This program updates the Flash ROM' "$out/drive.txt" ||

@@ -1,5 +1,5 @@
 // The run-time lookup of the updater's Windows 98 test build (QuorvinUpdate98.exe, never
-// shipped): where Windows says it is 9x, a looked-up call is what 9x hands out, its failing stub
+// shipped): where its kind of Windows says 9x, a looked-up call is what 9x hands out, its failing stub
 // or nothing, instead of the working call Wine has in every mode; each stub handed out is logged,
 // for the test to see that the seam was there. Everything else is the shipped program's.
 #include "core/debug_log.h"
@@ -9,7 +9,7 @@
 
 FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
     FARPROC nineX = nullptr;
-    if ((GetVersion() & 0x80000000u) && Win9xExport(name, &nineX)) {
+    if (!OsWindowsKind().nt && Win9xExport(name, &nineX)) {
         LogLine("9x lookup : %s %s", name, nineX ? "is a stub that fails" : "is missing");
         return nineX;
     }

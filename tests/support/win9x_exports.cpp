@@ -47,9 +47,11 @@ const Export kExports[] = {
     QV_STUB(SetupDiGetClassDevsW),
     QV_STUB(SetupDiGetDeviceRegistryPropertyW),
     QV_STUB(SetupDiSetClassInstallParamsW),
-    // Windows 2000 and later; XP SP2 and later.
+    // Windows 2000 and later; XP SP2 and later; XP SP1 and later; 8 and later.
     {"ConvertStringSecurityDescriptorToSecurityDescriptorA", nullptr},
     {"IsWow64Process", nullptr},
+    {"SetDllDirectoryA", nullptr},
+    {"SetDefaultDllDirectories", nullptr},
 };
 
 }  // namespace

@@ -1,8 +1,10 @@
 #include "package/archive_format.h"
+#include "package/archive_span.h"
 #include "tests/support/archive_bytes.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -144,6 +146,38 @@ TEST(ArchiveFormat, TruncatedAtEveryHeaderBoundaryIsInvalid) {
                            first - 1, first, first + kEntryHeaderSize, whole.size() - 1};
     for (size_t cut : cuts) {
         EXPECT_EQ(Validate(whole.substr(0, cut), &header), kArchiveInvalid) << cut;
+    }
+}
+
+// Streamed past in pieces of every size, with a signature behind it, an archive is followed to
+// where its last entry ends; one whose headers cannot be read ends where they stand.
+TEST(ArchiveFormat, SpanFollowedAsItStreamsPast) {
+    std::string two = Entry("one.txt.gz", Gzip("1")) + Entry("two.txt.gz", Gzip("22"));
+    struct Case {
+        const char* what;
+        std::string archive;
+        size_t length;
+    };
+    const Case cases[] = {
+        {"two entries", Archive(0x8, 2, two), kArchiveHeaderSize + two.size()},
+        {"no entries", Archive(0x8, 0, ""), kArchiveHeaderSize},
+        {"wrong magic", "LPCX" + Le32(0x8) + Le32(1) + two, kArchiveHeaderSize},
+        {"name not terminated", Archive(0x8, 1, std::string(260, 'n') + Le32(24) + Gzip("n")),
+         kArchiveHeaderSize + kEntryHeaderSize},
+    };
+    for (const Case& c : cases) {
+        std::string stream = c.archive + "SIGNATURE";
+        for (size_t piece : {size_t{1}, size_t{7}, kEntryHeaderSize, stream.size()}) {
+            ArchiveSpan span;
+            BeginArchiveSpan(&span);
+            size_t followed = 0;
+            for (size_t at = 0; at < stream.size(); at += piece) {
+                size_t n = std::min(piece, stream.size() - at);
+                followed += FollowArchive(&span, reinterpret_cast<const uint8_t*>(stream.data()) + at, n);
+            }
+            EXPECT_EQ(followed, c.length) << c.what << ", pieces of " << piece;
+            EXPECT_EQ(span.end, c.length) << c.what << ", pieces of " << piece;
+        }
     }
 }
 

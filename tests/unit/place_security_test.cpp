@@ -17,6 +17,7 @@ const Bytes kEveryone = {1, 1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0};
 struct Ace {
     uint8_t type;
     Bytes sid;
+    uint8_t flags = 3;  // inherited by files and folders, and applying here
 };
 
 void Put16(Bytes* b, size_t at, size_t v) {
@@ -38,7 +39,7 @@ Bytes Descriptor(const Bytes& owner, bool dacl, const std::vector<Ace>& aces, ui
     acl[0] = 2;
     Put16(&acl, 4, aces.size());
     for (const Ace& ace : aces) {
-        Bytes entry = {ace.type, 3, 0, 0, 0xFF, 0x01, 0x1F, 0x00};
+        Bytes entry = {ace.type, ace.flags, 0, 0, 0xFF, 0x01, 0x1F, 0x00};
         entry.insert(entry.end(), ace.sid.begin(), ace.sid.end());
         Put16(&entry, 2, entry.size());
         acl.insert(acl.end(), entry.begin(), entry.end());
@@ -63,6 +64,7 @@ TEST(PlaceSecurity, OnlyAdministratorsAndSystemMayUseIt) {
         {"a deny for Everyone besides", Descriptor(kAdministrators, true, {{1, kEveryone}, {0, kSystem}}), true},
         {"owned by a user", Descriptor(kUsers, true, {{0, kSystem}}), false},
         {"Users allowed", Descriptor(kAdministrators, true, {{0, kSystem}, {0, kUsers}}), false},
+        {"Users allowed only for what is made inside", Descriptor(kAdministrators, true, {{0, kSystem}, {0, kUsers, 0x0B}}), false},
         {"Everyone allowed last", Descriptor(kAdministrators, true, {{0, kSystem}, {0, kEveryone}}), false},
         {"an object ACE", Descriptor(kAdministrators, true, {{5, kSystem}}), false},
         {"no DACL: everyone may do anything", Descriptor(kAdministrators, false, {}, 0x8000), false},
@@ -75,6 +77,10 @@ TEST(PlaceSecurity, OnlyAdministratorsAndSystemMayUseIt) {
     for (const Case& c : cases) {
         EXPECT_EQ(IsAdministratorsOnly(c.descriptor.data(), c.descriptor.size()), c.ours) << c.what;
     }
+    // What the program gives its own: the win tier reads it back as SDDL through the system.
+    uint8_t made[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(made);
+    EXPECT_TRUE(IsAdministratorsOnly(made, sizeof made));
 }
 
 }  // namespace

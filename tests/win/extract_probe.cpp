@@ -3,7 +3,9 @@
 //
 // Each opens its own file plainly, so that extraction meets unsound archives too, but for
 //
-//   extract_probe proof          opens it as the updater does; prints "proven" or "refused"
+//   extract_probe proof          proves it as the updater on NT does, onto a copy in the current
+//                                directory; prints "proven SHA256 FROM" (FROM: "copy" when every
+//                                later read goes to another file than the program's) or "refused"
 //   extract_probe proven         proves it and extracts it as the updater does; prints "result R"
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
@@ -36,7 +38,8 @@
 int main(int argc, char** argv) {
     bool proof = argc >= 2 && strcmp(argv[1], "proof") == 0;
     bool asUpdater = argc >= 2 && strcmp(argv[1], "proven") == 0;
-    bool proven = (proof || asUpdater) && OpenOwnPackage() == 0;
+    // As the updater on NT: proven on a copy in the current directory.
+    bool proven = (proof || asUpdater) && OpenOwnPackage(true) == 0;
     if (asUpdater) {
         uint32_t offset = 0;
         ReadArchiveOffset(&offset);
@@ -49,10 +52,18 @@ int main(int argc, char** argv) {
         g_run.package = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                                     FILE_ATTRIBUTE_NORMAL, nullptr);
         g_run.archiveOffset = ReadLe32(reinterpret_cast<const uint8_t*>(GetModuleHandleA(nullptr)) + kArchiveOffsetField);
-        g_run.archiveEnd = PackageFileSize(g_run.package);
+        g_run.archiveEnd = GetFileSize(g_run.package, nullptr);
     }
     if (proof) {
-        printf(proven ? "proven\n" : "refused\n");
+        char path[MAX_PATH];
+        GetModuleFileNameA(nullptr, path, sizeof path);
+        HANDLE own = CreateFileA(path, 0, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        BY_HANDLE_FILE_INFORMATION a = {};
+        BY_HANDLE_FILE_INFORMATION b = {};
+        bool copy = GetFileInformationByHandle(own, &a) && GetFileInformationByHandle(g_run.package, &b) &&
+                    (a.nFileIndexLow != b.nFileIndexLow || a.nFileIndexHigh != b.nFileIndexHigh);
+        if (proven) printf("proven %s %s\n", g_run.packageSha256, copy ? "copy" : "file");
+        if (!proven) printf("refused\n");
         return 0;
     }
     if (argc >= 2 && strcmp(argv[1], "package") == 0) {

@@ -74,7 +74,7 @@ int ExtractAccessDriverFile(void) {
     return 1;
 }
 
-uint32_t OpenOwnPackage(void) { return 0; }
+uint32_t OpenOwnPackage(bool) { return 0; }
 int SelectLanguageResources(void) { return 0; }
 
 uint32_t ReadArchiveOffset(uint32_t* offset) {

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include <wbemcli.h>
+#include <wincrypt.h>
 
 #include "platform/os.h"
 #include "sim/request_decoder.h"
@@ -102,8 +103,20 @@ BOOL WINAPI FakeIsWow64Process(HANDLE, PBOOL wow64) {
 
 }  // namespace
 
-HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES, DWORD disposition,
-                     DWORD flags, HANDLE) {
+HANDLE OsCreateFileA(LPCSTR name, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security, DWORD disposition,
+                     DWORD flags, HANDLE templateFile) {
+    // Files and directories, as Windows opens them: 95, 98 and Me open no directory; a link is
+    // followed unless it is asked for as itself.
+    if (strncmp(name, "\\\\.\\", 4) != 0) {
+        if (!g_fakeOs.profile.windows.nt && (flags & FILE_FLAG_BACKUP_SEMANTICS)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return INVALID_HANDLE_VALUE;
+        }
+        auto link = g_fakeOs.links.find(name);
+        bool follow = link != g_fakeOs.links.end() && (flags & FILE_FLAG_OPEN_REPARSE_POINT) == 0;
+        return CreateFileA(follow ? link->second.c_str() : name, access, share, security, disposition, flags,
+                           templateFile);
+    }
     Record(std::string("CreateFile ") + name + " " + Hex(access) + " " + Hex(share) + " " +
            Hex(disposition) + " " + Hex(flags));
     HANDLE handle = INVALID_HANDLE_VALUE;
@@ -259,14 +272,17 @@ BOOL OsDeleteService(SC_HANDLE handle) {
 
 BOOL OsCloseServiceHandle(SC_HANDLE) { return TRUE; }
 
-BOOL OsGetVersionExA(LPOSVERSIONINFOA info) {
-    Record("GetVersionEx " + std::to_string(info->dwOSVersionInfoSize));
-    if (info->dwOSVersionInfoSize < sizeof(OSVERSIONINFOA)) return FALSE;
+WindowsKind OsWindowsKind(void) {
     const WindowsProfile& windows = g_fakeOs.profile.windows;
-    info->dwMajorVersion = windows.major;
-    info->dwMinorVersion = windows.minor;
-    info->dwBuildNumber = windows.build;
-    info->dwPlatformId = windows.nt ? VER_PLATFORM_WIN32_NT : VER_PLATFORM_WIN32_WINDOWS;
+    return {windows.nt, windows.major, windows.minor};
+}
+
+BOOL OsGetVolumeInformationA(LPCSTR root, LPSTR name, DWORD nameSize, LPDWORD serial, LPDWORD maxComponent,
+                             LPDWORD flags, LPSTR fileSystem, DWORD fileSystemSize) {
+    if (!GetVolumeInformationA(root, name, nameSize, serial, maxComponent, flags, fileSystem, fileSystemSize)) {
+        return FALSE;
+    }
+    if (g_fakeOs.volumeWithoutAcls && flags != nullptr) *flags &= ~static_cast<DWORD>(FILE_PERSISTENT_ACLS);
     return TRUE;
 }
 
@@ -300,6 +316,17 @@ BOOL WINAPI FakeGetKernelObjectSecurity(HANDLE object, SECURITY_INFORMATION what
     return TRUE;
 }
 
+// The test's bytes first, so that a name drawn from them can be made to stand already.
+BOOL WINAPI FakeCryptGenRandom(HCRYPTPROV provider, DWORD n, BYTE* bytes) {
+    std::deque<uint8_t>& next = g_fakeOs.randomBytes;
+    if (next.empty()) return CryptGenRandom(provider, n, bytes);
+    for (DWORD i = 0; i < n; ++i) {
+        bytes[i] = next.empty() ? 0 : next.front();
+        if (!next.empty()) next.pop_front();
+    }
+    return TRUE;
+}
+
 BOOL WINAPI FailingCreateEnvironmentBlock(LPVOID*, HANDLE, BOOL) {
     SetLastError(ERROR_ACCESS_DENIED);
     return FALSE;
@@ -318,12 +345,14 @@ FARPROC OsGetProcAddress(LPCSTR dll, LPCSTR name) {
         return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FailingCreateEnvironmentBlock));
     }
     if (strcmp(name, "SetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeSetKernelObjectSecurity));
+    if (strcmp(name, "CryptGenRandom") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeCryptGenRandom));
     if (strcmp(name, "GetKernelObjectSecurity") == 0) return reinterpret_cast<FARPROC>(reinterpret_cast<void*>(FakeGetKernelObjectSecurity));
     HMODULE module = LoadLibraryA(dll);
     return module ? GetProcAddress(module, name) : nullptr;
 }
 
 DWORD OsGetVersion(void) {
+    if (g_fakeOs.layerSays98) return 0xC0000A04;  // 4.10, build 0x4000 with the 9x bit
     const WindowsProfile& windows = g_fakeOs.profile.windows;
     DWORD version = windows.major | windows.minor << 8;
     return windows.nt ? version | windows.build << 16 : version | 0x80000000u;

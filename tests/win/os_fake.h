@@ -86,6 +86,12 @@ struct FakeOs {
     bool exitCodeLost = false;               // GetExitCodeProcess: fails
     FakePower power;
     bool echo = false;  // print every recorded call at once (for probes that may not return)
+    // What a compatibility layer tells: GetVersion says Windows 98, the kind stays the profile's.
+    bool layerSays98 = false;
+    bool volumeWithoutAcls = false;   // the system volume keeps no ACLs (FAT32)
+    std::deque<uint8_t> randomBytes;  // CryptGenRandom's next bytes, before the system's own
+    // Directories that are links: opened without FILE_FLAG_OPEN_REPARSE_POINT, the target opens.
+    std::map<std::string, std::string> links;
 };
 
 extern FakeOs g_fakeOs;

@@ -18,7 +18,9 @@
 #include <vector>
 
 #include "core/run_context.h"
+#include "hw/access_driver.h"
 #include "package/administrators_folder.h"
+#include "package/run_lock.h"
 #include "platform/os.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
@@ -80,6 +82,18 @@ bool MakeDirectoryWith(const std::string& path, const char* sddl) {
     return made;
 }
 
+std::vector<std::string> Entries(const std::string& directory) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((directory + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return names;
+}
+
 // The owner and DACL of what the handle holds, as SDDL, asked as the program asks.
 std::string SecurityOf(HANDLE handle) {
     auto get = reinterpret_cast<decltype(&GetKernelObjectSecurity)>(
@@ -98,7 +112,8 @@ std::string SecurityOf(HANDLE handle) {
 }
 
 // What stood under the parent before: this program's earlier place goes; a directory anyone may
-// use, a file and a link with the name stay as they were, never entered.
+// use, a file, a link to a place of ours elsewhere and the random name drawn first stay as they
+// were, never entered.
 std::vector<std::string> g_visited;  // the earlier places handed to the program, and whether they stood
 
 TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
@@ -114,12 +129,25 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     ASSERT_TRUE(MakeDirectoryWith(parent + "\\__Quorvin_UpdateOpen", "D:(A;OICI;FA;;;WD)"));
     std::ofstream(parent + "\\__Quorvin_UpdateOpen\\keep.txt") << "mine";
     std::ofstream(parent + "\\__Quorvin_UpdateFile") << "mine";
+    std::string elsewhere = MakeScratchDir(false);
+    char linked[MAX_PATH];
+    HANDLE linkedHeld = INVALID_HANDLE_VALUE;
+    ASSERT_TRUE(MakeProtectedPlace(elsewhere.c_str(), linked, sizeof linked, &linkedHeld));
+    CloseHandle(linkedHeld);
+    std::ofstream(std::string(linked) + "kbc.bin") << "theirs";
+    ASSERT_TRUE(CreateDirectoryA((parent + "\\__Quorvin_UpdateLINK").c_str(), nullptr));
+    g_fakeOs.links[parent + "\\__Quorvin_UpdateLINK"] = linked;
+    ASSERT_TRUE(MakeDirectoryWith(parent + "\\__Quorvin_Update0000000000000000", "D:(A;OICI;FA;;;WD)"));
+    std::ofstream(parent + "\\__Quorvin_Update0000000000000000\\keep.txt") << "drawn first";
+    g_fakeOs.randomBytes = {0, 0, 0, 0, 0, 0, 0, 0, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11, 0x11};
 
     char place[MAX_PATH];
     HANDLE held = INVALID_HANDLE_VALUE;
     ASSERT_TRUE(MakeProtectedPlace(parent.c_str(), place, sizeof place, &held));
     std::string made = place;
-    EXPECT_EQ(made.size(), parent.size() + strlen("\\__Quorvin_Update") + 16 + 1) << made;
+    EXPECT_EQ(made, parent + "\\__Quorvin_Update1111111111111111\\") << "a name that stands is never taken";
+    EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_Update0000000000000000\\keep.txt"), "drawn first");
+    RemoveEarlierPlaces(parent.c_str(), "__Quorvin_Update1111111111111111");
     EXPECT_EQ(CurrentDirectory() + "\\", made);
     EXPECT_EQ(SecurityOf(held), kOwnProtection);
     EXPECT_EQ(GrantsToOthers(made), std::vector<std::string>{});
@@ -130,6 +158,8 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
     SetEarlierPlaceRoutine(nullptr);
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateOpen\\keep.txt"), "mine");
     EXPECT_EQ(ReadWholeFile(parent + "\\__Quorvin_UpdateFile"), "mine");
+    EXPECT_TRUE(IsDirectory(parent + "\\__Quorvin_UpdateLINK")) << "a link is neither followed nor removed";
+    EXPECT_EQ(ReadWholeFile(std::string(linked) + "kbc.bin"), "theirs");
 
     char again[MAX_PATH];
     HANDLE second = INVALID_HANDLE_VALUE;
@@ -142,37 +172,103 @@ TEST(WorkingPlace, MadeAnewBesideWhatStoodThere) {
 
 // Without the calls that protect and name it, an NT makes no place at all.
 TEST(WorkingPlace, RefusedWithoutTheSecurityOrRandomCalls) {
-    for (const char* missing : {"ConvertStringSecurityDescriptorToSecurityDescriptorA", "SetKernelObjectSecurity",
-                                "CryptGenRandom"}) {
+    for (const char* missing : {"SetKernelObjectSecurity", "CryptGenRandom"}) {
         SCOPED_TRACE(missing);
         g_fakeOs = FakeOs{};
         g_fakeOs.missingFunctions = {missing};
         std::string parent = MakeScratchDir(false);
+        std::string before = CurrentDirectory();
         char place[MAX_PATH];
         HANDLE held = INVALID_HANDLE_VALUE;
         EXPECT_FALSE(MakeProtectedPlace(parent.c_str(), place, sizeof place, &held));
         EXPECT_EQ(held, INVALID_HANDLE_VALUE);
-        EXPECT_NE(CurrentDirectory(), parent);
+        EXPECT_EQ(CurrentDirectory(), before) << "nothing entered";
+        EXPECT_EQ(Entries(parent), std::vector<std::string>{}) << "nothing made";
     }
     g_fakeOs = FakeOs{};
 }
 
-// One run at a time; the place is made under the Windows directory's Temp.
+// One run at a time, by a file of the Windows directory that nobody but administrators can make:
+// what another run holds, or a leftover that is not ours, refuses the run; named objects that
+// anyone may create decide nothing. The place is made under the Windows directory's Temp.
 TEST(WorkingPlace, OneRunAtATime) {
     g_fakeOs = FakeOs{};
     g_run = RunContext{};
-    HANDLE other = CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun");
-    ASSERT_NE(other, nullptr);
-    EXPECT_FALSE(EnterWorkingPlace());
-    EXPECT_FALSE(g_run.inWorkingDirectory);
-    CloseHandle(other);
-    ASSERT_TRUE(EnterWorkingPlace());
     char windows[MAX_PATH];
-    GetWindowsDirectoryA(windows, sizeof windows);
+    ASSERT_NE(SystemWindowsDirectory(windows, sizeof windows), 0u);
+    std::string lock = std::string(windows) + "\\QuorvinUpdate.lock";
+    HANDLE mutex = CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun");
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "Global\\QuorvinUpdateRun");
+    ASSERT_TRUE(mutex != nullptr || event != nullptr);
+    ASSERT_TRUE(MakeOwnPlace());
+    std::string log = std::string(g_run.workingDirectory) + "DebugLog.txt";
     EXPECT_EQ(std::string(g_run.workingDirectory).rfind(std::string(windows) + "\\Temp\\__Quorvin_Update", 0), 0u)
         << g_run.workingDirectory;
-    EXPECT_EQ(ReadWholeFile(std::string(g_run.workingDirectory) + "DebugLog.txt"), "<missing>");
+
+    HANDLE left = CreateFileA(lock.c_str(), GENERIC_READ | WRITE_DAC | WRITE_OWNER, 0, nullptr, CREATE_NEW, 0, nullptr);
+    ASSERT_NE(left, INVALID_HANDLE_VALUE);
+    CloseHandle(left);
+    EXPECT_FALSE(ClaimWorkingPlace()) << "a leftover lock that is not ours";
+    EXPECT_NE(ReadWholeFile(log).find("is not this program's one-run lock"), std::string::npos) << ReadWholeFile(log);
+    EXPECT_NE(ReadWholeFile(lock), "<missing>") << "what is not ours stays";
+
+    // Ours, as a power loss leaves it, but held by another run.
+    left = CreateFileA(lock.c_str(), GENERIC_READ | WRITE_DAC | WRITE_OWNER, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    PSECURITY_DESCRIPTOR own = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(kOwnProtection, SDDL_REVISION_1, &own, nullptr));
+    auto set = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
+    ASSERT_TRUE(set(left, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, own));
+    LocalFree(own);
+    EXPECT_FALSE(ClaimWorkingPlace());
+    EXPECT_NE(ReadWholeFile(log).find("another update is running"), std::string::npos) << ReadWholeFile(log);
+    CloseHandle(left);
+
+    ASSERT_TRUE(ClaimWorkingPlace()) << ReadWholeFile(log);
+    EXPECT_EQ(ReadWholeFile(lock), "<missing>") << "held without sharing";
+    if (mutex != nullptr) CloseHandle(mutex);
+    if (event != nullptr) CloseHandle(event);
     CloseHandle(g_run.workingDirectoryHeld);
+    g_run = RunContext{};
+}
+
+// Where users are not kept apart the place is TEMP's, swept; what GetVersion is made to say
+// moves nothing, and is logged beside the kind of Windows.
+TEST(WorkingPlace, UnderTempOnlyWhereUsersAreNotKeptApart) {
+    struct Case {
+        const char* what;
+        bool nt;
+        bool layerSays98;
+        bool volumeWithoutAcls;
+        bool underTemp;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"XP, GetVersion told to say 98", true, true, false, false, "Windows : NT 5.1, though GetVersion says 9x 4.10"},
+        {"XP on a volume without ACLs", true, false, true, true, "under TEMP: this Windows keeps no users apart"},
+        {"98", false, false, false, true, "under TEMP: this Windows keeps no users apart"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        g_fakeOs = FakeOs{};
+        g_fakeOs.profile.windows.nt = c.nt;
+        g_fakeOs.layerSays98 = c.layerSays98;
+        g_fakeOs.volumeWithoutAcls = c.volumeWithoutAcls;
+        g_run = RunContext{};
+        g_accessDriver = AccessDriverState{};
+        std::string temp = MakeScratchDir(true);
+        SetEnvironmentVariableA("TEMP", temp.c_str());
+        ASSERT_TRUE(MakeOwnPlace());
+        ProbeWindowsVersion();
+        ASSERT_TRUE(ClaimWorkingPlace());
+        std::string place = g_run.workingDirectory;
+        EXPECT_EQ(place.rfind(temp + "\\__Quorvin_Update", 0) == 0, c.underTemp) << place;
+        EXPECT_NE(ReadWholeFile(place + "DebugLog.txt").find(c.logged), std::string::npos)
+            << ReadWholeFile(place + "DebugLog.txt");
+        EXPECT_EQ(g_run.workingDirectoryHeld != INVALID_HANDLE_VALUE, c.nt) << "98 opens no directory";
+        if (g_run.workingDirectoryHeld != INVALID_HANDLE_VALUE) CloseHandle(g_run.workingDirectoryHeld);
+        SetCurrentDirectoryA(temp.c_str());
+    }
+    g_fakeOs = FakeOs{};
     g_run = RunContext{};
 }
 

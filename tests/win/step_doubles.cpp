@@ -65,7 +65,7 @@ void ProbeWindowsVersion(void) {
     g_accessDriver.isWow64 = g_steps.wow64;
 }
 
-uint32_t OpenOwnPackage(void) { return static_cast<uint32_t>(Step("OpenOwnPackage", 0)); }
+uint32_t OpenOwnPackage(bool) { return static_cast<uint32_t>(Step("OpenOwnPackage", 0)); }
 
 int ExtractAccessDriverFile(void) { return static_cast<int>(Step("ExtractAccessDriverFile", 1)); }
 
@@ -93,9 +93,11 @@ uint32_t ReadPackageHeader(HANDLE, uint32_t) {
 
 uint32_t CheckSystemPower(void) { return static_cast<uint32_t>(Step("CheckSystemPower", 0)); }
 int CheckDiskSpace(void) { return static_cast<int>(Step("CheckDiskSpace", 1)); }
+bool ClaimWorkingPlace(void) { return Step("ClaimWorkingPlace", 1) != 0; }
+
 // The working place: TEMP's "__Quorvin_Update", made and entered, unless the script says no.
-bool EnterWorkingPlace(void) {
-    if (Step("EnterWorkingPlace", 1) == 0) return false;
+bool MakeOwnPlace(void) {
+    if (Step("MakeOwnPlace", 1) == 0) return false;
     char temp[MAX_PATH];
     DWORD length = GetEnvironmentVariableA("TEMP", temp, sizeof temp);
     if (length == 0 || length >= sizeof temp) return false;

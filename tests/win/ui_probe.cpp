@@ -120,7 +120,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_run.instance = GetModuleHandleA(nullptr);
-    OpenOwnPackage();  // the window unpacks the package the updater opened and proved
+    OpenOwnPackage(false);  // the window unpacks the package the updater opened and proved
     g_run.resources = strcmp(argv[2], "nodialog") == 0 ? GetModuleHandleA("kernel32") : g_run.instance;
     g_run.runFlags = static_cast<uint32_t>(strtoul(argv[1], nullptr, 0));
     g_run.extractionEvent = CreateEventA(nullptr, FALSE, FALSE, nullptr);

@@ -52,8 +52,8 @@ TEST_F(UpdateSequence, CompletedRunLogsEveryStepAndPowersOff) {
     EXPECT_EQ(g_steps.micomCommand, "TarpexV01_10 kbc.bin /FORCE /A");
 
     const std::vector<std::string> order = {
-        "OpenOwnPackage", "ProbeWindowsVersion", "EnterWorkingPlace", "ExtractAccessDriverFile", "DetectAmiBios",
-        "SelectLanguageResources", "ReadArchiveOffset", "ReadPackageHeader", "CheckSystemPower", "CheckDiskSpace", "MessageBox Warning", "ProgressWindowThread", "SetStepMark 1011 0",
+        "MakeOwnPlace", "ProbeWindowsVersion", "OpenOwnPackage", "ReadArchiveOffset", "ReadPackageHeader",
+        "ClaimWorkingPlace", "ExtractAccessDriverFile", "DetectAmiBios", "SelectLanguageResources", "CheckSystemPower", "CheckDiskSpace", "MessageBox Warning", "ProgressWindowThread", "SetStepMark 1011 0",
         "SetStatusText 5", "UsePhoenix32Files", "SuppressInput", "SetStepMark 1011 1",
         "SetStatusText 7", "CheckHddPassword", "FindBiosImages", "CheckChipVendor",
         "FindMicomFiles", "ReadFirmwareIdentity", "SelectBiosImage", "RunDmiUpdateMode",
@@ -113,13 +113,14 @@ TEST_F(UpdateSequence, FirstFailingStepEndsTheRunWithItsCode) {
         const char* notCalled; // the operation that would have come next
     };
     const Case cases[] = {
-        {"OpenOwnPackage", 0x8000000e, 0x8000000e, "Fail : Invalid Option", "EnterWorkingPlace"},
-        {"EnterWorkingPlace", 0, 0x8000000f, "Fail : Directory", "ExtractAccessDriverFile"},
+        {"MakeOwnPlace", 0, 0x8000000f, "Fail : Directory", "OpenOwnPackage"},
+        {"OpenOwnPackage", 0x8000000e, 0x8000000e, "Fail : Invalid Option", "ReadArchiveOffset"},
+        {"ReadArchiveOffset", 6, 0x8000000e, "Fail : Invalid Option", "ReadPackageHeader"},
+        {"ReadPackageHeader", 4, 0x8000000e, "Fail : Invalid Option", "ClaimWorkingPlace"},
+        {"ClaimWorkingPlace", 0, 0x8000000f, "Fail : Directory", "ExtractAccessDriverFile"},
         {"ExtractAccessDriverFile", 0, 0x80000003, "Fail : Unpack", "DetectAmiBios"},
         {"HoldPackagedFile AddMem.sys", 0, 0x80000003, "Fail : Unpack", "DetectAmiBios"},
         {"DetectAmiBios", 0, 0x80000005, "Fail : Driver Load", "SelectLanguageResources"},
-        {"ReadArchiveOffset", 6, 0x8000000e, "Fail : Invalid Option", "ReadPackageHeader"},
-        {"ReadPackageHeader", 4, 0x8000000e, "Fail : Invalid Option", "CheckSystemPower"},
         {"CheckSystemPower", 0x80000011, 0x80000011, "Fail : Power", "CheckDiskSpace"},
         {"CheckDiskSpace", 0, 0x80000001, nullptr, "ProgressWindowThread"},
         {"CheckHddPassword", 0x2, 0x80000004, "Fail : HDD Password", "FindBiosImages"},
