@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "core/debug_log.h"
+#include "platform/os.h"
 #include "core/message.h"
 #include "app/ami_sequence.h"
 #include "app/completion.h"
 #include "app/options.h"
 #include "app/report.h"
+#include "app/run_log.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_flags.h"
@@ -120,6 +122,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     if (g_run.runFlags & kFlagReadBios) {
         *finished = true;
         result = ReadBiosRom("ReadRomFile.bin");
+        g_run.ending = "ROM read out";
         // A code that cleans up in ReportResult gets its clean-up there, once.
         if (!ResultNeedsCleanUp(result)) {
             DeleteExtractedFiles();
@@ -155,6 +158,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     result = RunDmiUpdateMode(g_run.biosCommand, &cancelled);
     if (cancelled) {
         *finished = true;
+        g_run.ending = "DMI dialog cancelled";
         return kResultOk;
     }
     if (result != kResultOk) return ReportResult(result);
@@ -172,6 +176,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
         SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         ShowMessage(MB_ICONINFORMATION, "Complete", "DMI Update is complete.\n\nRestart system.");
         *finished = true;
+        g_run.ending = "DMI data written";
         return kResultOk;
     }
     if ((result = RunMicomFlasher(g_run.micomCommand)) != kResultOk) return ReportResult(result);
@@ -191,9 +196,21 @@ uint32_t CompleteUpdate() {
     return FinishUpdate();
 }
 
+// The NT major version, 0 on Windows 95, 98 and Me.
+unsigned NtMajorVersion() {
+    OSVERSIONINFOA version = {};
+    version.dwOSVersionInfoSize = sizeof version;
+    if (!OsGetVersionExA(&version) || version.dwPlatformId != VER_PLATFORM_WIN32_NT) return 0;
+    return version.dwMajorVersion;
+}
+
 }  // namespace
 
 uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
+    // Before anything can show a box: whether the command line or the session forbids waiting.
+    g_run.boxesSilenced = CommandLineSilencesBoxes(commandText);
+    LogRunOpening(commandText);
+    DetectNobodyToAnswer(NtMajorVersion());
     uint32_t result = PassStartupGates(instance);
     if (result != kResultOk) return result;
     if (!CheckDiskSpace()) return kResultDiskSpace;
@@ -201,6 +218,7 @@ uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
     // Anything but OK (Cancel, or a box that could not be shown) leaves the machine untouched.
     if (ShowStringMessage(MB_OKCANCEL | MB_ICONINFORMATION, kStrConfirmTitle, kStrConfirmText,
                           kConfirmTextSize) != IDOK) {
+        g_run.ending = "cancelled at the start confirmation";
         return kResultOk;
     }
 

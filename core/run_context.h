@@ -29,7 +29,13 @@ struct RunContext {
     uint16_t ecMailboxBase;      // I/O base of the EC mailbox; 0 when there is none
     bool inWorkingDirectory;     // the working place is made and current
     bool poweringOff;            // the system has accepted the power-off
+    bool boxesSilenced;          // /NO_MESSAGEBOX or /VISTA_UPGRADE on the command line
+    bool nobodyToAnswer;         // no person can see a box here: each is answered unseen
+    const char* ending;          // what a run that ends with 0 did, for the log's last line
+    bool endLogged;              // the log's last line is written
+    uint32_t exitCode;           // what the process ends with, for the log's last line at exit
     char workingDirectory[kPathSize];
+    char fleetLog[kPathSize];    // the log every run appends its opening and end to; "" for none
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];

@@ -80,5 +80,9 @@ BOOL OsAdjustTokenPrivileges(HANDLE token, BOOL disableAll, PTOKEN_PRIVILEGES ne
                              DWORD size, PTOKEN_PRIVILEGES previous, PDWORD returned);
 BOOL OsExitWindowsEx(UINT flags, DWORD reason);
 
-// The person in front of the machine.
+// The person in front of the machine, and whether there is one: the process's session and its
+// window station.
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL OsProcessIdToSessionId(DWORD processId, DWORD* session);
+HWINSTA OsGetProcessWindowStation(void);
+BOOL OsGetUserObjectInformationA(HANDLE object, int index, PVOID info, DWORD size, LPDWORD needed);

@@ -547,3 +547,18 @@ int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     g_fakeOs.answers.pop_front();
     return answer;
 }
+
+BOOL OsProcessIdToSessionId(DWORD, DWORD* session) {
+    *session = g_fakeOs.session;
+    return g_fakeOs.profile.windows.nt;
+}
+
+HWINSTA OsGetProcessWindowStation(void) { return reinterpret_cast<HWINSTA>(0x7D000); }
+
+BOOL OsGetUserObjectInformationA(HANDLE, int index, PVOID info, DWORD size, LPDWORD needed) {
+    if (index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS)) return FALSE;
+    USEROBJECTFLAGS flags = {FALSE, FALSE, g_fakeOs.stationVisible ? static_cast<DWORD>(WSF_VISIBLE) : 0};
+    memcpy(info, &flags, sizeof flags);
+    *needed = sizeof flags;
+    return TRUE;
+}

@@ -66,6 +66,8 @@ struct FakeOs {
     std::set<std::string> failingFunctions;  // looked up, a stand-in that fails (CreateEnvironmentBlock)
     bool waitFails = false;                  // WaitForSingleObject: WAIT_FAILED
     bool exitCodeLost = false;               // GetExitCodeProcess: fails
+    DWORD session = 1;                       // the process's session
+    bool stationVisible = true;              // its window station's WSF_VISIBLE
     bool echo = false;  // print every recorded call at once (for probes that may not return)
 };
 
