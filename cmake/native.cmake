@@ -167,7 +167,7 @@ foreach(case unpack no_package refused)
 endforeach()
 add_test(NAME dos.windows COMMAND ${CMAKE_SOURCE_DIR}/tests/dos/windows.sh ${CMAKE_BINARY_DIR})
 
-foreach(script no_archive driver_needed second_run cost)
+foreach(script no_archive driver_needed second_run cost unattended)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
