@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "core/debug_log.h"
 #include "core/message.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
@@ -36,6 +37,7 @@ uint32_t FinishUpdate(void) {
         armed = ArmAutoPowerOn();
     } else {
         if (g_run.runFlags & (kFlagNoPowerOff | kFlagBlockPowerOff | kFlagSkipUpdateMicom)) {
+            g_run.ending = "update complete, power-off blocked";
             return kResultOk;
         }
         ShowCompletionNotice();
@@ -45,6 +47,9 @@ uint32_t FinishUpdate(void) {
         DeleteAccessDriverFile();
         ShowStringMessage(MB_ICONERROR, kStrAutoOnFailedTitle, kStrAutoOnFailedText);
     }
+    // Written before the power-off, which may not let the process return.
+    g_run.ending = "update complete, powering off";
+    LogRunEnd(kResultOk);
     g_run.poweringOff = ShutdownSystem(EWX_POWEROFF);
     return kResultOk;
 }

@@ -4,6 +4,7 @@
 
 #include "app/command_line.h"
 #include "app/update_sequence.h"
+#include "core/debug_log.h"
 #include "core/run_context.h"
 #include "core/run_end.h"
 #include "hw/access_driver.h"
@@ -16,12 +17,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     if (started >= sizeof g_run.startDirectory) g_run.startDirectory[0] = '\0';
     RestrictDllSearch();
     // Every end of the run, an exit from deep inside it too, takes down the driver it installed,
-    // unless the machine is powering off.
+    // unless the machine is powering off, and then writes the log's last line.
     atexit([] {
         if (!g_run.poweringOff) RemoveInstalledAddmemService();
+        LogRunEnd(g_run.exitCode);
     });
-    uint32_t result = UpdateSequence(instance, SkipProgramName(GetCommandLineA()));
+    g_run.exitCode = UpdateSequence(instance, SkipProgramName(GetCommandLineA()));
     // An end that returned without a box has its give-back here.
     EndRun();
-    return static_cast<int>(result);
+    return static_cast<int>(g_run.exitCode);
 }

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/command_line.h"
+#include "core/command_line_size.h"
 #include "core/result_codes.h"
 #include "core/run_flags.h"
 #include "update/flasher_commands.h"
@@ -117,4 +118,12 @@ uint32_t ParseOptions(char* micomCommand, char* biosCommand, const char* command
                 return kResultOk;
         }
     }
+}
+
+bool CommandLineSilencesBoxes(const char* commandText) {
+    char micom[kCommandLineSize];
+    char bios[kCommandLineSize];
+    uint32_t flags = 0;
+    ParseOptions(micom, bios, commandText, &flags);
+    return (flags & kFlagNoMessageBox) != 0;
 }

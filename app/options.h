@@ -8,3 +8,7 @@
 // characters, or would push a command line past 255 characters.
 uint32_t ParseOptions(char* micomCommand, char* biosCommand, const char* commandText,
                       uint32_t* runFlags);
+
+// Whether the command line, walked as ParseOptions walks it, asks for no boxes (/NO_MESSAGEBOX,
+// /VISTA_UPGRADE): read at the very start, before the parse that acts on the options.
+bool CommandLineSilencesBoxes(const char* commandText);

@@ -3,11 +3,13 @@
 #include <cstring>
 
 #include "core/debug_log.h"
+#include "platform/os.h"
 #include "core/message.h"
 #include "app/ami_sequence.h"
 #include "app/completion.h"
 #include "app/options.h"
 #include "app/report.h"
+#include "app/run_log.h"
 #include "core/result_codes.h"
 #include "core/run_context.h"
 #include "core/run_end.h"
@@ -126,6 +128,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
         result = ReadBiosRom("ReadRomFile.bin");
         // The working place goes with the next run; the backup folder keeps it.
         if (result == kResultOk) SaveRomBackup("ReadRomFile.bin");
+        g_run.ending = "ROM read out";
         // A code that cleans up in ReportResult gets its clean-up there, once.
         if (!ResultNeedsCleanUp(result)) DeleteExtractedFiles();
         return ReportResult(result);
@@ -158,6 +161,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
     result = RunDmiUpdateMode(g_run.biosCommand, &cancelled);
     if (cancelled) {
         *finished = true;
+        g_run.ending = "DMI dialog cancelled";
         return kResultOk;
     }
     if (result != kResultOk) return ReportResult(result);
@@ -177,6 +181,7 @@ uint32_t RunPhoenixSteps(const char* commandText, bool* finished) {
         SendMessageA(g_run.progressWindow, kMsgStopAnimation, 0, 0);
         ShowMessage(MB_ICONINFORMATION, "Complete", "DMI Update is complete.\n\nRestart system.");
         *finished = true;
+        g_run.ending = "DMI data written";
         return kResultOk;
     }
     if ((result = RunMicomFlasher(g_run.micomCommand)) != kResultOk) return ReportResult(result);
@@ -201,6 +206,11 @@ uint32_t CompleteUpdate() {
 uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
     SetEndRoutine(GiveBackTheMachine);
     SetEarlierPlaceRoutine(RestoreSavedLid);
+    // Before anything can show a box: whether the command line or the session forbids waiting.
+    g_run.boxesSilenced = CommandLineSilencesBoxes(commandText);
+    LogRunOpening(commandText);
+    WindowsKind kind = OsWindowsKind();
+    DetectNobodyToAnswer(kind.nt ? kind.major : 0);
     uint32_t result = PassStartupGates(instance);
     if (result != kResultOk) return result;
     if (!CheckDiskSpace()) return kResultDiskSpace;
@@ -208,6 +218,7 @@ uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
     // Anything but OK (Cancel, or a box that could not be shown) leaves the machine untouched.
     if (ShowStringMessage(MB_OKCANCEL | MB_ICONINFORMATION, kStrConfirmTitle, kStrConfirmText,
                           kConfirmTextSize) != IDOK) {
+        g_run.ending = "cancelled at the start confirmation";
         return kResultOk;
     }
 

@@ -168,7 +168,7 @@ foreach(case unpack no_package refused)
 endforeach()
 add_test(NAME dos.windows COMMAND ${CMAKE_SOURCE_DIR}/tests/dos/windows.sh ${CMAKE_BINARY_DIR})
 
-foreach(script no_archive driver_needed second_run cost)
+foreach(script no_archive driver_needed second_run cost unattended)
   add_test(NAME e2e.${script} COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/${script}.sh ${CMAKE_BINARY_DIR})
 endforeach()
 
@@ -226,7 +226,7 @@ foreach(mode xp vista 7 7-x86 98)
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/relay_requests.sh ${CMAKE_BINARY_DIR} ${mode})
 endforeach()
 
-foreach(mode xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98 7-ami)
+foreach(mode xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98 7-ami 10-hidden 7-nodriver-hidden)
   add_test(NAME e2e.notebook.${mode}
     COMMAND ${CMAKE_SOURCE_DIR}/tests/e2e/notebook.sh ${CMAKE_BINARY_DIR} ${mode})
 endforeach()

@@ -20,6 +20,7 @@ add_library(qv_sequence OBJECT
   app/ami_sequence.cpp
   app/completion.cpp
   app/report.cpp
+  app/run_log.cpp
   app/update_sequence.cpp)
 
 # The archive, extraction and file housekeeping.

@@ -33,8 +33,14 @@ struct RunContext {
     bool poweringOff;            // the system has accepted the power-off
     bool ended;                  // EndRun has run: what the run took is given back
     volatile LONG flashGuarded;  // while 1 firmware is being written: session ends and suspends are refused
+    bool boxesSilenced;          // /NO_MESSAGEBOX or /VISTA_UPGRADE on the command line
+    bool nobodyToAnswer;         // no person can see a box here: each is answered unseen
+    const char* ending;          // what a run that ends with 0 did, for the log's last line
+    bool endLogged;              // the log's last line is written
+    uint32_t exitCode;           // what the process ends with, for the log's last line at exit
     char workingDirectory[kPathSize];
     char startDirectory[kPathSize];  // current when the program started: the log's, until the place
+    char fleetLog[kPathSize];    // the log every run appends its opening and end to; "" for none
     char messageTitle[kTextSize];
     char biosCommand[kCommandLineSize];
     char micomCommand[kCommandLineSize];

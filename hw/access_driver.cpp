@@ -181,11 +181,12 @@ bool AcquireAccessDriver(void) {
     if (g_accessDriver.isWin61 || g_accessDriver.isWin60) {
         // Input back first: once the keyboard is off, nobody could answer the box.
         EndRun();
-        // Not through ShowMessage: no package flag silences this box.
-        OsMessageBoxA(nullptr,
-                      "Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be "
-                      "installed to update BIOS.",
-                      "Driver Load Fail", MB_ICONERROR);
+        const char text[] = "Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be installed to update BIOS.";
+        LogText("Driver Load Fail", text);
+        // Not through ShowMessage: no package flag silences this box, only a session where nobody
+        // could ever answer it.
+        if (!g_run.nobodyToAnswer) OsMessageBoxA(nullptr, text, "Driver Load Fail", MB_ICONERROR);
+        g_run.exitCode = 0xFFFFFFFF;
         ExitProcess(static_cast<UINT>(-1));
     }
     return false;

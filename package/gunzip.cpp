@@ -10,16 +10,20 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "core/debug_log.h"
+#include "core/run_context.h"
 #include "package/archive_format.h"
 
 namespace {
 
 const char kProgramName[] = "QuorvinUpdate";
-constexpr size_t kNameSize = 1024;
+constexpr size_t kOutputNameSize = 1024;
 constexpr unsigned kInflateStep = 16384;
 
 [[noreturn]] void Fail(const char* text) {
     fprintf(stderr, "%s: %s\n", kProgramName, text);
+    LogText("Member not inflated", text);
+    g_run.exitCode = 1;
     exit(1);
 }
 
@@ -53,10 +57,10 @@ FILE* CreateNew(const char* name) {
 }  // namespace
 
 bool GunzipFile(const char* name) {
-    char input[kNameSize];
-    char output[kNameSize];
+    char input[kOutputNameSize];
+    char output[kOutputNameSize];
     size_t length = strlen(name);
-    if (length + 4 > kNameSize) Fail("name too long");
+    if (length + 4 > kOutputNameSize) Fail("name too long");
     if (HasGzipSuffix(name)) {
         memcpy(input, name, length + 1);
         memcpy(output, name, length - 3);
@@ -69,6 +73,7 @@ bool GunzipFile(const char* name) {
     gzFile in = gzopen(input, "rb");
     if (in == nullptr) {
         fprintf(stderr, "%s: can't gzopen %s\n", kProgramName, input);
+        g_run.exitCode = 1;
         exit(1);
     }
     // A file that cannot be written (a loaded driver's, a full disk) is no fault of the member:

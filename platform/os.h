@@ -118,5 +118,9 @@ DWORD OsPowerSetActiveScheme(HKEY root, const GUID* scheme);
 BOOLEAN OsReadGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
 BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy);
 
-// The person in front of the machine.
+// The person in front of the machine, and whether there is one: the process's session and its
+// window station.
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
+BOOL OsProcessIdToSessionId(DWORD processId, DWORD* session);
+HWINSTA OsGetProcessWindowStation(void);
+BOOL OsGetUserObjectInformationA(HANDLE object, int index, PVOID info, DWORD size, LPDWORD needed);

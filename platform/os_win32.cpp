@@ -225,3 +225,18 @@ BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
 int OsMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
     return MessageBoxA(owner, text, caption, type);
 }
+
+BOOL OsProcessIdToSessionId(DWORD processId, DWORD* session) {
+    auto call = OsLookup<decltype(&ProcessIdToSessionId)>("kernel32.dll", "ProcessIdToSessionId");
+    return call ? call(processId, session) : FALSE;
+}
+
+HWINSTA OsGetProcessWindowStation(void) {
+    auto call = OsLookup<decltype(&GetProcessWindowStation)>("user32.dll", "GetProcessWindowStation");
+    return call ? call() : nullptr;
+}
+
+BOOL OsGetUserObjectInformationA(HANDLE object, int index, PVOID info, DWORD size, LPDWORD needed) {
+    auto call = OsLookup<decltype(&GetUserObjectInformationA)>("user32.dll", "GetUserObjectInformationA");
+    return call ? call(object, index, info, size, needed) : FALSE;
+}

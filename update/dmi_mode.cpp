@@ -112,8 +112,13 @@ uint32_t RunDmiUpdateMode(char* biosCommand, bool* cancelled) {
     DeleteMicomFiles();
     RestoreInput();
     g_typed = TypedDmi{};
-    INT_PTR shown = DialogBoxParamA(g_run.resources, MAKEINTRESOURCEA(IDD_DMI_SETTING), nullptr,
-                                    DmiSettingDialogProc, 0);
+    // Nobody can type the values where nobody can see the dialog: that counts as its Cancel.
+    INT_PTR shown = IDCANCEL;
+    if (g_run.nobodyToAnswer) {
+        LogLine("DMI dialog not shown : nobody can answer here; counted as Cancel");
+    } else {
+        shown = DialogBoxParamA(g_run.resources, MAKEINTRESOURCEA(IDD_DMI_SETTING), nullptr, DmiSettingDialogProc, 0);
+    }
     DWORD error = shown == -1 ? GetLastError() : 0;
     if (!g_typed.accepted) {
         DeleteExtractedFiles();

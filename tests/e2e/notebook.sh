@@ -4,12 +4,16 @@
 # searches the BIOS segment through that mode's requests, and the run goes on past gate 3.
 #
 #   notebook.sh BUILD MODE     MODE: xp 8 10 vista 7 7-x86 7-nodriver 7-nodriver-silent 98 7-ami
+#                                    10-hidden 7-nodriver-hidden
+#
+# The -hidden modes start the package in a window station nobody sees, as a deployment engine's
+# service does: no box may wait there.
 set -uo pipefail
 source "$(dirname "$0")/lib.sh"
 mode=$2
 
 arch=win64 winver="" appwinver="" preinstall="" profile="$here/../../sim/profiles/phoenix.json" flags=0x8
-search="" fatal=0 power="" stub="$win/QuorvinUpdate.exe"
+search="" fatal=0 power="" stub="$win/QuorvinUpdate.exe" station=()
 case "$mode" in
   xp) winver=winxp search='ioctl ADDMEM 22204C in=8 out=65536' ;;
   8) winver=win8 search='ioctl ADDMEM 22204C in=8 out=65536' ;;
@@ -20,6 +24,9 @@ case "$mode" in
          search='ioctl VEXA 9C41200C in=9 out=65536' ;;
   7-nodriver) winver=win7 fatal=1 ;;
   7-nodriver-silent) winver=win7 fatal=1 flags=0x28 ;;
+  7-nodriver-hidden) winver=win7 fatal=1 station=(--station QvService) ;;
+  10-hidden) winver=win10 search='ioctl ADDMEM 22204C in=8 out=65536' station=(--station QvService)
+             power="--power 1:100" ;;
   7-ami) winver=win7 preinstall=--preinstall profile="$here/../../sim/profiles/ami.json"
          search='ioctl VEXA 9C41200C in=17 out=65536' flags=0x10008 ;;
   # On AC, so that the run goes on to make its working directory, which 98 has no DACL for. The
@@ -35,10 +42,20 @@ esac
 
 "$here/../wine/with-wine" --template "$template" --arch "$arch" --winver "$winver" -- \
   "$here/run-on-notebook" --win "$win" --package "$out/QuorvinUpdate.exe" --profile "$profile" \
-  --out "$out" $preinstall ${appwinver:+--app-winver $appwinver} $power
+  --out "$out" $preinstall ${appwinver:+--app-winver $appwinver} $power "${station[@]}"
 cat "$out/drive.txt"
 
-if [ $fatal = 1 ]; then
+log="$out/DebugLog-__Quorvin_Update.txt"
+if [ ${#station[@]} -gt 0 ]; then
+  grep -q '^BOX\|^TIMEOUT' "$out/drive.txt" && { echo "a box waited where nobody can answer"; fail=1; }
+  grep -qxF 'No box is shown : nobody can answer in this window station is not visible; each counts as OK' "$log" ||
+    { echo "the log does not say that nobody can answer"; fail=1; }
+fi
+if [ $fatal = 1 ] && [ ${#station[@]} -gt 0 ]; then
+  expect_line 'EXIT 0xFFFFFFFF'
+  grep -qxF 'Driver Load Fail : Fail to update. Check if KTV(Panorell) is installed. KTV must be installed to update BIOS.' "$log" ||
+    { echo "the fatal end's text is not in the log"; fail=1; }
+elif [ $fatal = 1 ]; then
   expect_line 'BOX title="Driver Load Fail" text="Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be installed to update BIOS." buttons=OK owned=0'
   expect_line 'EXIT 0xFFFFFFFF'
   [ "$(grep -c '^BOX' "$out/drive.txt")" = 1 ] || { echo "expected only the fatal box"; fail=1; }
@@ -47,6 +64,8 @@ else
   grep -qxF 'memrd F0000+10000' "$out/trace.txt" || { echo "trace lacks the BIOS segment read"; fail=1; }
   grep -qE '^EXIT 0x(80000003|80000005|FFFFFFFF)$' "$out/drive.txt" && { echo "stopped at the driver"; fail=1; }
   grep -q '^EXIT ' "$out/drive.txt" || { echo "no exit code"; fail=1; }
+  [ ${#station[@]} = 0 ] || grep -q '^Box answered OK unseen : Warning : ' "$log" ||
+    { echo "the start confirmation was not answered unseen"; fail=1; }
 fi
 if [ -n "$power" ]; then
   grep -q '^00. Success to Create Directory' "$out/DebugLog-__Quorvin_Update.txt" 2>/dev/null ||

@@ -2,7 +2,7 @@
 // 32-bit exit code (a shell sees only the low 8 bits).
 //
 //   qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] [--timeout S]
-//           [--times] -- PROGRAM [ARGUMENT...]
+//           [--times] [--station NAME] -- PROGRAM [ARGUMENT...]
 //
 // Prints one line per event: BOX title="..." text="..." buttons=... owned=0|1 (whether the box
 // has an owner window), ANSWER ok, and at the end
@@ -14,7 +14,9 @@
 // measures: TIME lines (microseconds since 1970 on the host's clock) when the program starts,
 // each box is found and answered, each process it starts begins and ends, and the program
 // ends, PID, the program's process id, and PEAK, its peak working set in bytes as last read
-// before it ended.
+// before it ended. --station starts the program on a desktop of a window station of that name
+// that qvdrive makes, which nobody sees, as a service's is: a box there is never found, and a
+// program that waits at one ends in TIMEOUT.
 #include <windows.h>
 #include <psapi.h>
 
@@ -37,6 +39,7 @@ struct Options {
     bool times = false;
     DWORD timeoutMs = 60000;
     std::string swapIn;  // put at the program's path once its process exists, before it runs
+    std::string station;
     std::string program;
     std::string commandLine;
 };
@@ -93,6 +96,8 @@ bool ParseArguments(int argc, char** argv, Options* options) {
             options->timeoutMs = static_cast<DWORD>(atoi(argv[++i])) * 1000;
         } else if (strcmp(argv[i], "--swap-at-start") == 0) {
             options->swapIn = argv[++i];
+        } else if (strcmp(argv[i], "--station") == 0) {
+            options->station = argv[++i];
         } else {
             return false;
         }
@@ -248,11 +253,25 @@ int main(int argc, char** argv) {
     if (!ParseArguments(argc, argv, &options)) {
         fprintf(stderr,
                 "usage: qvdrive [--answer ok|cancel]... [--type ID=TEXT]... [--hold MS] [--park] "
-                "[--timeout S] [--times] [--swap-at-start FILE] -- PROGRAM [ARGUMENT...]\n");
+                "[--timeout S] [--times] [--swap-at-start FILE] [--station NAME] -- PROGRAM [ARGUMENT...]\n");
         return 2;
     }
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
+    std::string desktop = options.station + "\\Default";
+    if (!options.station.empty()) {
+        // A desktop is made in the caller's own window station: step into the new one for that.
+        HWINSTA own = GetProcessWindowStation();
+        HWINSTA station = CreateWindowStationA(options.station.c_str(), 0, WINSTA_ALL_ACCESS, nullptr);
+        if (station == nullptr || !SetProcessWindowStation(station) ||
+            CreateDesktopA("Default", nullptr, nullptr, 0, GENERIC_ALL, nullptr) == nullptr ||
+            !SetProcessWindowStation(own)) {
+            fprintf(stderr, "qvdrive: cannot make window station %s (error %lu)\n", options.station.c_str(),
+                    GetLastError());
+            return 2;
+        }
+        startup.lpDesktop = desktop.data();
+    }
     PROCESS_INFORMATION process = {};
     std::vector<char> commandLine(options.commandLine.begin(), options.commandLine.end());
     commandLine.push_back('\0');

@@ -46,6 +46,8 @@ const Case kCases[] = {
     {"-skip_update_micom", 0, kPackage | 0x10, kBios, kMicom},
     {"/SKIP_UPDATE_MICOMX", 0, kPackage | 0x10, kBios, kMicom},
     {"/NO_MESSAGEBOX", 0, kPackage | 0x20, kBios, kMicom},
+    {"/no_messageboxes", 0, kPackage | 0x20, kBios, kMicom},
+    {"/XYZ /NO_MESSAGEBOX", 0x8000000e, kPackage, kBios, kMicom},
     {"/BREAK_CMOS", 0, kPackage, kBios + " /C", kMicom},
     {"/BREAK_CMO", 0, kPackage, kBios + " /C", kMicom},
     {"/BREAK_CM", 0x8000000e, kPackage, kBios, kMicom},
@@ -74,6 +76,8 @@ TEST(ParseOptions, EveryOptionAndEdgeCase) {
         EXPECT_EQ(flags, c.runFlags);
         EXPECT_EQ(bios, c.bios);
         EXPECT_EQ(micom, c.micom);
+        // The first look at the command line silences boxes exactly when the parse will.
+        EXPECT_EQ(CommandLineSilencesBoxes(c.commandLine), (c.runFlags & 0x20) != 0);
     }
 }
 

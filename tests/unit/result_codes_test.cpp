@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
+#include "core/exit_summary.h"
+#include "core/unattended.h"
+
 TEST(ResultCodes, MessageAndCleanUpOfEveryCode) {
     struct Row {
         uint32_t code;
@@ -53,5 +58,42 @@ TEST(ResultCodes, MessageAndCleanUpOfEveryCode) {
         } else {
             EXPECT_EQ(message->fixedTitle, nullptr);
         }
+    }
+}
+
+TEST(ResultCodes, LastLineOfTheLog) {
+    const struct {
+        uint32_t code;
+        const char* ending;
+        const char* line;
+    } rows[] = {
+        {0, "update complete, powering off", "End : exit 0x00000000 OK (update complete, powering off) : nothing to do"},
+        {0x8000000E, "", "End : exit 0x8000000E INVALID_OPTION : give up: correct the command line, or copy the package afresh"},
+        {0xFFFFFFFF, "", "End : exit 0xFFFFFFFF DRIVER_MISSING : install the maker's access driver (KTV), then retry"},
+        {0x80000006, "", "End : exit 0x80000006 UNKNOWN : escalate it with its logs"},
+    };
+    for (const auto& row : rows) {
+        char line[64];  // shorter than some: cut, never overrun
+        FormatExitLine(row.code, row.ending, line, sizeof line);
+        EXPECT_EQ(std::string(line), std::string(row.line).substr(0, sizeof line - 1));
+    }
+}
+
+TEST(ResultCodes, NobodyToAnswer) {
+    const struct {
+        SessionFacts facts;
+        bool nobody;
+    } rows[] = {
+        {{10, true, 0, true, true}, true},    // a service's session on 10
+        {{6, true, 0, true, true}, true},     // and on Vista
+        {{5, true, 0, true, true}, false},    // XP's console session
+        {{10, true, 1, true, true}, false},   // a user's desktop
+        {{5, true, 1, true, false}, true},    // a window station of its own
+        {{10, false, 0, false, true}, false}, // nothing readable: boxes as before
+        {{0, false, 0, true, false}, true},   // 98 with a station that says so
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(WhyNobodyCanAnswer(row.facts) != nullptr, row.nobody)
+            << row.facts.ntMajor << " session " << row.facts.session << " visible " << row.facts.stationVisible;
     }
 }

@@ -180,3 +180,24 @@ TEST(DmiSetting, NothingReadEndsWithoutAFlasherLine) {
     EXPECT_NE(ReadWholeFile("DebugLog.txt").find("DMI options refused : no DMI values were read from this machine"),
               std::string::npos);
 }
+
+// Where nobody can see the dialog it never comes up: a Cancel, logged, with nothing shown.
+TEST(DmiSetting, NobodyToAnswerCountsAsCancel) {
+    g_fakeOs = FakeOs{};
+    g_run = RunContext{};
+    g_run.runFlags = 0x1000;
+    g_run.nobodyToAnswer = true;
+    strcpy(g_run.systemSerial, "QV14X0001234");
+    strcpy(g_run.biosFlag, "BF0A");
+    strcpy(g_run.purchaseDate, "2026/12/07");
+    MakeScratchDir(true);
+    char command[kCommandLineSize] = "SWinFlash bios.wph /P";
+    bool cancelled = false;
+    EXPECT_EQ(RunDmiUpdateMode(command, &cancelled), 0u);
+    EXPECT_TRUE(cancelled);
+    EXPECT_STREQ(command, "SWinFlash bios.wph /P");
+    EXPECT_TRUE(g_fakeOs.boxes.empty());
+    std::string log = ReadWholeFile("DebugLog.txt");
+    EXPECT_NE(log.find("DMI dialog not shown : nobody can answer here; counted as Cancel"), std::string::npos) << log;
+    EXPECT_NE(log.find("Box answered OK unseen : Stop Update : Cancel DMI Update."), std::string::npos) << log;
+}

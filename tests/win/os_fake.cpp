@@ -705,5 +705,17 @@ BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
            std::to_string(policy->user.LidCloseDc.Action));
     if (!g_fakeOs.profile.windows.nt) return FALSE;
     g_fakeOs.power.global = *policy;
+BOOL OsProcessIdToSessionId(DWORD, DWORD* session) {
+    *session = g_fakeOs.session;
+    return g_fakeOs.profile.windows.nt;
+}
+
+HWINSTA OsGetProcessWindowStation(void) { return reinterpret_cast<HWINSTA>(0x7D000); }
+
+BOOL OsGetUserObjectInformationA(HANDLE, int index, PVOID info, DWORD size, LPDWORD needed) {
+    if (index != UOI_FLAGS || size < sizeof(USEROBJECTFLAGS)) return FALSE;
+    USEROBJECTFLAGS flags = {FALSE, FALSE, g_fakeOs.stationVisible ? static_cast<DWORD>(WSF_VISIBLE) : 0};
+    memcpy(info, &flags, sizeof flags);
+    *needed = sizeof flags;
     return TRUE;
 }

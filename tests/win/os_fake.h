@@ -85,6 +85,8 @@ struct FakeOs {
     bool waitFails = false;                  // WaitForSingleObject: WAIT_FAILED
     bool exitCodeLost = false;               // GetExitCodeProcess: fails
     FakePower power;
+    DWORD session = 1;                       // the process's session
+    bool stationVisible = true;              // its window station's WSF_VISIBLE
     bool echo = false;  // print every recorded call at once (for probes that may not return)
     // What a compatibility layer tells: GetVersion says Windows 98, the kind stays the profile's.
     bool layerSays98 = false;

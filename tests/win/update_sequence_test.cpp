@@ -31,6 +31,12 @@ protected:
 
     std::string WorkingDirectory() const { return temp_ + "\\__Quorvin_Update\\"; }
     std::string Log() const { return ReadWholeFile(WorkingDirectory() + "DebugLog.txt"); }
+    // The log past its opening lines (when, which Windows, the command line).
+    std::string Steps() const {
+        std::string log = Log();
+        size_t at = log.find("Command line : ");
+        return at == std::string::npos ? log : log.substr(log.find("\r\n", at) + 2);
+    }
 
     static bool Called(const std::string& name) { return CallIndex(name) != -1; }
     static bool CalledBefore(const std::string& first, const std::string& second) {
@@ -44,10 +50,14 @@ protected:
 
 TEST_F(UpdateSequence, CompletedRunLogsEveryStepAndPowersOff) {
     EXPECT_EQ(Run("/bbl /mauto"), 0u);
-    EXPECT_EQ(Log(),
+    EXPECT_EQ(Log().rfind("Run : ", 0), 0u) << Log();
+    EXPECT_NE(Log().find(" UTC, QuorvinUpdate 1.0.0.0, process "), std::string::npos);
+    EXPECT_NE(Log().find("\r\nCommand line : /bbl /mauto\r\n"), std::string::npos);
+    EXPECT_EQ(Steps(),
               "00. Success to Create Directory\r\n01. Start to Unpack\r\n02. Success to Unpack\r\n"
               "Step 00\r\nStep 01\r\nStep 02\r\nStep 03\r\nStep 04\r\nStep 05\r\nStep 06\r\n"
-              "Step 06-1\r\nStep 07\r\nStep 08\r\n");
+              "Step 06-1\r\nStep 07\r\nStep 08\r\n"
+              "End : exit 0x00000000 OK (update complete, powering off) : nothing to do\r\n");
     EXPECT_EQ(g_steps.biosCommand, "SWinFlash bios.wph /P /BBL");
     EXPECT_EQ(g_steps.micomCommand, "TarpexV01_10 kbc.bin /FORCE /A");
 
@@ -81,7 +91,37 @@ TEST_F(UpdateSequence, CancelAtTheConfirmationUnpacksNothing) {
     EXPECT_EQ(Run(""), 0u);
     EXPECT_FALSE(Called("ProgressWindowThread"));
     EXPECT_EQ(g_fakeOs.boxes.size(), 1u);
-    EXPECT_EQ(Log(), "00. Success to Create Directory\r\n");
+    EXPECT_EQ(Steps(), "00. Success to Create Directory\r\n");
+}
+
+// No box waits where the command line asked for none (looked at before the package is even
+// proven) or where nobody can answer; each such box is logged instead.
+TEST_F(UpdateSequence, BoxesAnsweredUnseenFromTheStart) {
+    const struct {
+        const char* options;
+        uint32_t major;
+        DWORD session;
+        bool visible;
+        bool shown;
+    } rows[] = {
+        {"/NO_MESSAGEBOX", 5, 1, true, false},
+        {"/vista_upgrade", 5, 1, true, false},
+        {"/XYZ /NO_MESSAGEBOX", 5, 1, true, true},  // the parse stops before it, and so does the look
+        {"", 10, 0, true, false},                   // a service's session
+        {"", 5, 0, true, true},                     // XP's console
+        {"", 5, 1, false, false},                   // a window station nobody sees
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(std::string(row.options) + " on " + std::to_string(row.major));
+        ResetRun();
+        g_fakeOs.profile.windows.major = row.major;
+        g_fakeOs.session = row.session;
+        g_fakeOs.stationVisible = row.visible;
+        g_steps.results["OpenOwnPackage"] = 0x8000000e;
+        EXPECT_EQ(Run(row.options), 0x8000000eu);
+        EXPECT_EQ(g_fakeOs.boxes.size(), row.shown ? 1u : 0u);
+        EXPECT_EQ(g_run.nobodyToAnswer, row.options[0] == '\0' && !row.shown);
+    }
 }
 
 TEST_F(UpdateSequence, PackageFlag20SkipsTheConfirmation) {

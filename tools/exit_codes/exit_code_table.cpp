@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "core/exit_summary.h"
 #include "core/result_codes.h"
 #include "tools/exit_codes/rc_strings.h"
 
@@ -119,12 +120,12 @@ const ExitRow kRows[] = {
      "Nothing to do: the machine has a later BIOS; do not retry."},
     {kExitDriverFatal, false, "\"Driver Load Fail\"",
      "Windows Vista or 7 only (the version Windows reports to the program: 6.0 or 6.1): the maker's "
-     "access driver these versions need (KMDFMEMIO, VEXA) did not open. Its box shows even with "
-     "NO_MESSAGEBOX (it comes before the package's flags are read), the process ends only once it is "
-     "answered, and no log is written.",
+     "access driver these versions need (KMDFMEMIO, VEXA) did not open. The log ends with \"Driver Load "
+     "Fail : ...\" and the last line. In a session where someone can answer, its box shows even with "
+     "NO_MESSAGEBOX and the process ends once it is answered; in session 0 and in a window station "
+     "nobody sees, no box: the process ends at once.",
      "Fix, then retry: install the maker's driver (its KTV (Panorell) utility) and run the package "
-     "again. Check for the driver before starting the package: unattended, the run waits at the box "
-     "until the tool's own time limit ends it."},
+     "again."},
 };
 
 bool HasReportedRow(uint32_t code) {
@@ -145,6 +146,11 @@ std::string Disagreement() {
         }
     }
     for (const ExitRow& row : kRows) {
+        if (FindExitSummary(row.code) == nullptr) {
+            char text[96];
+            snprintf(text, sizeof text, "0x%08X has no name for the log's last line", row.code);
+            return text;
+        }
         if (row.reported != (FindResultMessage(row.code) != nullptr)) {
             char text[96];
             snprintf(text, sizeof text, "0x%08X: its row and the program's result table disagree", row.code);
@@ -170,16 +176,17 @@ std::string ExitCodeTable(const std::string& stringScript, std::string* error) {
     *error = Disagreement();
     if (!error->empty()) return "";
     std::string table =
-        "| exit code | as `%ERRORLEVEL%` | what happened | box, where boxes are shown | what a deployment tool should do |\n"
-        "|---|---|---|---|---|\n";
+        "| exit code | as `%ERRORLEVEL%` | name in the log's last line | what happened | box, where boxes are shown | what a deployment tool should do |\n"
+        "|---|---|---|---|---|---|\n";
     for (const ExitRow& row : kRows) {
         std::string box = BoxOf(row, stringScript);
         if (box.empty()) {
             *error = "the string table has no title for a row's box";
             return "";
         }
-        char codes[48];
-        snprintf(codes, sizeof codes, "0x%08X | %d", row.code, static_cast<int>(static_cast<int32_t>(row.code)));
+        char codes[80];
+        snprintf(codes, sizeof codes, "0x%08X | %d | `%s`", row.code, static_cast<int>(static_cast<int32_t>(row.code)),
+                 FindExitSummary(row.code)->name);
         table += std::string("| ") + codes + " | " + row.meaning + " | " + box + " | " + row.advice + " |\n";
     }
     return table;
