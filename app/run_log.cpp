@@ -8,6 +8,7 @@
 #include "core/program_version.h"
 #include "core/run_context.h"
 #include "package/administrators_folder.h"
+#include "package/archive.h"
 #include "platform/os.h"
 
 namespace {
@@ -48,4 +49,20 @@ void LogRunOpening(const char* commandText) {
     WindowsKind kind = OsWindowsKind();
     LogFleetLine("Windows : %s %lu.%lu", kind.nt ? "NT" : "9x", kind.major, kind.minor);
     LogFleetLine("Command line : %s", commandText);
+}
+
+void LogPackageFacts(bool proven) {
+    if (g_run.packageSha256[0] == '\0') return;
+    if (!proven) {
+        LogFleetLine("Package : SHA-256 %s, refused", g_run.packageSha256);
+        return;
+    }
+    char phoenix[kTextSize];
+    char ami[kTextSize];
+    char ec[kTextSize];
+    ListPackedNames(".wph", phoenix, sizeof phoenix);
+    ListPackedNames(".rom", ami, sizeof ami);
+    ListPackedNames(".bin", ec, sizeof ec);
+    LogFleetLine("Package : SHA-256 %s, BIOS images %s%s%s, EC files %s", g_run.packageSha256, phoenix,
+                 *phoenix && *ami ? " " : "", *phoenix || *ami ? ami : "none", *ec ? ec : "none");
 }

@@ -3,3 +3,7 @@
 #pragma once
 
 void LogRunOpening(const char* commandText);
+
+// What the package is, once it was read: its SHA-256 (of the whole file) and, when it was proven,
+// the BIOS images and EC files it carries.
+void LogPackageFacts(bool proven);

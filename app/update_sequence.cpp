@@ -55,6 +55,7 @@ uint32_t PassStartupGates(HINSTANCE instance) {
     if (!MakeOwnPlace()) return ReportResult(kResultDirectory);
     ProbeWindowsVersion();
     uint32_t proof = OpenOwnPackage(g_run.inWorkingDirectory);
+    LogPackageFacts(proof == kResultOk);
     if (proof != kResultOk) return ReportResult(proof);
     uint32_t offset = 0;
     if (ReadArchiveOffset(&offset) != 0 || ReadPackageHeader(g_run.package, offset) != 0) {

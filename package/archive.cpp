@@ -183,3 +183,29 @@ int ExtractAccessDriverFile(void) {
     // Only into the working place: no other directory is this run's own.
     return g_run.inWorkingDirectory ? ExtractPackedFile("addmem.sys") : 0;
 }
+
+void ListPackedNames(const char* ending, char* names, size_t size) {
+    names[0] = '\0';
+    uint32_t offset = 0;
+    ArchiveHeader header = {};
+    if (ReadArchiveOffset(&offset) != kArchiveOk ||
+        ValidateArchive(ReadPackageAt, g_run.package, offset, g_run.archiveEnd, &header) != kArchiveOk) {
+        return;
+    }
+    uint64_t position = offset + kArchiveHeaderSize;
+    size_t used = 0;
+    size_t tail = strlen(ending) + 3;  // and the member suffix
+    for (uint32_t i = 0; i < header.count; ++i) {
+        EntryHeader entry;
+        uint64_t member = 0;
+        if (!ReadEntryAt(ReadPackageAt, g_run.package, g_run.archiveEnd, &position, &entry, &member)) return;
+        size_t length = strlen(entry.name);
+        if (length < tail || _strnicmp(entry.name + length - tail, ending, tail - 3) != 0) continue;
+        int n = snprintf(names + used, size - used, "%s%.*s", used ? " " : "", static_cast<int>(length - 3), entry.name);
+        if (n < 0 || static_cast<size_t>(n) >= size - used) {
+            names[used] = '\0';
+            return;
+        }
+        used += static_cast<size_t>(n);
+    }
+}

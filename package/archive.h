@@ -31,3 +31,7 @@ bool MatchesPackedFile(HANDLE package, const char* name, HANDLE file);
 // Extracts "addmem.sys" into the working place, which is current: 1, or 0 when it is not
 // entered or nothing was extracted.
 int ExtractAccessDriverFile(void);
+
+// The plain names of the proven package's entries whose names end in ending (".wph"), letter
+// case ignored, blank-separated into names (size bytes); cut before a name that would not fit.
+void ListPackedNames(const char* ending, char* names, size_t size);

@@ -115,6 +115,12 @@ uint32_t OpenOwnPackage(bool copyIntoPlace) {
     uint8_t archive[kSha256Size];
     Sha256End(&pass.archive, archive);
     const char* why = !read ? nullptr : JudgeArchive(ReadPackageAt, proven, offset, end, archive, expected);
+    // Of a refused package too: which copy it was is what a fleet needs to know.
+    if (read) {
+        uint8_t whole[kSha256Size];
+        Sha256End(&pass.whole, whole);
+        for (size_t i = 0; i < kSha256Size; ++i) snprintf(g_run.packageSha256 + 2 * i, 3, "%02x", whole[i]);
+    }
     if (!read || why != nullptr) {
         if (copyFailed) {
             LogLine("Working directory refused : the package cannot be copied into it (error %lu)", error);
@@ -130,9 +136,6 @@ uint32_t OpenOwnPackage(bool copyIntoPlace) {
     }
     // From here on the user's file is never read again.
     if (proven != package) CloseHandle(package);
-    uint8_t whole[kSha256Size];
-    Sha256End(&pass.whole, whole);
-    for (size_t i = 0; i < kSha256Size; ++i) snprintf(g_run.packageSha256 + 2 * i, 3, "%02x", whole[i]);
     // Every later read of the archive stays between these two: a file put at the program's path
     // before it was opened may carry more, and its own offset at 0x28, which is never read.
     g_run.package = proven;

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "app/report.h"
@@ -89,6 +90,10 @@ uint32_t ReadArchiveOffset(uint32_t* offset) {
 uint32_t ReadPackageHeader(HANDLE, uint32_t) {
     g_run.runFlags = g_steps.packageFlags;
     return static_cast<uint32_t>(Step("ReadPackageHeader", 0));
+}
+
+void ListPackedNames(const char* ending, char* names, size_t size) {
+    snprintf(names, size, "%s", strcmp(ending, ".wph") == 0 ? "QN14XB06.wph" : strcmp(ending, ".bin") == 0 ? "QNTX0106.bin" : "");
 }
 
 uint32_t CheckSystemPower(void) { return static_cast<uint32_t>(Step("CheckSystemPower", 0)); }
