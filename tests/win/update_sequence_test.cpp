@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "core/debug_log.h"
 #include "core/run_context.h"
 #include "tests/win/call_log.h"
 #include "tests/win/os_fake.h"
@@ -92,6 +93,33 @@ TEST_F(UpdateSequence, CancelAtTheConfirmationUnpacksNothing) {
     EXPECT_FALSE(Called("ProgressWindowThread"));
     EXPECT_EQ(g_fakeOs.boxes.size(), 1u);
     EXPECT_EQ(Steps(), "00. Success to Create Directory\r\n");
+}
+
+// Each run adds its opening and last line, behind its process id, to the one fleet log in a
+// folder under the Windows directory made for administrators only and taken again while its
+// security says so (the fake OS keeps security descriptors as Windows does; Wine does not).
+TEST_F(UpdateSequence, EveryRunReachesTheFleetLog) {
+    char windows[MAX_PATH];
+    ASSERT_NE(GetWindowsDirectoryA(windows, sizeof windows), 0u);
+    std::string fleet = std::string(windows) + "\\QuorvinLogs\\QuorvinUpdate.log";
+    DeleteFileA(fleet.c_str());
+    for (int run = 0; run < 2; ++run) {
+        auto kept = g_fakeOs.keptSecurity;
+        ResetRun();
+        g_fakeOs.keptSecurity = kept;
+        g_fakeOs.answers = {IDCANCEL};
+        EXPECT_EQ(Run(run ? "/MAUTO" : ""), 0u);
+        LogRunEnd(0);
+    }
+    std::string log = ReadWholeFile(fleet);
+    std::string pid = "[" + std::to_string(GetCurrentProcessId()) + "] ";
+    size_t runs = 0, ends = 0;
+    for (size_t at = log.find(pid + "Run : "); at != std::string::npos; at = log.find(pid + "Run : ", at + 1)) ++runs;
+    std::string end = pid + "End : exit 0x00000000 OK (cancelled at the start confirmation) : nothing to do\r\n";
+    for (size_t at = log.find(end); at != std::string::npos; at = log.find(end, at + 1)) ++ends;
+    EXPECT_EQ(runs, 2u) << log;
+    EXPECT_EQ(ends, 2u) << log;
+    EXPECT_NE(log.find(pid + "Command line : /MAUTO\r\n"), std::string::npos) << log;
 }
 
 // No box waits where the command line asked for none (looked at before the package is even
