@@ -3,8 +3,10 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <cstdio>
 #include <string>
 
+#include "core/run_context.h"
 #include "tests/win/scratch.h"
 
 namespace {
@@ -20,6 +22,18 @@ TEST(LogLine, AppendsLinesAndKeepsWhatWasThere) {
     LogLine("%s", "second");
     LogLine("%s", "");
     EXPECT_EQ(ReadWholeFile(dir + "\\DebugLog.txt"), "first 1\r\nsecond\r\n\r\n");
+}
+
+// Before the working place, the folder the program was started in keeps the lines, whatever
+// became current since (the system directory, where the DLL search cannot be told).
+TEST(LogLine, BeforeThePlaceIntoTheFolderItWasStartedIn) {
+    std::string start = MakeScratchDir(false);
+    snprintf(g_run.startDirectory, sizeof g_run.startDirectory, "%s", start.c_str());
+    std::string current = MakeScratchDir(true);
+    LogLine("early");
+    g_run.startDirectory[0] = '\0';
+    EXPECT_EQ(ReadWholeFile(start + "\\DebugLog.txt"), "early\r\n");
+    EXPECT_EQ(ReadWholeFile(current + "\\DebugLog.txt"), "<missing>");
 }
 
 TEST(LogLine, EmptyFormatStillWritesTheLineEnd) {

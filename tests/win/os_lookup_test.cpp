@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "platform/dll_search.h"
 #include "platform/os.h"
 #include "tests/support/win9x_exports.h"
 #include "update/bitlocker_decisions.h"
@@ -104,4 +105,22 @@ TEST(OsLookup, EachMissingCallFailsAsTheCallFails) {
     EXPECT_EQ(DecideBitLocker(10, 0, static_cast<uint32_t>(REGDB_E_CLASSNOTREG), volume, "C:", line, sizeof line),
               BitLockerStep::LeaveAlone);
     EXPECT_STREQ(line, "BitLocker : not available (0x80040154)") << "no COM reads as no BitLocker";
+}
+
+// Where the loader cannot be told to leave the current directory out, the system directory
+// becomes current; elsewhere the current directory stays as it was.
+TEST(OsLookup, WithoutSetDllDirectoryTheSystemDirectoryIsCurrent) {
+    char start[MAX_PATH];
+    char system[MAX_PATH];
+    char now[MAX_PATH];
+    GetCurrentDirectoryA(sizeof start, start);
+    GetSystemDirectoryA(system, sizeof system);
+    for (bool missing : {false, true}) {
+        g_missing = missing ? "SetDllDirectoryA" : "";
+        RestrictDllSearch();
+        GetCurrentDirectoryA(sizeof now, now);
+        EXPECT_EQ(lstrcmpiA(now, missing ? system : start), 0) << now;
+        SetCurrentDirectoryA(start);
+    }
+    g_missing.clear();
 }

@@ -198,8 +198,8 @@ TEST(WorkingPlace, OneRunAtATime) {
     ASSERT_NE(SystemWindowsDirectory(windows, sizeof windows), 0u);
     std::string lock = std::string(windows) + "\\QuorvinUpdate.lock";
     HANDLE mutex = CreateMutexA(nullptr, TRUE, "Global\\QuorvinUpdateRun");
-    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "Global\\QuorvinUpdateRun");
-    ASSERT_TRUE(mutex != nullptr || event != nullptr);
+    HANDLE event = CreateEventA(nullptr, TRUE, FALSE, "QuorvinUpdateRun");
+    ASSERT_TRUE(mutex != nullptr && event != nullptr);
     ASSERT_TRUE(MakeOwnPlace());
     std::string log = std::string(g_run.workingDirectory) + "DebugLog.txt";
     EXPECT_EQ(std::string(g_run.workingDirectory).rfind(std::string(windows) + "\\Temp\\__Quorvin_Update", 0), 0u)
@@ -225,8 +225,8 @@ TEST(WorkingPlace, OneRunAtATime) {
 
     ASSERT_TRUE(ClaimWorkingPlace()) << ReadWholeFile(log);
     EXPECT_EQ(ReadWholeFile(lock), "<missing>") << "held without sharing";
-    if (mutex != nullptr) CloseHandle(mutex);
-    if (event != nullptr) CloseHandle(event);
+    CloseHandle(mutex);
+    CloseHandle(event);
     CloseHandle(g_run.workingDirectoryHeld);
     g_run = RunContext{};
 }
