@@ -705,6 +705,9 @@ BOOLEAN OsWriteGlobalPwrPolicy(PGLOBAL_POWER_POLICY policy) {
            std::to_string(policy->user.LidCloseDc.Action));
     if (!g_fakeOs.profile.windows.nt) return FALSE;
     g_fakeOs.power.global = *policy;
+    return TRUE;
+}
+
 BOOL OsProcessIdToSessionId(DWORD, DWORD* session) {
     *session = g_fakeOs.session;
     return g_fakeOs.profile.windows.nt;
