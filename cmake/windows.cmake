@@ -157,6 +157,7 @@ add_executable(win_tests
   tests/win/update_sequence_test.cpp
   tests/win/ami_sequence_test.cpp
   tests/win/win_tests.rc
+  package/administrators_folder.cpp
   $<TARGET_OBJECTS:qv_base> $<TARGET_OBJECTS:qv_sequence>)
 target_include_directories(win_tests PRIVATE ${CMAKE_SOURCE_DIR})
 target_link_libraries(win_tests PRIVATE qv_core qv_sim gtest ${QV_SYSTEM_LIBS})

@@ -75,6 +75,16 @@ int ExtractAccessDriverFile(void) {
 }
 
 uint32_t OpenOwnPackage(bool) { return 0; }
+
+void ListPackedNames(const char* ending, char* names, size_t size) {
+    std::string list;
+    for (const auto& entry : PackedEntries()) {
+        const std::string& name = entry.first;
+        size_t tail = strlen(ending);
+        if (name.size() >= tail && name.compare(name.size() - tail, tail, ending) == 0) list += (list.empty() ? "" : " ") + name;
+    }
+    snprintf(names, size, "%s", list.c_str());
+}
 int SelectLanguageResources(void) { return 0; }
 
 uint32_t ReadArchiveOffset(uint32_t* offset) {

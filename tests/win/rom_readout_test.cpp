@@ -11,6 +11,7 @@
 #include "core/run_context.h"
 #include "hw/access_driver.h"
 #include "package/administrators_folder.h"
+#include "package/place_security.h"
 #include "platform/os.h"
 #include "tests/win/os_fake.h"
 #include "tests/win/scratch.h"
@@ -90,11 +91,10 @@ void MakeAdministratorsOwn(const std::string& folder) {
     CreateDirectoryA(folder.c_str(), nullptr);
     HANDLE handle = CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                 nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    PSECURITY_DESCRIPTOR protection = nullptr;
-    ConvertStringSecurityDescriptorToSecurityDescriptorA(kAdministratorsOnly, SDDL_REVISION_1, &protection, nullptr);
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
     auto setSecurity = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
     EXPECT_TRUE(setSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection));
-    LocalFree(protection);
     CloseHandle(handle);
 }
 
