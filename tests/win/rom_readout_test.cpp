@@ -85,19 +85,6 @@ TEST(ReadBiosRom, FailuresEndWithACodeALineAndNoFile) {
     }
 }
 
-// The folder as an earlier run left it: Administrators' own, kept as Windows keeps it (by the
-// fake: Wine keeps no DACLs).
-void MakeAdministratorsOwn(const std::string& folder) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    HANDLE handle = CreateFileA(folder.c_str(), READ_CONTROL | WRITE_DAC | WRITE_OWNER, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    uint8_t protection[kAdministratorsOnlySize];
-    EncodeAdministratorsOnly(protection);
-    auto setSecurity = OsLookup<decltype(&SetKernelObjectSecurity)>("advapi32.dll", "SetKernelObjectSecurity");
-    EXPECT_TRUE(setSecurity(handle, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, protection));
-    CloseHandle(handle);
-}
-
 // The backup before a flash: the top MiB exactly, under the Windows directory, named by model,
 // version and time; this machine's oldest backups beyond three go; a refused read, or the
 // package's flag, leaves none and the run goes on.
@@ -125,7 +112,7 @@ TEST(ReadBiosRom, BackupBeforeTheFlashKeepsTheNewestThree) {
         g_run.runFlags = c.flags;
         snprintf(g_run.modelNumber, sizeof g_run.modelNumber, "%s", model.c_str());
         snprintf(g_run.biosVersion, sizeof g_run.biosVersion, "05TX");
-        MakeAdministratorsOwn(folder);
+        ASSERT_TRUE(MakeAdministratorsOwn(folder));
         for (int day = 1; day <= 4; ++day) {
             std::ofstream(folder + model + "_04TX_2020010" + std::to_string(day) + "-000000.rom", std::ios::binary) << "old";
         }

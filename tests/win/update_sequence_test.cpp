@@ -101,8 +101,10 @@ TEST_F(UpdateSequence, CancelAtTheConfirmationUnpacksNothing) {
 TEST_F(UpdateSequence, EveryRunReachesTheFleetLog) {
     char windows[MAX_PATH];
     ASSERT_NE(GetWindowsDirectoryA(windows, sizeof windows), 0u);
-    std::string fleet = std::string(windows) + "\\QuorvinLogs\\QuorvinUpdate.log";
+    std::string folder = std::string(windows) + "\\QuorvinLogs";
+    std::string fleet = folder + "\\QuorvinUpdate.log";
     DeleteFileA(fleet.c_str());
+    ASSERT_TRUE(MakeAdministratorsOwn(folder));
     for (int run = 0; run < 2; ++run) {
         auto kept = g_fakeOs.keptSecurity;
         ResetRun();
