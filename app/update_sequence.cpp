@@ -207,6 +207,7 @@ uint32_t CompleteUpdate() {
 uint32_t UpdateSequence(HINSTANCE instance, const char* commandText) {
     SetEndRoutine(GiveBackTheMachine);
     SetEarlierPlaceRoutine(RestoreSavedLid);
+    g_run.keepUntilPlace = true;
     // Before anything can show a box: whether the command line or the session forbids waiting.
     g_run.boxesSilenced = CommandLineSilencesBoxes(commandText);
     LogRunOpening(commandText);

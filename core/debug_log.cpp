@@ -61,10 +61,11 @@ bool Append(const char* bytes, size_t n) {
     return AppendToLogFile(path, bytes, n);
 }
 
-void Keep(const char* bytes, size_t n) {
-    if (n > kKeptSize - g_keptLength) return;
+bool Keep(const char* bytes, size_t n) {
+    if (n > kKeptSize - g_keptLength) return false;
     memcpy(g_kept + g_keptLength, bytes, n);
     g_keptLength += n;
+    return true;
 }
 
 }  // namespace
@@ -80,13 +81,17 @@ void LogLine(const char* format, ...) {
     memcpy(line + length, "\r\n", 2);
     size_t n = static_cast<size_t>(length) + 2;
 
-    if (g_run.inWorkingDirectory && g_keptLength > 0 && Append(g_kept, g_keptLength)) g_keptLength = 0;
-    // Before the working place exists a run with a fleet log keeps its lines for there and the
-    // place: the folder it was started in is a user's, or an engine's cache that is cleaned.
-    bool written = (g_run.inWorkingDirectory || g_run.fleetLog[0] == '\0') && Append(line, n);
-    if (!written && !g_run.inWorkingDirectory) Keep(line, n);
+    if (g_run.inWorkingDirectory) {
+        if (g_keptLength > 0 && Append(g_kept, g_keptLength)) g_keptLength = 0;
+        Append(line, n);
+        return;
+    }
+    // Before its working place a run keeps its lines for the place's log, which then opens with
+    // them; the folder it was started in (a user's, or an engine's cache that is cleaned) takes
+    // them only where nothing else can: too many lines, and no fleet log on this Windows.
+    if (g_run.keepUntilPlace && (Keep(line, n) || g_run.fleetLog[0] != '\0')) return;
+    if (!Append(line, n)) Keep(line, n);
 }
-
 
 void LogText(const char* label, const char* text) {
     char flat[1024];
@@ -126,14 +131,17 @@ void LogFleetLine(const char* format, ...) {
 void LogRunEnd(uint32_t code) {
     if (g_run.endLogged) return;
     g_run.endLogged = true;
-    // What no working place took reaches the fleet log at least.
-    for (size_t at = 0; !g_run.inWorkingDirectory && at < g_keptLength;) {
+    // What no working place took goes to the fleet log, or where there is none, to the folder
+    // the run was started in.
+    for (size_t at = 0; !g_run.inWorkingDirectory && g_run.fleetLog[0] != '\0' && at < g_keptLength;) {
         const char* line = g_kept + at;
         const char* end = static_cast<const char*>(memchr(line, '\r', g_keptLength - at));
         size_t length = end ? static_cast<size_t>(end - line) : g_keptLength - at;
         AppendToFleetLog(line, length);
         at += length + 2;
     }
+    if (!g_run.inWorkingDirectory && g_run.fleetLog[0] == '\0' && g_keptLength > 0) Append(g_kept, g_keptLength);
+    g_keptLength = 0;
     char line[1024];
     FormatExitLine(code, g_run.ending ? g_run.ending : "", line, sizeof line);
     LogFleetLine("%s", line);

@@ -37,6 +37,7 @@ struct RunContext {
     bool nobodyToAnswer;         // no person can see a box here: each is answered unseen
     const char* ending;          // what a run that ends with 0 did, for the log's last line
     bool endLogged;              // the log's last line is written
+    bool keepUntilPlace;         // a run: lines from before its working place wait for it
     uint32_t exitCode;           // what the process ends with, for the log's last line at exit
     char workingDirectory[kPathSize];
     char startDirectory[kPathSize];  // current when the program started: the log's, until the place

@@ -186,7 +186,9 @@ bool AcquireAccessDriver(void) {
         // Not through ShowMessage: no package flag silences this box, only a session where nobody
         // could ever answer it.
         if (!g_run.nobodyToAnswer) OsMessageBoxA(nullptr, text, "Driver Load Fail", MB_ICONERROR);
+        // ExitProcess runs no exit handlers of the program's own.
         g_run.exitCode = 0xFFFFFFFF;
+        LogRunEnd(g_run.exitCode);
         ExitProcess(static_cast<UINT>(-1));
     }
     return false;

@@ -45,7 +45,8 @@ esac
   --out "$out" $preinstall ${appwinver:+--app-winver $appwinver} $power "${station[@]}"
 cat "$out/drive.txt"
 
-log="$out/DebugLog-__Quorvin_Update.txt"
+log="$out/log.txt"
+tr -d '\r' <"$out/DebugLog-__Quorvin_Update.txt" >"$log" 2>/dev/null
 if [ ${#station[@]} -gt 0 ]; then
   grep -q '^BOX\|^TIMEOUT' "$out/drive.txt" && { echo "a box waited where nobody can answer"; fail=1; }
   grep -qxF 'No box is shown : nobody can answer in this window station is not visible; each counts as OK' "$log" ||
@@ -53,8 +54,8 @@ if [ ${#station[@]} -gt 0 ]; then
 fi
 if [ $fatal = 1 ] && [ ${#station[@]} -gt 0 ]; then
   expect_line 'EXIT 0xFFFFFFFF'
-  grep -qxF 'Driver Load Fail : Fail to update. Check if KTV(Panorell) is installed. KTV must be installed to update BIOS.' "$log" ||
-    { echo "the fatal end's text is not in the log"; fail=1; }
+  lines_in_order 'Driver Load Fail : Fail to update. Check if KTV(Panorell) is installed. KTV must be installed to update BIOS.
+End : exit 0xFFFFFFFF DRIVER_MISSING : install the maker'"'"'s access driver (KTV), then retry' "$(cat "$log")" || fail=1
 elif [ $fatal = 1 ]; then
   expect_line 'BOX title="Driver Load Fail" text="Fail to update.\nCheck if KTV(Panorell) is installed.\nKTV must be installed to update BIOS." buttons=OK owned=0'
   expect_line 'EXIT 0xFFFFFFFF'
