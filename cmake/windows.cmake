@@ -28,6 +28,7 @@ add_library(qv_package OBJECT
   package/administrators_folder.cpp
   package/archive.cpp
   package/code_hold.cpp
+  package/digest_thread.cpp
   package/gunzip.cpp
   package/housekeeping.cpp
   package/language.cpp

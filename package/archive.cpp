@@ -21,14 +21,10 @@ bool ReadExactly(HANDLE file, void* bytes, DWORD n) {
     return ReadFile(file, bytes, n, &got, nullptr) && got == n;
 }
 
-// Copies the member at offset into a file of the entry's name, then inflates it. False when a
-// file cannot be created or written; no ".gz" file is left then.
+// Copies the member at offset into a file of the entry's name, then inflates it from there.
+// False when a file cannot be created or written; no ".gz" file is left then.
 bool ExtractEntry(HANDLE package, uint64_t member, const EntryHeader& entry) {
-    // A name planted as a link would lead this write elsewhere: what has the name goes, and the
-    // file is made anew or not at all.
-    DeleteFileA(entry.name);
-    HANDLE out = CreateFileA(entry.name, GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
-                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateMemberFile(entry.name);
     if (out == INVALID_HANDLE_VALUE) return false;
     SeekPackage(package, member);
     static char chunk[kCopyChunk];
@@ -45,12 +41,11 @@ bool ExtractEntry(HANDLE package, uint64_t member, const EntryHeader& entry) {
         written = WriteFile(out, chunk, got, &put, nullptr) && put == got;
         left -= got;
     }
-    CloseHandle(out);
     if (!written) {
-        DeleteFileA(entry.name);
+        CloseMemberFile(entry.name, out);
         return false;
     }
-    return GunzipFile(entry.name);
+    return GunzipFile(entry.name, out);
 }
 
 // Walks the package's proven archive to the first entry whose stored name matches name.

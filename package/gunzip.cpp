@@ -13,6 +13,7 @@
 #include "core/debug_log.h"
 #include "core/run_context.h"
 #include "package/archive_format.h"
+#include "platform/os.h"
 
 namespace {
 
@@ -44,19 +45,45 @@ bool Inflate(gzFile in, FILE* out) {
 }
 
 // The output made anew, never written through: a name planted as a link goes first, and a
-// name that is back by the time of the create fails it.
+// name that is back by the time of the create fails it. The name is free on every first run, so
+// the create is tried before anything is deleted.
 FILE* CreateNew(const char* name) {
-    remove(name);
     int file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    if (file < 0 && errno == EEXIST) {
+        remove(name);
+        file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+    }
     if (file < 0) return nullptr;
     FILE* out = _fdopen(file, "wb");
     if (out == nullptr) _close(file);
     return out;
 }
 
+// 95, 98 and Me delete nothing on close: the closed member file goes by its name there.
+void RemoveClosedMember(const char* name) {
+    if (!OsWindowsKind().nt) DeleteFileA(name);
+}
+
 }  // namespace
 
-bool GunzipFile(const char* name) {
+HANDLE CreateMemberFile(const char* name) {
+    bool nt = OsWindowsKind().nt;
+    DWORD access = GENERIC_READ | GENERIC_WRITE | (nt ? DELETE : 0);
+    DWORD flags = nt ? FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE : FILE_ATTRIBUTE_NORMAL;
+    HANDLE member = CreateFileA(name, access, 0, nullptr, CREATE_NEW, flags, nullptr);
+    if (member == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        DeleteFileA(name);
+        member = CreateFileA(name, access, 0, nullptr, CREATE_NEW, flags, nullptr);
+    }
+    return member;
+}
+
+void CloseMemberFile(const char* name, HANDLE member) {
+    CloseHandle(member);
+    RemoveClosedMember(name);
+}
+
+bool GunzipFile(const char* name, HANDLE member) {
     char input[kOutputNameSize];
     char output[kOutputNameSize];
     size_t length = strlen(name);
@@ -70,8 +97,18 @@ bool GunzipFile(const char* name) {
         memcpy(output, name, length + 1);
     }
 
-    gzFile in = gzopen(input, "rb");
+    // The member is read through the handle it was written through, never opened again by name.
+    int fd = -1;
+    if (member != INVALID_HANDLE_VALUE && SetFilePointer(member, 0, nullptr, FILE_BEGIN) == 0) {
+        fd = _open_osfhandle(reinterpret_cast<intptr_t>(member), _O_RDONLY | _O_BINARY);
+    }
+    gzFile in = fd < 0 ? nullptr : gzdopen(fd, "rb");
     if (in == nullptr) {
+        if (fd >= 0) {
+            _close(fd);
+        } else if (member != INVALID_HANDLE_VALUE) {
+            CloseHandle(member);
+        }
         fprintf(stderr, "%s: can't gzopen %s\n", kProgramName, input);
         g_run.exitCode = 1;
         exit(1);
@@ -84,11 +121,11 @@ bool GunzipFile(const char* name) {
     if (!written) {
         fprintf(stderr, "%s: %s\n", output, strerror(errno));
         gzclose(in);
+        RemoveClosedMember(input);
         if (out != nullptr) remove(output);
-        remove(input);
         return false;
     }
     if (gzclose(in) != Z_OK) Fail("failed gzclose");
-    remove(input);
+    RemoveClosedMember(input);
     return true;
 }

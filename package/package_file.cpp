@@ -8,17 +8,17 @@
 #include "core/sha256.h"
 #include "package/archive_digest.h"
 #include "package/archive_span.h"
+#include "package/digest_thread.h"
 
 namespace {
 
 constexpr DWORD kModulePathSize = 1024;
-constexpr DWORD kPassChunk = 256 * 1024;
 
 // Where the package's bytes are kept once read: in the working place, gone when the run ends.
 const char kCopyName[] = "QuorvinUpdate.pkg";
 
 struct PackagePass {
-    Sha256 whole;    // the file as it is, signature and all
+    DigestThread whole;  // the file as it is, signature and all
     Sha256 archive;  // from the archive's offset to its last entry's end
     ArchiveSpan span;
 };
@@ -29,20 +29,21 @@ bool WriteAll(HANDLE file, const uint8_t* bytes, DWORD n) {
 }
 
 // Reads the package file once from its start through its handle, in pieces: every byte goes into
-// the whole file's digest, the archive's into the archive's digest, and everything up to the
-// archive's end into copy, when there is one, from the same piece just read. False when a read
-// or a write fails; *copyFailed then tells which.
+// the whole file's digest (on its own thread), the archive's into the archive's digest, and
+// everything up to the archive's end into copy, when there is one, from the same piece just read.
+// False when a read or a write fails; *copyFailed then tells which. The whole file's digest is
+// ended by the caller, whatever this returns.
 bool PassOverPackage(HANDLE file, uint32_t offset, HANDLE copy, PackagePass* pass, bool* copyFailed) {
-    static uint8_t chunk[kPassChunk];
-    Sha256Begin(&pass->whole);
+    BeginDigestThread(&pass->whole);
     Sha256Begin(&pass->archive);
     BeginArchiveSpan(&pass->span);
     *copyFailed = false;
     for (uint64_t at = 0;;) {
+        uint8_t* chunk = NextDigestPiece(&pass->whole);
         DWORD got = 0;
-        if (!ReadFile(file, chunk, sizeof chunk, &got, nullptr)) return false;
+        if (!ReadFile(file, chunk, kDigestPiece, &got, nullptr)) return false;
         if (got == 0) return true;
-        Sha256Add(&pass->whole, chunk, got);
+        HandDigestPiece(&pass->whole, got);
         DWORD head = at >= offset ? 0 : offset - at < got ? static_cast<DWORD>(offset - at) : got;
         DWORD archived = static_cast<DWORD>(FollowArchive(&pass->span, chunk + head, got - head));
         Sha256Add(&pass->archive, chunk + head, archived);
@@ -115,10 +116,10 @@ uint32_t OpenOwnPackage(bool copyIntoPlace) {
     uint8_t archive[kSha256Size];
     Sha256End(&pass.archive, archive);
     const char* why = !read ? nullptr : JudgeArchive(ReadPackageAt, proven, offset, end, archive, expected);
+    uint8_t whole[kSha256Size];
+    EndDigestThread(&pass.whole, read ? whole : nullptr);
     // Of a refused package too: which copy it was is what a fleet needs to know.
     if (read) {
-        uint8_t whole[kSha256Size];
-        Sha256End(&pass.whole, whole);
         for (size_t i = 0; i < kSha256Size; ++i) snprintf(g_run.packageSha256 + 2 * i, 3, "%02x", whole[i]);
     }
     if (!read || why != nullptr) {

@@ -8,11 +8,13 @@
 //                                later read goes to another file than the program's) or "refused"
 //   extract_probe proven         proves it and extracts it as the updater does; prints "result R"
 //   extract_probe package        ExtractPackage on itself; prints "result R flags F"
+//   ... 9x                       any of these on Windows 95, 98 or Me
 //   extract_probe packed NAME    ExtractPackedFile(NAME); prints "extracted N"
 //   extract_probe early NAME [TEXT]
 //                                ExtractPackedFile(NAME), the file then held open, or TEXT written
 //                                over its start, then ExtractPackage; prints "placed N result R"
-//   extract_probe gunzip FILE    GunzipFile(FILE); prints "done" or "not written"
+//   extract_probe gunzip FILE    GunzipFile(FILE) on its ".gz" file, held open as the extraction
+//                                holds it; prints "done" or "not written"
 //   extract_probe language LANGID FAMILY
 //                                SelectLanguageResources, in the directory it is started in as
 //                                the working place, for that system language and BIOS
@@ -36,6 +38,11 @@
 #include "tests/win/os_fake.h"
 
 int main(int argc, char** argv) {
+    // A last argument "9x" makes the run's Windows one of 95, 98 or Me.
+    if (argc >= 3 && strcmp(argv[argc - 1], "9x") == 0) {
+        g_fakeOs.profile.windows.nt = false;
+        --argc;
+    }
     bool proof = argc >= 2 && strcmp(argv[1], "proof") == 0;
     bool asUpdater = argc >= 2 && strcmp(argv[1], "proven") == 0;
     // As the updater on NT: proven on a copy in the current directory.
@@ -91,7 +98,12 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (argc >= 3 && strcmp(argv[1], "gunzip") == 0) {
-        printf(GunzipFile(argv[2]) ? "done\n" : "not written\n");
+        // Held as the extraction holds the member file it wrote: gone when closed.
+        std::string input = argv[2];
+        if (input.size() < 3 || input.compare(input.size() - 3, 3, ".gz") != 0) input += ".gz";
+        HANDLE member = CreateFileA(input.c_str(), GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+        printf(GunzipFile(argv[2], member) ? "done\n" : "not written\n");
         return 0;
     }
     if (argc >= 4 && strcmp(argv[1], "language") == 0) {

@@ -211,19 +211,23 @@ TEST(OpenOwnPackage, TheArchiveMustMatchTheDigestInTheHeaders) {
     }
 }
 
+// On 95, 98 and Me, which delete nothing on close, the member files go by their names.
 TEST(ExtractPackage, ExtractsEveryEntryAndReloadsTheFlags) {
     std::string package = BuildProbePackage(kPackageFiles, 0x40048);
-    std::string directory = MakeScratchDir(false);
-    WriteText(directory + "\\UiLangEn.dll", "stale");
-    ProcessResult run = RunProbe(package, "package", directory);
-    EXPECT_EQ(run.exitCode, 0u);
-    EXPECT_EQ(run.out, "result 0 flags 0x40048\n");
-    std::vector<std::string> expected;
-    for (const auto& file : kPackageFiles) expected.push_back(file.first);
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(ListDirectory(directory), expected);
-    for (const auto& file : kPackageFiles) {
-        EXPECT_EQ(ReadWholeFile(directory + "\\" + file.first), file.second) << file.first;
+    for (const char* arguments : {"package", "package 9x"}) {
+        SCOPED_TRACE(arguments);
+        std::string directory = MakeScratchDir(false);
+        WriteText(directory + "\\UiLangEn.dll", "stale");
+        ProcessResult run = RunProbe(package, arguments, directory);
+        EXPECT_EQ(run.exitCode, 0u);
+        EXPECT_EQ(run.out, "result 0 flags 0x40048\n");
+        std::vector<std::string> expected;
+        for (const auto& file : kPackageFiles) expected.push_back(file.first);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(ListDirectory(directory), expected);
+        for (const auto& file : kPackageFiles) {
+            EXPECT_EQ(ReadWholeFile(directory + "\\" + file.first), file.second) << file.first;
+        }
     }
 }
 
