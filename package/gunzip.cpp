@@ -2,7 +2,6 @@
 
 #include <fcntl.h>
 #include <io.h>
-#include <sys/stat.h>
 #include <zlib.h>
 
 #include <cerrno>
@@ -44,18 +43,35 @@ bool Inflate(gzFile in, FILE* out) {
     }
 }
 
-// The output made anew, never written through: a name planted as a link goes first, and a
-// name that is back by the time of the create fails it. The name is free on every first run, so
-// the create is tried before anything is deleted.
-FILE* CreateNew(const char* name) {
-    int file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
-    if (file < 0 && errno == EEXIST) {
-        remove(name);
-        file = _open(name, _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+// A file made anew, never written through: a name planted as a link goes first, and a name that
+// is back by the time of the create fails it. The name is free on every first run, so the create
+// is tried before anything is deleted.
+HANDLE CreateAnew(const char* name, DWORD access, DWORD share, DWORD flags) {
+    HANDLE file = CreateFileA(name, access, share, nullptr, CREATE_NEW, flags, nullptr);
+    if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
+        DeleteFileA(name);
+        file = CreateFileA(name, access, share, nullptr, CREATE_NEW, flags, nullptr);
     }
-    if (file < 0) return nullptr;
-    FILE* out = _fdopen(file, "wb");
-    if (out == nullptr) _close(file);
+    return file;
+}
+
+// The plain output, for the C library's writes; errno says why when it cannot be made.
+FILE* CreateNew(const char* name) {
+    HANDLE file = CreateAnew(name, GENERIC_WRITE, FILE_SHARE_READ, FILE_ATTRIBUTE_NORMAL);
+    if (file == INVALID_HANDLE_VALUE) {
+        DWORD error = GetLastError();
+        errno = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL ? ENOSPC
+                : error == ERROR_FILE_EXISTS                                ? EEXIST
+                                                                            : EACCES;
+        return nullptr;
+    }
+    int fd = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+    if (fd < 0) {
+        CloseHandle(file);
+        return nullptr;
+    }
+    FILE* out = _fdopen(fd, "wb");
+    if (out == nullptr) _close(fd);
     return out;
 }
 
@@ -68,14 +84,8 @@ void RemoveClosedMember(const char* name) {
 
 HANDLE CreateMemberFile(const char* name) {
     bool nt = OsWindowsKind().nt;
-    DWORD access = GENERIC_READ | GENERIC_WRITE | (nt ? DELETE : 0);
-    DWORD flags = nt ? FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE : FILE_ATTRIBUTE_NORMAL;
-    HANDLE member = CreateFileA(name, access, 0, nullptr, CREATE_NEW, flags, nullptr);
-    if (member == INVALID_HANDLE_VALUE && GetLastError() == ERROR_FILE_EXISTS) {
-        DeleteFileA(name);
-        member = CreateFileA(name, access, 0, nullptr, CREATE_NEW, flags, nullptr);
-    }
-    return member;
+    return CreateAnew(name, GENERIC_READ | GENERIC_WRITE | (nt ? DELETE : 0), 0,
+                      nt ? FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE : FILE_ATTRIBUTE_NORMAL);
 }
 
 void CloseMemberFile(const char* name, HANDLE member) {
